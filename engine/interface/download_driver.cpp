@@ -1,0 +1,53 @@
+#include "interface/download_driver.h"
+
+#include <string>
+
+#include "report/engine_texts.h"
+
+namespace mx40 {
+namespace {
+
+int32_t FinishDownload(DownloadJob &job) {
+    job.loader.Release();
+    job.code.Release();
+    job.perso.Release();
+    job.line.Close();
+    job.report.SendByteCount();
+    job.report.LogNumber(kTextClosePort, job.settings.Port);
+    job.report.LogFinish();
+    return MX40_RESULT_DONE;
+}
+
+}  // namespace
+
+int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
+                    const Mx40Files *files, const Mx40Options *options) {
+    if (settings == nullptr) {
+        return MX40_RESULT_NO_SETTINGS;
+    }
+    settings->Port += 1;
+    if (options != nullptr) {
+        services.state.debug_messages = options->DebugMessages;
+    }
+    services.state.running = 1;
+    if (files == nullptr || options == nullptr) {
+        return MX40_RESULT_NO_FILES;
+    }
+
+    DownloadJob job(services, *settings, *files, *options);
+    job.report.LogStart();
+    job.file_flags = (files->AppFilePath != nullptr ? kCodeFileFlag : 0) |
+                     (files->PersoFilePath != nullptr ? kPersoFileFlag : 0);
+    job.line.SetDeviceName("\\\\.\\COM" + std::to_string(settings->Port));
+    job.report.LogNumber(kTextOpenPort, settings->Port);
+
+    if (const int32_t r = RunLoaderStage(job)) {
+        return r;
+    }
+    if (const int32_t r = RunFlashStage(job)) {
+        return r;
+    }
+    return FinishDownload(job);
+}
+
+}  // namespace mx40

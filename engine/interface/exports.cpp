@@ -1,0 +1,48 @@
+// The four functions the engine library exports. Nothing thrown inside may cross them.
+#include "dekvanto/mx40.h"
+#include "files/file_source.h"
+#include "interface/download_driver.h"
+#include "interface/engine_state.h"
+#include "line/line_port.h"
+#include "mapcheck/map_check.h"
+#include "platform/clock.h"
+#include "platform/window.h"
+
+extern "C" {
+
+MX40_API int32_t MX40_CALL Mxl40_Init(int32_t value) {
+    mx40::TheEngineState().init_value = value;
+    return value;
+}
+
+MX40_API int32_t MX40_CALL Mxl40_StartStop(int32_t value) {
+    if (value == 1 || value == 0) {
+        mx40::TheEngineState().running = value;
+    }
+    return value;
+}
+
+MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings *settings,
+                                          const Mx40Files *files, const Mx40Options *options) {
+    try {
+        const auto port = mx40::MakeSystemLinePort();
+        const auto window_layer = mx40::MakePlatformWindow(window);
+        const mx40::DownloadServices services{*port, mx40::SystemClock(), *window_layer,
+                                              mx40::SystemFiles(), mx40::TheEngineState()};
+        return mx40::RunDownload(services, settings, files, options);
+    } catch (...) {
+        // Only an allocation of the engine's own bookkeeping can throw; the port and the files
+        // were released when their owners unwound.
+        return MX40_RESULT_FILE_MEMORY;
+    }
+}
+
+MX40_API int32_t MX40_CALL CheckMapCompat(const char *code_path, const char *perso_path) {
+    try {
+        return mx40::CheckMapCompat(code_path, perso_path);
+    } catch (...) {
+        return MX40_MAP_NOT_FOUND;
+    }
+}
+
+}  // extern "C"

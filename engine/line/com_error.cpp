@@ -1,0 +1,13 @@
+#include "line/com_error.h"
+
+#include "report/engine_texts.h"
+
+namespace mx40 {
+
+void ComError::operator()(int text_id) const {
+    if (debug_messages_ == 1) {
+        window_.MessageBox(EngineText(text_id));
+    }
+}
+
+}  // namespace mx40

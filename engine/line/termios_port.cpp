@@ -1,0 +1,239 @@
+// The serial port on POSIX systems, over termios.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "line/line_port.h"
+#include "line/port_register.h"
+#include "report/engine_texts.h"
+
+namespace mx40 {
+namespace {
+
+bool BaudConstant(uint32_t bits_per_second, speed_t &out) {
+    switch (bits_per_second) {
+        case 2400:
+            out = B2400;
+            return true;
+        case 57600:
+            out = B57600;
+            return true;
+        case 115200:
+            out = B115200;
+            return true;
+        case 230400:
+            out = B230400;
+            return true;
+        case 460800:
+            out = B460800;
+            return true;
+        default:
+            return false;
+    }
+}
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+bool NoModemLines(int error) {
+    return error == ENOTTY || error == EINVAL || error == ENOTSUP;
+}
+
+class TermiosPort final : public LinePort {
+  public:
+    ~TermiosPort() override {
+        if (fd_ >= 0) {
+            Release();
+        }
+    }
+
+    int Open(const std::string &device) override {
+        const auto number = PortNumberFromDeviceName(device);
+        const auto path = number ? DeviceForPort(*number) : std::nullopt;
+        if (!path) {
+            return kTextOpenError;
+        }
+        fd_ = ::open(path->c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd_ < 0) {
+            return kTextOpenError;
+        }
+        // Exclusive for the whole download: no second program may share the line.
+        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || !isatty(fd_) || ::ioctl(fd_, TIOCEXCL) != 0) {
+            return Fail(kTextOpenError);
+        }
+        ::tcflush(fd_, TCIOFLUSH);
+        if (::tcgetattr(fd_, &saved_) != 0) {
+            return Fail(kTextGetTimeouts);
+        }
+        timeout_ms_ = 15000;
+        settings_ = saved_;
+        ::cfmakeraw(&settings_);
+        settings_.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+        settings_.c_cflag |= CS8 | CREAD | CLOCAL;
+        settings_.c_iflag &= ~(IXON | IXOFF | IXANY);
+        settings_.c_cc[VMIN] = 0;
+        settings_.c_cc[VTIME] = 0;
+        settings_.c_cc[VSTART] = 0x11;
+        settings_.c_cc[VSTOP] = 0x13;
+        if (!Apply(2400)) {
+            return Fail(kTextConfiguration);
+        }
+        int lines = TIOCM_DTR | TIOCM_RTS;
+        if (::ioctl(fd_, TIOCMBIS, &lines) != 0 && !NoModemLines(errno)) {
+            return Fail(kTextConfiguration);
+        }
+        return 0;
+    }
+
+    bool SetBitRate(uint32_t bits_per_second) override {
+        return fd_ >= 0 && Apply(bits_per_second);
+    }
+
+    bool SetDtr(bool raised) override {
+        if (fd_ < 0) {
+            return false;
+        }
+        int lines = TIOCM_DTR;
+        if (::ioctl(fd_, raised ? TIOCMBIS : TIOCMBIC, &lines) == 0) {
+            return true;
+        }
+        return NoModemLines(errno);
+    }
+
+    bool Restore() override { return fd_ >= 0 && ::tcsetattr(fd_, TCSANOW, &saved_) == 0; }
+
+    bool Purge() override { return fd_ >= 0 && ::tcflush(fd_, TCIOFLUSH) == 0; }
+
+    void Release() override {
+        if (fd_ >= 0) {
+            ::flock(fd_, LOCK_UN);
+            ::ioctl(fd_, TIOCNXCL);
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    bool Write(const uint8_t *data, uint32_t count, uint32_t &written) override {
+        written = 0;
+        if (fd_ < 0) {
+            return false;
+        }
+        while (written < count) {
+            const ssize_t n = ::write(fd_, data + written, count - written);
+            if (n > 0) {
+                written += static_cast<uint32_t>(n);
+                continue;
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0 && errno == EAGAIN && WaitWritable()) {
+                continue;
+            }
+            return false;
+        }
+        // The bytes must have left before a following speed switch or close.
+        while (::tcdrain(fd_) != 0) {
+            if (errno != EINTR) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    bool SetReadTimeout(uint32_t constant_ms) override {
+        timeout_ms_ = constant_ms;
+        return fd_ >= 0;
+    }
+
+    ReadOutcome ReadByte(uint8_t &byte) override {
+        if (fd_ < 0) {
+            return ReadOutcome::kGone;
+        }
+        const int64_t deadline = NowMs() + 25 + static_cast<int64_t>(timeout_ms_);
+        bool hung_up = false;
+        for (;;) {
+            const ssize_t n = ::read(fd_, &byte, 1);
+            if (n == 1) {
+                return ReadOutcome::kByte;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR) {
+                return errno == EIO || errno == ENXIO || errno == ENODEV ? ReadOutcome::kGone
+                                                                         : ReadOutcome::kFailed;
+            }
+            if (hung_up) {
+                return ReadOutcome::kGone;  // the other end hung up and nothing is left to read
+            }
+            const int64_t left = deadline - NowMs();
+            if (left <= 0) {
+                return ReadOutcome::kNothing;
+            }
+            pollfd watch{fd_, POLLIN, 0};
+            const int ready = ::poll(&watch, 1, static_cast<int>(left));
+            if (ready < 0 && errno != EINTR) {
+                return ReadOutcome::kFailed;
+            }
+            hung_up = ready > 0 && (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+        }
+    }
+
+  private:
+    int Fail(int text_id) {
+        Release();
+        return text_id;
+    }
+
+    bool Apply(uint32_t bits_per_second) {
+        speed_t speed;
+        if (!BaudConstant(bits_per_second, speed)) {
+            return false;
+        }
+        termios wanted = settings_;
+        if (::cfsetispeed(&wanted, speed) != 0 || ::cfsetospeed(&wanted, speed) != 0 ||
+            ::tcsetattr(fd_, TCSANOW, &wanted) != 0) {
+            return false;
+        }
+        termios in_force{};
+        if (::tcgetattr(fd_, &in_force) != 0 || ::cfgetospeed(&in_force) != speed) {
+            ::tcsetattr(fd_, TCSANOW, &settings_);
+            return false;
+        }
+        settings_ = wanted;
+        return true;
+    }
+
+    bool WaitWritable() {
+        pollfd watch{fd_, POLLOUT, 0};
+        for (;;) {
+            const int ready = ::poll(&watch, 1, -1);
+            if (ready > 0) {
+                return (watch.revents & POLLOUT) != 0;
+            }
+            if (ready < 0 && errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    int fd_ = -1;
+    termios saved_{};
+    termios settings_{};
+    uint32_t timeout_ms_ = 15000;
+};
+
+}  // namespace
+
+std::unique_ptr<LinePort> MakeSystemLinePort() {
+    return std::make_unique<TermiosPort>();
+}
+
+}  // namespace mx40
