@@ -16,6 +16,9 @@ class InputFile {
     virtual uint64_t Read(uint8_t *destination, uint64_t count) = 0;
 };
 
+// A memory block that holds a file's content; freed by its own deleter.
+using MemoryBlock = std::unique_ptr<uint8_t[], void (*)(uint8_t *)>;
+
 class FileSource {
   public:
     virtual ~FileSource() = default;
@@ -23,7 +26,7 @@ class FileSource {
     // cannot be opened (missing, not a regular file, not permitted).
     virtual std::unique_ptr<InputFile> Open(const char *path) = 0;
     // A memory block of size bytes, or null when there is not enough memory.
-    virtual std::unique_ptr<uint8_t[]> Allocate(uint64_t size) = 0;
+    virtual MemoryBlock Allocate(uint64_t size) = 0;
 };
 
 // The machine's files and memory.

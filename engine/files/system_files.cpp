@@ -53,11 +53,12 @@ class StdFileSource final : public FileSource {
         return std::make_unique<StdInputFile>(file, length);
     }
 
-    std::unique_ptr<uint8_t[]> Allocate(uint64_t size) override {
+    MemoryBlock Allocate(uint64_t size) override {
+        auto release = [](uint8_t *block) { delete[] block; };
         if (size > SIZE_MAX - 1) {
-            return nullptr;
+            return MemoryBlock(nullptr, release);
         }
-        return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size == 0 ? 1 : size]);
+        return MemoryBlock(new (std::nothrow) uint8_t[size == 0 ? 1 : size], release);
     }
 };
 

@@ -24,7 +24,7 @@ inline constexpr uint32_t kPersoFileFlag = 0x02;
 // A file of the download, read whole into memory.
 struct FileImage {
     std::unique_ptr<InputFile> file;
-    std::unique_ptr<uint8_t[]> data;
+    MemoryBlock data{nullptr, [](uint8_t *block) { delete[] block; }};
     uint32_t size = 0;
 
     void Release() {

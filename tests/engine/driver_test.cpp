@@ -1,0 +1,73 @@
+// The download driver on test doubles: record checks, the port number, opening failures, and
+// the settings that the phone cannot be told.
+#include <gtest/gtest.h>
+
+#include "dekvanto/mx40.h"
+#include "download_bench.h"
+
+namespace mx40 {
+namespace {
+
+using testing::DownloadBench;
+
+TEST(Driver, MissingRecordsAreRefusedBeforeAnythingHappens) {
+    DownloadBench bench;
+    EXPECT_EQ(RunDownload(bench.Services(), nullptr, &bench.files, &bench.options), 'A');
+    EXPECT_EQ(RunDownload(bench.Services(), &bench.settings, nullptr, &bench.options), 'B');
+    EXPECT_EQ(bench.settings.Port, 3);
+    EXPECT_EQ(RunDownload(bench.Services(), &bench.settings, &bench.files, nullptr), 'B');
+    EXPECT_EQ(bench.settings.Port, 4);
+    EXPECT_TRUE(bench.port.calls.empty());
+    EXPECT_TRUE(bench.window.messages.empty());
+}
+
+TEST(Driver, PortThatCannotBeOpenedGives9WithoutClosing) {
+    DownloadBench bench;
+    bench.port.open_result = 10;
+    EXPECT_EQ(bench.Run(), '9');
+    EXPECT_EQ(bench.settings.Port, 3);
+    EXPECT_EQ(bench.port.calls, std::vector<std::string>{"open"});
+    EXPECT_EQ(bench.window.boxes, std::vector<std::string>{"Error Open COM port"});
+    ASSERT_EQ(bench.window.LogLines().size(), 2u);
+    EXPECT_EQ(bench.window.LogLines()[1], "Open COM3");
+
+    bench.options.DebugMessages = 0;  // silent, yet the same result
+    EXPECT_EQ(bench.Run(), '9');
+    EXPECT_EQ(bench.window.boxes.size(), 1u);
+}
+
+TEST(Driver, SettingsThePhoneCannotBeToldEndBeforeTheirFrame) {
+    struct Case {
+        int32_t wait_state, bus_size, speed, parity, stop_bit;
+        int32_t result;
+        std::size_t writes;  // frames on the line before the refusal
+    };
+    const Case cases[] = {
+        {0, 2, 1, 0, 0, '8', 0}, {4, 1, 1, 0, 0, '7', 0}, {4, 2, 1, 0, 0, '8', 0},
+        {0, 0, 4, 0, 0, '6', 1}, {0, 0, 1, 3, 0, '5', 1}, {0, 0, 1, 0, 2, '>', 1},
+    };
+    for (const Case &c : cases) {
+        DownloadBench bench;
+        bench.settings = {2, c.wait_state, c.bus_size, c.speed, c.parity, c.stop_bit, 0};
+        EXPECT_EQ(bench.Run(), c.result);
+        EXPECT_EQ(bench.port.writes.size(), c.writes);
+        EXPECT_FALSE(bench.port.is_open);
+        EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+    }
+}
+
+TEST(Driver, StartStopAndInitTouchOnlyTheirFlags) {
+    EXPECT_EQ(Mxl40_StartStop(5), 5);
+    EXPECT_EQ(Mxl40_StartStop(0), 0);
+    EXPECT_EQ(TheEngineState().running, 0);
+    EXPECT_EQ(Mxl40_StartStop(5), 5);
+    EXPECT_EQ(TheEngineState().running, 0);
+    EXPECT_EQ(Mxl40_StartStop(1), 1);
+    EXPECT_EQ(TheEngineState().running, 1);
+    EXPECT_EQ(Mxl40_Init(42), 42);
+    EXPECT_EQ(TheEngineState().init_value, 42);
+    EXPECT_EQ(TheEngineState().running, 1);
+}
+
+}  // namespace
+}  // namespace mx40
