@@ -9,7 +9,9 @@
 namespace mx40 {
 
 void DownloadReport::SendLine(const char *text) {
-    window_.Send(MX40_WM_LOG_LINE, reinterpret_cast<uintptr_t>(text), 0);
+    if (window_.Present()) {
+        window_.Send(MX40_WM_LOG_LINE, reinterpret_cast<uintptr_t>(text), 0);
+    }
 }
 
 void DownloadReport::Log(int text_id) {
@@ -62,7 +64,9 @@ void DownloadReport::StartProgress(uint64_t total) {
 }
 
 void DownloadReport::SendByteCount() {
-    window_.Send(MX40_WM_BYTE_COUNT, bytes_sent_, 0);
+    if (window_.Present()) {
+        window_.Send(MX40_WM_BYTE_COUNT, bytes_sent_, 0);
+    }
 }
 
 void DownloadReport::BlockSent(uint32_t n) {
@@ -74,7 +78,9 @@ void DownloadReport::BlockSent(uint32_t n) {
     window_.Pump();  // a quit request taken here is not looked at, as in any dispatch of events
     SendByteCount();
     while (step_accumulator_ >= step_size_) {
-        window_.Send(MX40_WM_PROGRESS_STEP, 0, 0);
+        if (window_.Present()) {
+            window_.Send(MX40_WM_PROGRESS_STEP, 0, 0);
+        }
         step_accumulator_ -= step_size_;
     }
 }

@@ -102,6 +102,7 @@ bool ScriptedPort::SetReadTimeout(uint32_t constant_ms) {
 
 ReadOutcome ScriptedPort::ReadByte(uint8_t &byte) {
     ++reads;
+    read_positions.push_back(writes.size());
     if (gone) {
         return ReadOutcome::kGone;
     }

@@ -100,6 +100,7 @@ class ScriptedPort final : public LinePort {
     uint32_t bit_rate = 0;
     uint32_t read_timeout = 0;
     int reads = 0;
+    std::vector<std::size_t> read_positions;  // writes made before each read
     bool is_open = false;
 
   private:

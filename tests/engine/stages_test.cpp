@@ -1,0 +1,466 @@
+// Whole downloads on test doubles: what goes on the line, when answers are read, what the window
+// is told, and how every failure and stop ends.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "download_bench.h"
+
+namespace mx40 {
+namespace {
+
+using testing::DownloadBench;
+using testing::Frame;
+using Bytes = std::vector<uint8_t>;
+using Lines = std::vector<std::string>;
+
+Bytes Pattern(std::size_t size, uint8_t seed) {
+    Bytes bytes(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>(seed + i * 7 + (i >> 8));
+    }
+    return bytes;
+}
+
+// The log lines between "Starting Time" and the finish line.
+Lines MiddleLines(const DownloadBench &bench) {
+    Lines lines = bench.window.LogLines();
+    EXPECT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front().rfind("Starting Time : ", 0), 0u);
+    return Lines(lines.begin() + 1, lines.end() - 1);
+}
+
+void ExpectEverythingReleased(const DownloadBench &bench) {
+    EXPECT_FALSE(bench.port.is_open);
+    EXPECT_EQ(bench.file_source.open_files, 0);
+    EXPECT_EQ(testing::g_live_blocks, 0);
+}
+
+TEST(WholeDownload, AcknowledgedWithAllThreeFiles) {
+    DownloadBench bench;
+    bench.SetLoader(Pattern(1000, 1));
+    bench.SetCode(Pattern(20000, 2));
+    bench.SetPerso(Pattern(30000, 3));
+    bench.settings.Speed = 2;
+    ASSERT_EQ(bench.Run(), '2');
+
+    EXPECT_EQ(bench.frames[0].bytes, Bytes{0x20});  // bus size 16 bits, no wait states
+    EXPECT_EQ(bench.frames[1].bytes,
+              (Bytes{0x06, 'S', 8, 'P', 0, 'T', 1, 0x06 ^ 'S' ^ 8 ^ 'P' ^ 'T' ^ 1}));
+    EXPECT_EQ(bench.Received(Frame::kLoader), Pattern(1000, 1));
+    EXPECT_EQ(bench.Received(Frame::kCode), Pattern(20000, 2));
+    EXPECT_EQ(bench.Received(Frame::kPerso), Pattern(30000, 3));
+    EXPECT_EQ(bench.CountFrames(Frame::kLoader), 32);
+    EXPECT_EQ(bench.CountFrames(Frame::kCode), 79);
+    EXPECT_EQ(bench.CountFrames(Frame::kPerso), 118);
+    for (const auto &f : bench.frames) {
+        const uint32_t expected = f.kind == Frame::kTarget || f.kind == Frame::kLine       ? 2400
+                                  : f.kind == Frame::kPersoSize || f.kind == Frame::kPerso ? 115200
+                                                                                           : 230400;
+        EXPECT_EQ(f.bit_rate, expected);
+    }
+    const auto request = std::find_if(bench.frames.begin(), bench.frames.end(),
+                                      [](auto &f) { return f.kind == Frame::kRequest; });
+    EXPECT_EQ(request->bytes, Bytes{0x43});
+    const auto sum = std::find_if(bench.frames.begin(), bench.frames.end(),
+                                  [](auto &f) { return f.kind == Frame::kSum; });
+    const Bytes code = Pattern(20000, 2);
+    const uint16_t expected_sum =
+        static_cast<uint16_t>(0xFFFF - std::accumulate(code.begin(), code.end(), 0u));
+    EXPECT_EQ(sum->bytes[2] | sum->bytes[3] << 8, expected_sum);
+
+    EXPECT_EQ(
+        MiddleLines(bench),
+        (Lines{"Open COM3", "Set Speed (230400)", "Download loader.bin",
+               " -> Starting Flash writing", "Download code.bin", " -> Start End of Flash erasing",
+               " -> End of flash Erased", "Download perso.psb", "Close COM3"}));
+    EXPECT_EQ(bench.window.LogLines().back().rfind("Finish Time : ", 0), 0u);
+    EXPECT_EQ(bench.window.CountOf(MX40_WM_PROGRESS_STEP), 100);
+    const auto &last_count =
+        *std::find_if(bench.window.messages.rbegin(), bench.window.messages.rend(),
+                      [](auto &m) { return m.message == MX40_WM_BYTE_COUNT; });
+    EXPECT_EQ(last_count.wparam, 51000u);
+    EXPECT_EQ(bench.port.calls.back(), "release");
+    ExpectEverythingReleased(bench);
+}
+
+TEST(WholeDownload, AnswersAreReadInGroupsOfFiveAndEveryPersoBlockAlone) {
+    DownloadBench bench;
+    bench.SetLoader(Pattern(320, 1));  // ten blocks
+    bench.SetCode(Pattern(1281, 2));   // six blocks
+    bench.SetPerso(Pattern(600, 3));   // three blocks
+    ASSERT_EQ(bench.Run(), '2');
+    // Writes: 0 target, 1 line, 2..11 loader, 12 end, 13 request, 14 size, 15..20 code, 21 sum,
+    // 22 perso size, 23..25 perso.
+    const std::vector<std::size_t> expected = {
+        2,                                       // line setup frame
+        7,  7,  7,  7,  7,  12, 12, 12, 12, 12,  // loader: after the 5th and the 10th block
+        13,                                      // the loader's '8' after the end frame
+        15,                                      // code size
+        20, 20, 20, 20, 20, 21,                  // code: after the 5th and after the 6th
+        22, 22, 22,                              // checksum, erase start, erase end
+        22,                                      // the resident boot loader is ready
+        23, 24, 25, 26, 26};                     // perso size, each block, the final '8'
+    EXPECT_EQ(bench.port.read_positions, expected);
+}
+
+TEST(WholeDownload, BlindModeReadsNothingAndWaitsForTheRestart) {
+    DownloadBench bench;
+    bench.options.Acknowledge = 0;
+    bench.settings.RebootDelay = 3;
+    bench.SetCode(Pattern(700, 2));
+    bench.SetPerso(Pattern(300, 3));
+    const uint64_t before = bench.clock.elapsed_ms_;
+    ASSERT_EQ(bench.Run(), '2');
+    EXPECT_EQ(bench.port.reads, 0);
+    EXPECT_GE(bench.clock.elapsed_ms_ - before, 3000u);
+    EXPECT_EQ(MiddleLines(bench),
+              (Lines{"Open COM3", "Set Speed (115200)", "Download loader.bin", "Download code.bin",
+                     "Waiting DEKE Reboot (3 secondes)", "Download perso.psb", "Close COM3"}));
+    EXPECT_EQ(bench.Received(Frame::kPerso), Pattern(300, 3));
+    ExpectEverythingReleased(bench);
+}
+
+TEST(WholeDownload, RestartWaitOnlyWhenBothAcknowledgeAndPauseAreZero) {
+    DownloadBench blind_zero;
+    blind_zero.options.Acknowledge = 0;
+    blind_zero.SetPerso(Pattern(10, 3));
+    ASSERT_EQ(blind_zero.Run(), '2');
+    EXPECT_EQ(MiddleLines(blind_zero)[3], "Waiting DEKE Reboot (0 secondes)");
+
+    DownloadBench odd_value;  // Acknowledge 2 is blind mode, but not a plain 0
+    odd_value.options.Acknowledge = 2;
+    odd_value.settings.RebootDelay = 100;
+    odd_value.SetPerso(Pattern(10, 3));
+    ASSERT_EQ(odd_value.Run(), '2');
+    EXPECT_EQ(odd_value.port.reads, 0);
+    EXPECT_LT(odd_value.clock.elapsed_ms_, 100000u);
+
+    DownloadBench negative;  // a negative delay waits nothing rather than for weeks
+    negative.options.Acknowledge = 0;
+    negative.settings.RebootDelay = -5;
+    negative.SetPerso(Pattern(10, 3));
+    ASSERT_EQ(negative.Run(), '2');
+    EXPECT_LT(negative.clock.elapsed_ms_, 10000u);
+}
+
+TEST(WholeDownload, StepModePromptsAndTakesThePromptTimeOffTheRestartWait) {
+    DownloadBench bench;
+    bench.options.Pause = 1;
+    bench.SetCode(Pattern(300, 2));
+    bench.SetPerso(Pattern(300, 3));
+    bench.window.on_prompt = [&] { bench.clock.Advance(10000); };
+    ASSERT_EQ(bench.Run(), '2');
+    EXPECT_EQ(bench.window.prompts,
+              (Lines{"Hit return to start application file download !!!",
+                     "Hit return to start personalisation File Download !!!"}));
+
+    DownloadBench quiet;  // without debug messages only the code file's prompt shows
+    quiet.options.Pause = 1;
+    quiet.options.DebugMessages = 0;
+    quiet.SetCode(Pattern(300, 2));
+    quiet.SetPerso(Pattern(300, 3));
+    ASSERT_EQ(quiet.Run(), '2');
+    EXPECT_EQ(quiet.window.prompts, Lines{"Hit return to start application file download !!!"});
+}
+
+// The restart wait's time-out as the line was told, for a prompt open for prompt_ms.
+uint32_t RestartWaitAfterPrompt(uint32_t prompt_ms) {
+    DownloadBench bench;
+    bench.options.Pause = 1;
+    bench.SetPerso(Pattern(10, 3));
+    bench.window.on_prompt = [&] { bench.clock.Advance(prompt_ms); };
+    bench.Answer(Frame::kRequest, 0, {});  // no '8': the wait runs out and shows its time-out
+    EXPECT_EQ(bench.Run(), 'E');
+    EXPECT_EQ(bench.window.boxes.back(), "No synchronisation with DEKE !!");
+    return bench.port.read_timeout - 50;
+}
+
+TEST(WholeDownload, PromptTimeIsTakenOffTheSixtySecondsWithTheUnsignedWrap) {
+    EXPECT_EQ(RestartWaitAfterPrompt(10000), 50000u);
+    EXPECT_EQ(RestartWaitAfterPrompt(0), 60000u);
+    EXPECT_EQ(RestartWaitAfterPrompt(59999), 1u);
+    EXPECT_EQ(RestartWaitAfterPrompt(60000), 0u);      // nothing left: one last short read
+    EXPECT_EQ(RestartWaitAfterPrompt(60001), 60000u);  // the subtraction wraps: a full wait
+}
+
+TEST(WholeDownload, WithoutFilesOnlyTheLoaderAndTheRequestByteGo) {
+    DownloadBench bench;
+    ASSERT_EQ(bench.Run(), '2');
+    EXPECT_EQ(bench.frames.back().kind, Frame::kRequest);
+    EXPECT_EQ(bench.frames.back().bytes, Bytes{0x40});
+    EXPECT_EQ(MiddleLines(bench),
+              (Lines{"Open COM3", "Set Speed (115200)", "Download loader.bin", "Close COM3"}));
+
+    DownloadBench empty_loader;
+    empty_loader.SetLoader({});
+    ASSERT_EQ(empty_loader.Run(), '2');
+    EXPECT_EQ(empty_loader.CountFrames(Frame::kLoader), 0);
+    EXPECT_EQ(empty_loader.CountFrames(Frame::kLoaderEnd), 1);
+    // After the target byte, the line frame and the end frame, the engine waits for '8'.
+    EXPECT_EQ(empty_loader.port.read_positions.back(), 3u);
+}
+
+TEST(WholeDownload, CodeFileOnlyNeverChangesSpeedAgain) {
+    DownloadBench bench;
+    bench.settings.Speed = 0;
+    bench.SetCode(Pattern(1280, 2));
+    ASSERT_EQ(bench.Run(), '2');
+    EXPECT_EQ(bench.frames.back().kind, Frame::kSum);
+    EXPECT_EQ(bench.frames.back().bit_rate, 57600u);
+    EXPECT_EQ(bench.CountFrames(Frame::kCode), 5);
+}
+
+TEST(WholeDownload, WithoutWindowNothingIsSentAndTheResultIsTheSame) {
+    DownloadBench bench;
+    bench.window = testing::RecordingWindow(false);
+    bench.SetCode(Pattern(5000, 2));
+    ASSERT_EQ(bench.Run(), '2');
+    EXPECT_TRUE(bench.window.messages.empty());
+    EXPECT_EQ(bench.Received(Frame::kCode), Pattern(5000, 2));
+}
+
+struct AnswerFault {
+    const char *name;
+    Frame frame;
+    int n;
+    Bytes answer;
+    int32_t result;
+    const char *box;    // message box shown, or null
+    bool close_logged;  // "Close COM3" logged
+};
+
+void PrintTo(const AnswerFault &fault, std::ostream *out) {
+    *out << fault.name;
+}
+
+class AnswerFaults : public ::testing::TestWithParam<AnswerFault> {};
+
+TEST_P(AnswerFaults, EndTheDownloadWithTheirCode) {
+    const AnswerFault &fault = GetParam();
+    DownloadBench bench;
+    bench.SetLoader(Pattern(200, 1));
+    bench.SetCode(Pattern(2000, 2));
+    bench.SetPerso(Pattern(600, 3));
+    bench.Answer(fault.frame, fault.n, fault.answer);
+    EXPECT_EQ(bench.Run(), fault.result);
+    if (fault.box != nullptr) {
+        EXPECT_EQ(bench.window.boxes, Lines{fault.box});
+    } else {
+        EXPECT_TRUE(bench.window.boxes.empty());
+    }
+    EXPECT_EQ(bench.window.LogLines().back() == "Close COM3", fault.close_logged);
+    ExpectEverythingReleased(bench);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Phone, AnswerFaults,
+    ::testing::Values(
+        AnswerFault{"LineFrameRefused", Frame::kLine, 0, {0x15}, 'G', nullptr, true},
+        AnswerFault{"LineFrameSilent", Frame::kLine, 0, {}, 'H', nullptr, true},
+        AnswerFault{"LoaderBlockRefused", Frame::kLoader, 3, {0x15}, 'G', nullptr, true},
+        AnswerFault{"LoaderBlockSilent", Frame::kLoader, 6, {}, 'H', nullptr, true},
+        AnswerFault{"LoaderNeverReady",
+                    Frame::kLoaderEnd,
+                    0,
+                    {},
+                    'E',
+                    "No synchonisation with loader !!",
+                    false},
+        AnswerFault{"LoaderSaysSomethingElse",
+                    Frame::kLoaderEnd,
+                    0,
+                    {'7'},
+                    'E',
+                    "No synchonisation with loader !!",
+                    false},
+        AnswerFault{"CodeSizeRefused", Frame::kCodeSize, 0, {0x15}, 'H', nullptr, true},
+        AnswerFault{"CodeSizeSilent", Frame::kCodeSize, 0, {}, 'H', nullptr, true},
+        AnswerFault{"CodeBlockRefused", Frame::kCode, 6, {0x15}, 'G', nullptr, true},
+        AnswerFault{"CodeBlockSilent", Frame::kCode, 2, {}, 'H', nullptr, true},
+        AnswerFault{"ChecksumRefused", Frame::kSum, 0, {0x15}, 'G', nullptr, true},
+        AnswerFault{"ChecksumSilent", Frame::kSum, 0, {}, 'H', nullptr, true},
+        AnswerFault{"EraseNeverStarts",
+                    Frame::kSum,
+                    0,
+                    {0x06},
+                    'E',
+                    "No synchonisation with loader !!",
+                    false},
+        AnswerFault{"EraseNeverEnds",
+                    Frame::kSum,
+                    0,
+                    {0x06, '8'},
+                    'E',
+                    "No synchonisation with loader !!",
+                    false},
+        AnswerFault{"DekeNeverReady",
+                    Frame::kSum,
+                    0,
+                    {0x06, '8', '8'},
+                    'E',
+                    "No synchronisation with DEKE !!",
+                    false},
+        AnswerFault{"PersoSizeRefused", Frame::kPersoSize, 0, {0x21}, 'G', nullptr, true},
+        AnswerFault{"PersoBlockSilent", Frame::kPerso, 1, {}, 'H', nullptr, true},
+        AnswerFault{"PersoNeverConfirmed",
+                    Frame::kPerso,
+                    2,
+                    {0x06},
+                    'E',
+                    "No synchronisation with DEKE !!",
+                    false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(WholeDownload, TimeoutsOfTheSynchronisationWaits) {
+    // Each wait that gets no '8' runs out after its own time plus 75 ms.
+    struct Wait {
+        Frame frame;
+        Bytes answer;
+        uint32_t ms;
+    };
+    for (const Wait &w :
+         {Wait{Frame::kLoaderEnd, {}, 5000}, Wait{Frame::kSum, {0x06}, 20000},
+          Wait{Frame::kSum, {0x06, '8'}, 60000}, Wait{Frame::kSum, {0x06, '8', '8'}, 60000},
+          Wait{Frame::kPerso, {0x06}, 10000}}) {
+        DownloadBench bench;
+        bench.SetCode(Pattern(100, 2));
+        bench.SetPerso(Pattern(100, 3));
+        bench.Answer(w.frame, 0, w.answer);
+        EXPECT_EQ(bench.Run(), 'E');
+        EXPECT_EQ(bench.port.read_timeout, w.ms + 50);
+    }
+}
+
+TEST(WholeDownload, FilesThatCannotBeReadEndBeforeTheLoaderIsSent) {
+    struct FileFault {
+        const char *path;
+        int32_t result;
+        std::function<void(DownloadBench &)> arrange;
+    };
+    const FileFault faults[] = {
+        {"loader missing", ';', [](auto &b) { b.files.LoadFilePath = "nowhere.bin"; }},
+        {"code missing", ':', [](auto &b) { b.files.AppFilePath = "nowhere.bin"; }},
+        {"perso missing", 'D', [](auto &b) { b.files.PersoFilePath = "nowhere.psb"; }},
+        {"loader memory", '=', [](auto &b) { b.file_source.refuse_allocation_of = 100; }},
+        {"code memory", '<', [](auto &b) { b.file_source.refuse_allocation_of = 4000; }},
+        {"perso memory", '<', [](auto &b) { b.file_source.refuse_allocation_of = 3000; }},
+        {"loader short", '@', [](auto &b) { b.file_source.short_reads["loader.bin"] = 99; }},
+        {"code short", '?', [](auto &b) { b.file_source.short_reads["code.bin"] = 0; }},
+        {"perso short", '?', [](auto &b) { b.file_source.short_reads["perso.psb"] = 2999; }},
+    };
+    for (const FileFault &fault : faults) {
+        SCOPED_TRACE(fault.path);
+        DownloadBench bench;
+        bench.SetCode(Pattern(4000, 2));
+        bench.SetPerso(Pattern(3000, 3));
+        fault.arrange(bench);
+        EXPECT_EQ(bench.Run(), fault.result);
+        EXPECT_EQ(bench.frames.size(), 2u);  // target byte and line setup frame only
+        EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+        ExpectEverythingReleased(bench);
+    }
+}
+
+TEST(WholeDownload, RefusedSpeedSwitchGives6) {
+    DownloadBench bench;
+    bench.port.refuse_bit_rates = true;
+    EXPECT_EQ(bench.Run(), '6');
+    EXPECT_EQ(bench.window.boxes,
+              Lines{"Error in COM port Configuration:  \n Speed not supported by this COM"});
+    EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+}
+
+TEST(Stopping, DuringTheFirstPausesGives4) {
+    for (int stop_at_pump : {1, 150, 205}) {  // after the target byte, the line frame, the switch
+        DownloadBench bench;
+        bench.window.on_pump = [&](int pump) {
+            if (pump == stop_at_pump) {
+                bench.state.running = 0;
+            }
+            return false;
+        };
+        EXPECT_EQ(bench.Run(), '4');
+        EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+        EXPECT_EQ(bench.CountFrames(Frame::kLoader), 0);
+    }
+    DownloadBench quit;
+    quit.window.on_pump = [](int pump) { return pump == 1; };
+    EXPECT_EQ(quit.Run(), '4');
+    EXPECT_EQ(quit.frames.size(), 1u);
+}
+
+TEST(Stopping, DuringTheLoaderReportsTheBytesThenCloses) {
+    DownloadBench bench;
+    bench.SetLoader(Pattern(3200, 1));
+    bench.SetCode(Pattern(10000, 2));
+    int progress_pumps = 0;
+    bench.window.on_pump = [&](int) {
+        if (bench.CountFrames(Frame::kLoader) > 0 && ++progress_pumps == 2) {
+            bench.state.running = 0;
+        }
+        return false;
+    };
+    EXPECT_EQ(bench.Run(), '3');
+    const auto &messages = bench.window.messages;
+    ASSERT_GE(messages.size(), 2u);
+    EXPECT_EQ(messages[messages.size() - 2].message, MX40_WM_BYTE_COUNT);
+    EXPECT_EQ(messages.back().text, "Close COM3");
+    EXPECT_LT(bench.CountFrames(Frame::kLoader), 100);
+    ExpectEverythingReleased(bench);
+}
+
+TEST(Stopping, DuringTheCodeFileEndsAfterTheCurrentBlockWithoutByteCount) {
+    DownloadBench bench;
+    bench.SetCode(Pattern(50000, 2));
+    int code_pumps = 0;
+    bench.window.on_pump = [&](int) {
+        if (bench.CountFrames(Frame::kCode) > 0 && ++code_pumps == 3) {
+            bench.state.running = 0;
+        }
+        return false;
+    };
+    EXPECT_EQ(bench.Run(), '3');
+    EXPECT_EQ(bench.frames.back().kind, Frame::kCode);
+    const auto &messages = bench.window.messages;
+    EXPECT_EQ(messages.back().text, "Close COM3");
+    EXPECT_NE(messages[messages.size() - 2].message, MX40_WM_BYTE_COUNT);
+    ExpectEverythingReleased(bench);
+}
+
+TEST(Stopping, DuringTheRestartWaitIsSeenAtTheFirstBlock) {
+    DownloadBench bench;
+    bench.options.Acknowledge = 0;
+    bench.settings.RebootDelay = 2;
+    bench.SetPerso(Pattern(1000, 3));
+    bool stopped = false;
+    bench.window.on_pump = [&](int) {
+        if (!stopped && bench.CountFrames(Frame::kRequest) > 0) {
+            bench.state.running = 0;
+            stopped = true;
+        }
+        return false;
+    };
+    EXPECT_EQ(bench.Run(), '3');
+    EXPECT_EQ(bench.frames.back().kind, Frame::kPersoSize);
+    EXPECT_EQ(bench.CountFrames(Frame::kPerso), 0);
+}
+
+TEST(VanishedLine, AFailedWriteEndsWith9InBothModes) {
+    for (int acknowledge : {1, 0}) {
+        for (int failing_write : {0, 1, 5, 20, 36}) {
+            SCOPED_TRACE(failing_write);
+            DownloadBench bench;
+            bench.options.Acknowledge = acknowledge;
+            bench.SetCode(Pattern(6000, 2));
+            bench.SetPerso(Pattern(1000, 3));
+            bench.port.write_fails_at = failing_write;
+            EXPECT_EQ(bench.Run(), '9');
+            EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+            ExpectEverythingReleased(bench);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace mx40
