@@ -30,7 +30,7 @@ PersoHeader ReadPersoHeader(ByteSource &perso) {
 
 MapEntry MakeSearchEntry(const PersoHeader &header) {
     const auto &p = header.bytes;
-    const auto bank = static_cast<uint8_t>(static_cast<uint8_t>(p[0] + 3) % 4 << 6);
+    const auto bank = static_cast<uint8_t>((static_cast<uint8_t>(p[0] + 3) % 4) << 6);
     return {static_cast<uint8_t>(bank | static_cast<uint8_t>(p[1] - 0x30)),
             static_cast<uint8_t>(p[4] - 0x30), static_cast<uint8_t>(p[5] - 0x30)};
 }
