@@ -1,0 +1,183 @@
+#include "sim/cli_options.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+
+namespace sim {
+namespace {
+
+std::optional<uint32_t> Number(const std::string &text) {
+    std::string_view digits = text;
+    int base = 10;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        digits.remove_prefix(2);
+        base = 16;
+    }
+    uint32_t value = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), value, base);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+using Setter = std::function<std::string(PhoneConfig &, const std::string &)>;
+
+// A setter for a number within [low, high] stored through store.
+template <typename Store>
+Setter Ranged(uint32_t low, uint32_t high, Store store) {
+    return [=](PhoneConfig &config, const std::string &text) -> std::string {
+        const auto value = Number(text);
+        if (!value || *value < low || *value > high) {
+            return "'" + text + "' is not a number from " + std::to_string(low) + " to " +
+                   std::to_string(high);
+        }
+        store(config, *value);
+        return "";
+    };
+}
+
+const std::map<std::string, Setter> &ValueOptions() {
+    static const std::map<std::string, Setter> options = {
+        {"--port", Ranged(0, 255, [](PhoneConfig &c, uint32_t v) { c.port = int(v); })},
+        {"--ports-dir",
+         [](PhoneConfig &c, const std::string &v) {
+             c.register_dir = v;
+             return std::string(v.empty() ? "needs a directory" : "");
+         }},
+        {"--record",
+         [](PhoneConfig &c, const std::string &v) {
+             c.record_dir = v;
+             return std::string(v.empty() ? "needs a directory" : "");
+         }},
+        {"--expect-target",
+         Ranged(0, 0xFF, [](PhoneConfig &c, uint32_t v) { c.expect.target_byte = uint8_t(v); })},
+        {"--expect-speed", [](PhoneConfig &c, const std::string &v) {
+             const auto value = Number(v);
+             if (!value || (*value != 57600 && *value != 115200 && *value != 230400 &&
+                            *value != 460800)) {
+                 return "'" + v + "' is not 57600, 115200, 230400 or 460800";
+             }
+             c.expect.bit_rate = *value;
+             return std::string();
+         }},
+        {"--expect-parity",
+         Ranged(0, 2, [](PhoneConfig &c, uint32_t v) { c.expect.parity = int(v); })},
+        {"--expect-stop-bits",
+         Ranged(1, 2, [](PhoneConfig &c, uint32_t v) { c.expect.stop_bits = int(v); })},
+        {"--expect-request", Ranged(0x40, 0x43, [](PhoneConfig &c, uint32_t v) {
+             c.expect.request_byte = uint8_t(v);
+         })},
+        {"--erase-delay-ms", Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) {
+             c.delays.erase_start_ms = c.delays.erase_end_ms = v;
+         })},
+        {"--erase-start-delay-ms",
+         Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.delays.erase_start_ms = v; })},
+        {"--erase-end-delay-ms",
+         Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.delays.erase_end_ms = v; })},
+        {"--restart-delay-ms",
+         Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.delays.restart_ms = v; })},
+        {"--loader-start-delay-ms",
+         Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.delays.loader_start_ms = v; })},
+        {"--perso-done-delay-ms",
+         Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.delays.perso_done_ms = v; })},
+        {"--idle-timeout-ms",
+         Ranged(1, 3600000, [](PhoneConfig &c, uint32_t v) { c.idle_timeout_ms = v; })},
+        {"--linger-ms", Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.linger_ms = v; })},
+        {"--fault", [](PhoneConfig &c, const std::string &v) {
+             std::string error;
+             const auto fault = ParseFault(v, error);
+             if (fault) {
+                 c.faults.push_back(*fault);
+             }
+             return error;
+         }},
+    };
+    return options;
+}
+
+}  // namespace
+
+std::optional<CliOptions> ParseCommandLine(const std::vector<std::string> &args,
+                                           std::string &error) {
+    CliOptions options;
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::optional<std::string> value;
+        if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != name.npos) {
+            value = name.substr(equals + 1);
+            name = name.substr(0, equals);
+        }
+        if (name == "--help" || name == "-h") {
+            options.help = true;
+            continue;
+        }
+        if (name == "--blind" || name == "--acknowledged") {
+            if (value) {
+                error = name + " takes no value";
+                return std::nullopt;
+            }
+            options.config.acknowledged = name == "--acknowledged";
+            continue;
+        }
+        const auto option = ValueOptions().find(name);
+        if (option == ValueOptions().end()) {
+            error = "unknown option '" + name + "'";
+            return std::nullopt;
+        }
+        if (!value) {
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value";
+                return std::nullopt;
+            }
+            value = args[++i];
+        }
+        const std::string problem = option->second(options.config, *value);
+        if (!problem.empty()) {
+            error = name + ": " + problem;
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+std::string UsageText() {
+    return R"(Usage: vanto-phone-sim [options]
+
+Simulates a VANTO phone on a pseudo-terminal registered as COM<n> in the port
+register, for one firmware download. Prints "READY COM<n> <device>" once the
+port can be opened, runs the download, prints "END consistent" or
+"END inconsistent" and the errors found (on standard error).
+
+  --port N                  COM number to register (default 0: lowest free)
+  --ports-dir DIR           port register directory (default: $DEKVANTO_PORTS,
+                            else ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/ports)
+  --record DIR              write loader.bin, code.bin, perso.bin, summary.json
+  --blind                   the PC ignores the phone's answers (no step waits)
+  --acknowledged            the PC reads the phone's answers (default)
+  --expect-target BYTE      memory target byte, e.g. 0x38
+  --expect-speed BPS        announced speed: 57600, 115200, 230400, 460800
+  --expect-parity P         0 none, 1 odd, 2 even
+  --expect-stop-bits N      1 or 2
+  --expect-request BYTE     download request byte, 0x40..0x43
+  --erase-delay-ms MS       before both erase '8' (also --erase-start-delay-ms,
+                            --erase-end-delay-ms)
+  --restart-delay-ms MS     restart into DEKE, before its '8'
+  --loader-start-delay-ms MS, --perso-done-delay-ms MS
+  --idle-timeout-ms MS      end when the PC sends nothing for this long
+                            (default 10000; longer than the PC's RebootDelay)
+  --linger-ms MS            keep the line after the last answer (default 2000)
+  --fault KIND[=VALUE]@PLACE  commit a fault; may be repeated
+      kinds:  nak[=BYTE] silent badsync[=BYTE] nosync delay=MS withhold unplug
+      places: line loader-block:K code-size code-block:K checksum perso-size
+              perso-block:K loader-ready erase-start erase-end deke-ready
+              perso-done loader code perso   (blocks count from 1)
+
+Exit status: 0 consistent, 1 inconsistent or incomplete, 2 bad arguments,
+3 the port could not be set up.
+)";
+}
+
+}  // namespace sim

@@ -1,0 +1,82 @@
+#include "sim/phone_simulator.h"
+
+#include "line/port_register.h"
+#include "sim/frame_reader.h"
+#include "sim/phone_link.h"
+#include "sim/phone_session.h"
+#include "sim/pty_line.h"
+
+namespace sim {
+
+PhoneSimulator::PhoneSimulator(PhoneConfig config)
+    : config_(std::move(config)), stop_(std::make_unique<StopSignal>()) {}
+
+PhoneSimulator::~PhoneSimulator() {
+    Stop();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool PhoneSimulator::Start() {
+    if (thread_.joinable() || summary_) {
+        setup_error_ = "the phone has already been started";
+        return false;
+    }
+    const std::string dir =
+        config_.register_dir.empty() ? mx40::PortRegisterDirectory() : config_.register_dir;
+    auto line = PtyLine::Open(config_.port, dir, setup_error_);
+    if (!line) {
+        return false;
+    }
+    port_ = line->PortNumber();
+    slave_path_ = line->SlavePath();
+    link_path_ = line->LinkPath();
+    thread_ = std::thread(&PhoneSimulator::RunSession, this, std::move(line));
+    return true;
+}
+
+void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
+    FrameReader reader;
+    PhoneLink link(*line, reader, *stop_);
+    Summary summary = PhoneSession(config_, link).Run();
+    line.reset();  // the PC's side hangs up and COM<n> leaves the register
+    if (!config_.record_dir.empty()) {
+        std::string error;
+        if (!WriteRecord(config_.record_dir, summary, error)) {
+            summary.errors.push_back("record not written: " + error);
+            summary.consistent = false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    summary_ = std::move(summary);
+    ended_.notify_all();
+}
+
+void PhoneSimulator::Stop() {
+    stop_->Request();
+}
+
+std::optional<Summary> PhoneSimulator::Wait(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (!ended_.wait_for(lock, timeout, [this] { return summary_.has_value(); })) {
+        return std::nullopt;
+    }
+    return summary_;
+}
+
+Summary PhoneSimulator::Finish(std::chrono::milliseconds grace) {
+    if (!thread_.joinable()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return summary_.value_or(Summary{});
+    }
+    if (auto summary = Wait(grace)) {
+        return *summary;
+    }
+    Stop();
+    thread_.join();
+    std::lock_guard<std::mutex> lock(mutex_);
+    return *summary_;
+}
+
+}  // namespace sim

@@ -1,0 +1,217 @@
+#include "sim/pty_line.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+namespace sim {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kHighestPort = 255;
+
+std::string SystemError(const std::string &what) {
+    return what + ": " + std::strerror(errno);
+}
+
+// A register entry that can be taken: absent, or a link whose device has gone.
+bool EntryFree(const fs::path &entry) {
+    std::error_code error;
+    if (!fs::is_symlink(entry, error)) {
+        return !fs::exists(entry, error);
+    }
+    return !fs::exists(entry, error);
+}
+
+// Creates the link COM<port> -> device, replacing a dangling one. Atomic against a second
+// simulator taking the same number: symlink() refuses an existing name.
+bool LinkPort(const fs::path &entry, const std::string &device) {
+    if (!EntryFree(entry)) {
+        return false;
+    }
+    std::error_code ignored;
+    if (fs::is_symlink(entry, ignored)) {
+        fs::remove(entry, ignored);
+    }
+    return ::symlink(device.c_str(), entry.c_str()) == 0;
+}
+
+}  // namespace
+
+uint32_t BitRateOfSpeed(unsigned speed_constant) {
+    struct Pair {
+        speed_t constant;
+        uint32_t bit_rate;
+    };
+    static constexpr Pair kSpeeds[] = {
+        {B300, 300},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
+    };
+    for (const Pair &pair : kSpeeds) {
+        if (pair.constant == speed_constant) {
+            return pair.bit_rate;
+        }
+    }
+    return 0;
+}
+
+std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir,
+                                       std::string &error) {
+    if (port < 0 || port > kHighestPort) {
+        error = "port number " + std::to_string(port) + " is outside 0.." +
+                std::to_string(kHighestPort);
+        return nullptr;
+    }
+    if (register_dir.empty()) {
+        error = "no port register directory (set DEKVANTO_PORTS or HOME)";
+        return nullptr;
+    }
+    std::error_code fs_error;
+    fs::create_directories(register_dir, fs_error);
+    if (fs_error) {
+        error = "cannot create the port register " + register_dir + ": " + fs_error.message();
+        return nullptr;
+    }
+
+    std::unique_ptr<PtyLine> line(new PtyLine);
+    line->master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (line->master_ < 0) {
+        error = SystemError("posix_openpt");
+        return nullptr;
+    }
+    char name[PATH_MAX];
+    if (::grantpt(line->master_) != 0 || ::unlockpt(line->master_) != 0 ||
+        ::ptsname_r(line->master_, name, sizeof name) != 0) {
+        error = SystemError("pseudo-terminal setup");
+        return nullptr;
+    }
+    const int flags = ::fcntl(line->master_, F_GETFL);
+    if (flags < 0 || ::fcntl(line->master_, F_SETFL, flags | O_NONBLOCK) != 0) {
+        error = SystemError("fcntl on the pseudo-terminal");
+        return nullptr;
+    }
+    line->slave_path_ = name;
+    line->slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (line->slave_ < 0) {
+        error = SystemError("open " + line->slave_path_);
+        return nullptr;
+    }
+
+    const int first = port == 0 ? 1 : port;
+    const int last = port == 0 ? kHighestPort : port;
+    for (int number = first; number <= last; ++number) {
+        const fs::path entry = fs::path(register_dir) / ("COM" + std::to_string(number));
+        if (LinkPort(entry, line->slave_path_)) {
+            line->port_ = number;
+            line->link_path_ = entry.string();
+            return line;
+        }
+    }
+    error = port == 0 ? "no free COM number in " + register_dir
+                      : "COM" + std::to_string(port) + " is already registered in " + register_dir;
+    return nullptr;
+}
+
+PtyLine::~PtyLine() {
+    Unplug();
+    if (slave_ >= 0) {
+        ::close(slave_);
+    }
+}
+
+ssize_t PtyLine::ReadAvailable(uint8_t *buffer, size_t capacity) {
+    if (master_ < 0) {
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, capacity);
+        if (n > 0) {
+            return n;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0 && errno == EAGAIN) {
+            return 0;
+        }
+        return -1;
+    }
+}
+
+bool PtyLine::Write(uint8_t byte) {
+    if (master_ < 0) {
+        return false;
+    }
+    for (;;) {
+        const ssize_t n = ::write(master_, &byte, 1);
+        if (n == 1) {
+            return true;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return false;
+    }
+}
+
+uint32_t PtyLine::BitRate() const {
+    termios settings{};
+    if (master_ < 0 || ::tcgetattr(master_, &settings) != 0) {
+        return 0;
+    }
+    return BitRateOfSpeed(::cfgetospeed(&settings));
+}
+
+bool PtyLine::Echoes() const {
+    termios settings{};
+    if (master_ < 0 || ::tcgetattr(master_, &settings) != 0) {
+        return false;
+    }
+    return (settings.c_lflag & ECHO) != 0;
+}
+
+size_t PtyLine::Unread() const {
+    int count = 0;
+    if (slave_ < 0 || ::ioctl(slave_, FIONREAD, &count) != 0 || count < 0) {
+        return 0;
+    }
+    return static_cast<size_t>(count);
+}
+
+std::optional<bool> PtyLine::HeldExclusively() const {
+    int exclusive = 0;
+    if (slave_ < 0 || ::ioctl(slave_, TIOCGEXCL, &exclusive) != 0) {
+        return std::nullopt;
+    }
+    return exclusive != 0;
+}
+
+void PtyLine::Unplug() {
+    if (master_ >= 0) {
+        ::close(master_);
+        master_ = -1;
+    }
+    RemoveLink();
+}
+
+void PtyLine::RemoveLink() {
+    if (link_path_.empty()) {
+        return;
+    }
+    std::error_code error;
+    if (fs::is_symlink(link_path_, error) && fs::read_symlink(link_path_, error) == slave_path_) {
+        fs::remove(link_path_, error);
+    }
+    link_path_.clear();
+}
+
+}  // namespace sim

@@ -1,0 +1,80 @@
+// The phone's end of the serial line: a pseudo-terminal whose other end is registered as
+// COM<n> in the port register, so the engine opens it like any serial port.
+//
+// The phone holds the master side and keeps one descriptor of the slave side open for its whole
+// life, so the line does not hang up when the PC closes its port. It never changes the line's
+// settings: the PC configures the slave (raw 8N1, its speeds), and the phone reads them back
+// through the master to see which speed the PC side is using.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace sim {
+
+class PtyLine {
+  public:
+    // Opens a pseudo-terminal and links its slave as <register_dir>/COM<port>; port 0 takes
+    // the lowest free number from 1. A dangling COM<port> link left by an earlier run is
+    // replaced; a live entry is refused. The directory is created when missing. On failure
+    // returns null and says why in error.
+    static std::unique_ptr<PtyLine> Open(int port, const std::string &register_dir,
+                                         std::string &error);
+
+    // Closes both descriptors and removes the link (only if it still points at this line).
+    ~PtyLine();
+
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
+
+    int PortNumber() const { return port_; }
+    const std::string &SlavePath() const { return slave_path_; }
+    const std::string &LinkPath() const { return link_path_; }
+
+    // The master descriptor, for poll(); -1 once unplugged.
+    int MasterFd() const { return master_; }
+
+    // Reads what is waiting, without blocking: the count of bytes, 0 when nothing waits, -1
+    // when the line is gone.
+    ssize_t ReadAvailable(uint8_t *buffer, size_t capacity);
+
+    // Writes one byte towards the PC without blocking. False when the line is gone or the PC's
+    // input queue is full (a PC that never reads).
+    bool Write(uint8_t byte);
+
+    // The output speed that the PC side has set on the line, in bit/s (0 when unknown).
+    uint32_t BitRate() const;
+
+    // True while the PC side echoes what it receives: it has not put the line into raw mode
+    // (not yet opened it, or closed it and restored the settings). Answers are not sent then.
+    bool Echoes() const;
+
+    // Bytes written by the phone that the PC has not read yet.
+    size_t Unread() const;
+
+    // Whether the PC holds the line exclusively (its port is open); nothing when unknown.
+    std::optional<bool> HeldExclusively() const;
+
+    // The line vanishes: the master is closed, so the PC's side hangs up, and the link goes.
+    void Unplug();
+
+  private:
+    PtyLine() = default;
+    void RemoveLink();
+
+    int master_ = -1;
+    int slave_ = -1;
+    int port_ = 0;
+    std::string slave_path_;
+    std::string link_path_;
+};
+
+// The bit rate of a termios speed constant (B2400 -> 2400), 0 for an unknown constant.
+uint32_t BitRateOfSpeed(unsigned speed_constant);
+
+}  // namespace sim

@@ -1,0 +1,67 @@
+// A temporary port register and record directory for each test, and a phone with short
+// pauses so that the tests stay quick.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+
+#include "pc_side.h"
+#include "sim/phone_simulator.h"
+
+namespace simtest {
+
+class PhoneTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/vanto-sim-test-XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        temp_ = pattern;
+        ports_ = temp_ / "ports";
+        ::setenv("DEKVANTO_PORTS", ports_.c_str(), 1);
+    }
+
+    void TearDown() override {
+        std::error_code ignored;
+        std::filesystem::remove_all(temp_, ignored);
+    }
+
+    static sim::PhoneConfig QuickConfig() {
+        sim::PhoneConfig config;
+        config.delays = {5, 20, 20, 20, 5};
+        config.idle_timeout_ms = 3000;
+        config.linger_ms = 300;
+        return config;
+    }
+
+    std::unique_ptr<sim::PhoneSimulator> StartPhone(const sim::PhoneConfig &config) {
+        auto phone = std::make_unique<sim::PhoneSimulator>(config);
+        EXPECT_TRUE(phone->Start()) << phone->SetupError();
+        return phone;
+    }
+
+    // The summary once the session ends by itself (stopped after 15 s at the latest).
+    static sim::Summary Ended(sim::PhoneSimulator &phone) {
+        return phone.Finish(std::chrono::seconds(15));
+    }
+
+    static Bytes FileBytes(const std::filesystem::path &path) {
+        std::ifstream in(path, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static bool LinkGone(const std::string &link) {
+        return !std::filesystem::exists(std::filesystem::symlink_status(link));
+    }
+
+    std::filesystem::path temp_;
+    std::filesystem::path ports_;
+};
+
+}  // namespace simtest

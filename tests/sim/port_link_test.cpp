@@ -1,0 +1,74 @@
+// The phone's COM<n> entry in the port register, and how a session ends.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "phone_fixture.h"
+
+namespace simtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST_F(PhoneTest, TakesTheLowestFreePortAndGivesItBackAtTheEnd) {
+    fs::create_directories(ports_);
+    std::ofstream(ports_ / "COM1") << "a device that exists";
+    fs::create_symlink("/dev/pts/no-such-device", ports_ / "COM2");  // left by a crashed run
+
+    auto phone = StartPhone(QuickConfig());
+    EXPECT_EQ(phone->PortNumber(), 2);
+    EXPECT_EQ(fs::read_symlink(phone->LinkPath()), phone->SlavePath());
+
+    sim::PhoneConfig taken = QuickConfig();
+    taken.port = 2;
+    sim::PhoneSimulator second(taken);
+    EXPECT_FALSE(second.Start());
+    EXPECT_NE(second.SetupError().find("COM2 is already registered"), std::string::npos);
+
+    const std::string link = phone->LinkPath();
+    phone->Finish();
+    EXPECT_TRUE(LinkGone(link));
+    EXPECT_TRUE(fs::exists(ports_ / "COM1"));
+}
+
+TEST_F(PhoneTest, SessionEndsWhenIdleStoppedOrReleased) {
+    {
+        SCOPED_TRACE("idle");
+        sim::PhoneConfig config = QuickConfig();
+        config.idle_timeout_ms = 200;
+        auto phone = StartPhone(config);
+        PcLine pc(phone->LinkPath());
+        pc.Send(0x38);
+        const sim::Summary s = Ended(*phone);
+        EXPECT_EQ(s.end, sim::EndReason::kIdle);
+        EXPECT_EQ(s.waiting_for, "the line setup frame");
+        EXPECT_FALSE(s.complete);
+    }
+    {
+        SCOPED_TRACE("stopped");
+        auto phone = StartPhone(QuickConfig());
+        EXPECT_EQ(phone->Wait(std::chrono::milliseconds(50)), std::nullopt);
+        const sim::Summary s = phone->Finish();
+        EXPECT_EQ(s.end, sim::EndReason::kStopped);
+        EXPECT_EQ(s.waiting_for, "the memory target byte");
+    }
+    {
+        SCOPED_TRACE("released");
+        sim::PhoneConfig config = QuickConfig();
+        config.idle_timeout_ms = 60000;
+        auto phone = StartPhone(config);
+        PcLine pc(phone->LinkPath(), /*exclusive=*/true);
+        pc.Send(0x38);
+        pc.Send(kLine115200);
+        EXPECT_EQ(pc.Read(3000), 0x06);
+        pc.Close();
+        const auto s = phone->Wait(std::chrono::seconds(10));
+        ASSERT_TRUE(s.has_value());
+        EXPECT_EQ(s->end, sim::EndReason::kReleased);
+    }
+}
+
+}  // namespace
+}  // namespace simtest
