@@ -32,7 +32,8 @@ class LinePort {
     virtual bool SetDtr(bool raised) = 0;
     // Puts back the settings and time-outs saved by Open.
     virtual bool Restore() = 0;
-    // Discards everything waiting in both directions.
+    // Discards what waits to be read. Written bytes are never discarded: a write returns only
+    // once they have been handed on.
     virtual bool Purge() = 0;
     // Lets the port go; nothing else may be called until the next Open.
     virtual void Release() = 0;

@@ -111,7 +111,10 @@ class TermiosPort final : public LinePort {
 
     bool Restore() override { return fd_ >= 0 && ::tcsetattr(fd_, TCSANOW, &saved_) == 0; }
 
-    bool Purge() override { return fd_ >= 0 && ::tcflush(fd_, TCIOFLUSH) == 0; }
+    // Every write was drained before it returned, so only unread input is left to discard.
+    // Flushing output as well would throw away bytes that a pseudo-terminal has not passed on
+    // yet: the end of the last frame would be lost.
+    bool Purge() override { return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0; }
 
     void Release() override {
         if (fd_ >= 0) {

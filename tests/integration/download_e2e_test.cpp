@@ -1,0 +1,282 @@
+// The real engine library, through its C interface, against the simulated phone on a
+// pseudo-terminal: whole downloads, every result the line can cause, and nothing left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "download_session.h"
+
+namespace integration {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class EndToEnd : public ::testing::Test {
+  protected:
+    void SetUp() override { UsePrivatePortRegister(); }
+
+    // Loader, code file and personalization file of 1000, 20000 and 30000 bytes.
+    void UseFiles(uint32_t loader, uint32_t code, uint32_t perso) {
+        files = MakeFiles(loader, code, perso);
+        loader_path = files.loader.string();
+        code_path = files.code.string();
+        perso_path = files.perso.string();
+        records.files.LoadFilePath = loader_path.c_str();
+        records.files.AppFilePath = code != 0 ? code_path.c_str() : nullptr;
+        records.files.PersoFilePath = perso != 0 ? perso_path.c_str() : nullptr;
+    }
+
+    void TearDown() override { std::filesystem::remove_all(files.dir); }
+
+    SessionResult Run() {
+        SessionResult session = RunSession(phone, records, &window);
+        EXPECT_EQ(session.descriptors_after, session.descriptors_before);
+        return session;
+    }
+
+    // The log lines between the starting time and the finish line.
+    Lines Middle() const { return Lines(window.log_lines.begin() + 1, window.log_lines.end() - 1); }
+
+    sim::PhoneConfig phone;
+    DownloadRecords records;
+    TestWindow window;
+    SessionFiles files;
+    std::string loader_path, code_path, perso_path;
+};
+
+const uint32_t kRates[] = {57600, 115200, 230400, 460800};
+
+TEST_F(EndToEnd, WholeDownloadsAtEverySpeedDeliverExactlyTheFiles) {
+    for (int32_t speed = 0; speed < 4; ++speed) {
+        SCOPED_TRACE(kRates[speed]);
+        UseFiles(1000, 20000, 30000);
+        window = TestWindow();
+        records.settings.Speed = speed;
+        phone.expect.bit_rate = kRates[speed];
+        phone.expect.target_byte = 0x20;
+        phone.expect.request_byte = 0x43;
+        phone.record_dir = (files.dir / "received").string();
+        const SessionResult session = Run();
+
+        ASSERT_EQ(session.result, '2');
+        EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+        EXPECT_EQ(session.summary.loader, files.loader_bytes);
+        EXPECT_EQ(session.summary.code, files.code_bytes);
+        EXPECT_EQ(session.summary.perso, files.perso_bytes);
+        EXPECT_EQ(session.summary.speeds.at("loader"), kRates[speed]);
+        EXPECT_EQ(session.summary.speeds.at("perso"), 115200u);
+
+        const std::string port = "COM" + std::to_string(records.settings.Port);
+        EXPECT_EQ(Middle(),
+                  (Lines{"Open " + port, "Set Speed (" + std::to_string(kRates[speed]) + ")",
+                         "Download " + loader_path, " -> Starting Flash writing",
+                         "Download " + code_path, " -> Start End of Flash erasing",
+                         " -> End of flash Erased", "Download " + perso_path, "Close " + port}));
+        EXPECT_EQ(window.log_lines.front().rfind("Starting Time : ", 0), 0u);
+        EXPECT_EQ(window.log_lines.back().find("Finish Time : "), 0u);
+        EXPECT_NE(window.log_lines.back().find(".Total : 00 Min "), std::string::npos);
+        EXPECT_EQ(window.progress_steps, 100);
+        EXPECT_EQ(window.byte_counts.back(), 51000u);
+        EXPECT_TRUE(window.boxes.empty());
+        std::filesystem::remove_all(files.dir);
+    }
+}
+
+TEST_F(EndToEnd, BlindDownloadsSendTheSameBytesWithoutReadingAny) {
+    for (int32_t speed : {1, 3}) {
+        SCOPED_TRACE(kRates[speed]);
+        UseFiles(700, 9000, 2500);
+        window = TestWindow();
+        records.settings.Speed = speed;
+        records.settings.RebootDelay = 1;
+        records.options.Acknowledge = 0;
+        phone.acknowledged = false;
+        phone.expect.bit_rate = kRates[speed];
+        const SessionResult session = Run();
+        ASSERT_EQ(session.result, '2');
+        EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+        EXPECT_EQ(session.summary.code, files.code_bytes);
+        EXPECT_EQ(session.summary.perso, files.perso_bytes);
+        EXPECT_NE(std::find(window.log_lines.begin(), window.log_lines.end(),
+                            "Waiting DEKE Reboot (1 secondes)"),
+                  window.log_lines.end());
+        std::filesystem::remove_all(files.dir);
+    }
+}
+
+TEST_F(EndToEnd, StepModePromptsAreAnsweredByTheWindow) {
+    UseFiles(300, 3000, 700);
+    records.options.Pause = 1;
+    const SessionResult session = Run();
+    ASSERT_EQ(session.result, '2');
+    EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+    EXPECT_EQ(window.boxes, (Lines{"Hit return to start application file download !!!",
+                                   "Hit return to start personalisation File Download !!!"}));
+}
+
+TEST_F(EndToEnd, OnlyTheFilesAnnouncedAreSent) {
+    UseFiles(100, 0, 600);
+    phone.expect.request_byte = 0x42;
+    SessionResult session = Run();
+    ASSERT_EQ(session.result, '2');
+    EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+    EXPECT_EQ(session.summary.perso, files.perso_bytes);
+
+    std::filesystem::remove_all(files.dir);
+    UseFiles(100, 0, 0);
+    phone.expect.request_byte = 0x40;
+    session = Run();
+    ASSERT_EQ(session.result, '2');
+    EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+}
+
+struct LineFault {
+    const char *fault;
+    int32_t result;
+    const char *box;  // message box shown (debug messages on), or ""
+};
+
+void PrintTo(const LineFault &f, std::ostream *out) {
+    *out << f.fault;
+}
+
+class PhoneFaults : public EndToEnd, public ::testing::WithParamInterface<LineFault> {};
+
+TEST_P(PhoneFaults, EndTheDownloadWithTheirResult) {
+    const LineFault &fault = GetParam();
+    UseFiles(1000, 6000, 1500);
+    std::string error;
+    const auto parsed = sim::ParseFault(fault.fault, error);
+    ASSERT_TRUE(parsed) << error;
+    phone.faults = {*parsed};
+    phone.idle_timeout_ms = 7000;  // the phone outlasts the engine's longest wait here
+    const SessionResult session = Run();
+    EXPECT_EQ(session.result, fault.result);
+    EXPECT_EQ(window.boxes, std::string(fault.box).empty() ? Lines{} : Lines{fault.box});
+    const bool close_logged = window.log_lines.back().rfind("Close COM", 0) == 0;
+    EXPECT_EQ(close_logged, fault.result != 'E');
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Line, PhoneFaults,
+    ::testing::Values(
+        LineFault{"nak@line", 'G', ""}, LineFault{"silent@line", 'H', ""},
+        LineFault{"nak@loader-block:7", 'G', ""}, LineFault{"silent@loader-block:2", 'H', ""},
+        LineFault{"nak=0x38@code-size", 'H', ""}, LineFault{"nak@code-block:9", 'G', ""},
+        LineFault{"silent@code-block:24", 'H', ""}, LineFault{"nak@checksum", 'G', ""},
+        LineFault{"nak@perso-size", 'G', ""}, LineFault{"silent@perso-block:3", 'H', ""},
+        LineFault{"withhold@perso", 'H', ""},
+        LineFault{"badsync@loader-ready", 'E', "No synchonisation with loader !!"},
+        LineFault{"badsync@erase-start", 'E', "No synchonisation with loader !!"},
+        LineFault{"badsync@erase-end", 'E', "No synchonisation with loader !!"},
+        LineFault{"badsync@deke-ready", 'E', "No synchronisation with DEKE !!"},
+        LineFault{"badsync@perso-done", 'E', "No synchronisation with DEKE !!"},
+        LineFault{"nosync@loader-ready", 'E', "No synchonisation with loader !!"}),
+    [](const auto &info) {
+        std::string name = info.param.fault;
+        std::replace_if(
+            name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+        return name;
+    });
+
+TEST_F(EndToEnd, GroupsOfFiveAreProvedByWithheldAnswers) {
+    UseFiles(1000, 20000, 0);  // 1000 is no multiple of 32: the last loader group is short
+    std::string error;
+    phone.faults = {*sim::ParseFault("withhold@loader", error),
+                    *sim::ParseFault("withhold@code", error)};
+    const SessionResult session = Run();
+    EXPECT_EQ(session.result, '2');
+    EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+}
+
+TEST_F(EndToEnd, AStopFromTheWindowEndsAtTheNextBlock) {
+    UseFiles(1000, 60000, 0);
+    window.on_pump = [](TestWindow &w) {
+        if (w.progress_steps > 20) {
+            Mxl40_StartStop(0);  // the user's stop command, run inside the engine's dispatch
+        }
+        return 0;
+    };
+    phone.idle_timeout_ms = 3000;
+    const SessionResult session = Run();
+    EXPECT_EQ(session.result, '3');
+    EXPECT_LT(session.summary.code.size(), 60000u);
+    EXPECT_EQ(window.log_lines.back().rfind("Close COM", 0), 0u);
+}
+
+TEST_F(EndToEnd, AStopOrAQuitRequestInTheFirstPausesGives4) {
+    UseFiles(1000, 2000, 0);
+    window.on_pump = [](TestWindow &) {
+        Mxl40_StartStop(0);
+        return 0;
+    };
+    phone.idle_timeout_ms = 2000;
+    EXPECT_EQ(Run().result, '4');
+    window = TestWindow();
+    window.on_pump = [](TestWindow &w) { return w.pumps == 3 ? 1 : 0; };
+    EXPECT_EQ(Run().result, '4');
+}
+
+TEST_F(EndToEnd, FilesAndSettingsThatCannotBeUsedEndCleanly) {
+    UseFiles(1000, 2000, 500);
+    phone.idle_timeout_ms = 1500;
+    struct Case {
+        const char *name;
+        std::function<void(DownloadRecords &)> arrange;
+        int32_t result;
+    };
+    const Case cases[] = {
+        {"loader", [](auto &r) { r.files.LoadFilePath = "/nonexistent/loader.bin"; }, ';'},
+        {"code", [](auto &r) { r.files.AppFilePath = "/nonexistent/code.bin"; }, ':'},
+        {"perso", [](auto &r) { r.files.PersoFilePath = "/nonexistent/perso.psb"; }, 'D'},
+        {"code is a folder", [](auto &r) { r.files.AppFilePath = "/tmp"; }, ':'},
+        {"parity", [](auto &r) { r.settings.Parity = 3; }, '5'},
+        {"speed", [](auto &r) { r.settings.Speed = 4; }, '6'},
+        {"wait states", [](auto &r) { r.settings.RamWaitState = 4; }, '7'},
+        {"bus size", [](auto &r) { r.settings.RamSize = 2; }, '8'},
+        {"stop bits", [](auto &r) { r.settings.StopBit = 2; }, '>'},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        DownloadRecords saved = records;
+        c.arrange(records);
+        window = TestWindow();
+        EXPECT_EQ(Run().result, c.result);
+        EXPECT_EQ(window.log_lines.back().rfind("Close COM", 0), 0u);
+        records = saved;
+    }
+}
+
+TEST_F(EndToEnd, PortsThatCannotBeOpenedGive9) {
+    UseFiles(100, 0, 0);
+    records.settings.Port = 240;  // COM241: not registered, no kernel port of that number
+    const int before = OpenDescriptors();
+    EXPECT_EQ(Mxl40_Download(&window.record, &records.settings, &records.files, &records.options),
+              '9');
+    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_EQ(window.boxes, Lines{"Error Open COM port"});
+    EXPECT_EQ(records.settings.Port, 241);
+}
+
+TEST_F(EndToEnd, UnpluggedLineNeverEndsAsSuccess) {
+    for (int acknowledge : {1, 0}) {
+        SCOPED_TRACE(acknowledge);
+        UseFiles(1000, 40000, 2000);
+        window = TestWindow();
+        records.options.Acknowledge = acknowledge;
+        phone.acknowledged = acknowledge == 1;
+        std::string error;
+        phone.faults = {*sim::ParseFault("unplug@code-block:30", error)};
+        const SessionResult session = Run();
+        if (acknowledge == 1) {
+            EXPECT_TRUE(session.result == '9' || session.result == 'H') << char(session.result);
+        } else {
+            EXPECT_EQ(session.result, '9');
+        }
+        EXPECT_EQ(window.log_lines.back().rfind("Close COM", 0), 0u);
+        std::filesystem::remove_all(files.dir);
+    }
+}
+
+}  // namespace
+}  // namespace integration

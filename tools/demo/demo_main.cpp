@@ -1,0 +1,269 @@
+// vanto-demo: a whole download of generated sample firmware into the simulated phone.
+//
+// Writes a loader, a code file and a personalization file that agree with each other, starts the
+// phone simulator on a pseudo-terminal registered as a COM port, loads the engine library from
+// this program's own folder by its file name, checks the mapping, runs the download while showing
+// the log and the progress, and ends by telling whether the phone received exactly what was sent.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "dekvanto/firmware_image.h"
+#include "dekvanto/mx40.h"
+#include "sim/phone_simulator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DemoOptions {
+    int32_t speed = 3;
+    bool blind = false;
+    uint32_t code_size = 256 * 1024;
+    uint32_t perso_size = 4096;
+};
+
+struct Engine {
+    void *library = nullptr;
+    Mxl40_Init_Fn init = nullptr;
+    Mxl40_StartStop_Fn start_stop = nullptr;
+    Mxl40_Download_Fn download = nullptr;
+    CheckMapCompat_Fn check = nullptr;
+};
+
+void Usage() {
+    std::fprintf(stderr,
+                 "usage: vanto-demo [--speed 0..3] [--blind] [--code-size BYTES] "
+                 "[--perso-size BYTES]\n"
+                 "  --speed       download speed: 0 = 57600, 1 = 115200, 2 = 230400, "
+                 "3 = 460800 bit/s (default 3)\n"
+                 "  --blind       send without reading the phone's answers\n");
+}
+
+bool ParseNumber(const char *text, long min, long max, long &out) {
+    char *end = nullptr;
+    out = std::strtol(text, &end, 10);
+    return end != text && *end == '\0' && out >= min && out <= max;
+}
+
+bool ParseOptions(int argc, char **argv, DemoOptions &options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        long value = 0;
+        const bool has_value = i + 1 < argc;
+        if (arg == "--blind") {
+            options.blind = true;
+        } else if (arg == "--speed" && has_value && ParseNumber(argv[++i], 0, 3, value)) {
+            options.speed = static_cast<int32_t>(value);
+        } else if (arg == "--code-size" && has_value &&
+                   ParseNumber(argv[++i], 64, 64L * 1024 * 1024, value)) {
+            options.code_size = static_cast<uint32_t>(value);
+        } else if (arg == "--perso-size" && has_value &&
+                   ParseNumber(argv[++i], 6, 16L * 1024 * 1024, value)) {
+            options.perso_size = static_cast<uint32_t>(value);
+        } else {
+            std::fprintf(stderr, "vanto-demo: bad argument '%s'\n", arg.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+fs::path ProgramFolder() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    return error ? fs::current_path() : self.parent_path();
+}
+
+bool LoadEngine(Engine &engine) {
+    const fs::path path = ProgramFolder() / MX40_LIBRARY_FILE_NAME;
+    engine.library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (engine.library == nullptr) {
+        std::fprintf(stderr, "vanto-demo: cannot load %s: %s\n", path.c_str(), dlerror());
+        return false;
+    }
+    engine.init = reinterpret_cast<Mxl40_Init_Fn>(dlsym(engine.library, "Mxl40_Init"));
+    engine.start_stop =
+        reinterpret_cast<Mxl40_StartStop_Fn>(dlsym(engine.library, "Mxl40_StartStop"));
+    engine.download = reinterpret_cast<Mxl40_Download_Fn>(dlsym(engine.library, "Mxl40_Download"));
+    engine.check = reinterpret_cast<CheckMapCompat_Fn>(dlsym(engine.library, "CheckMapCompat"));
+    if (!engine.init || !engine.start_stop || !engine.download || !engine.check) {
+        std::fprintf(stderr, "vanto-demo: %s lacks a function\n", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// The terminal as the engine's window: log lines, the byte counter and a progress bar.
+struct Console {
+    int steps = 0;
+    unsigned long bytes = 0;
+    bool bar_shown = false;
+    int last_tenth = 0;
+
+    void EndBar() {
+        if (bar_shown) {
+            std::printf("\n");
+            bar_shown = false;
+        }
+    }
+
+    void DrawBar() {
+        if (isatty(STDOUT_FILENO) == 0) {
+            // Into a file or a pipe: one line per tenth instead of a redrawn bar.
+            if (steps % 10 == 0 && steps != last_tenth) {
+                last_tenth = steps;
+                std::printf("  progress %3d%%  Download : %lu bytes\n", steps, bytes);
+            }
+            return;
+        }
+        const int filled = steps > 100 ? 50 : steps / 2;
+        std::printf("\r  [%-50.*s] %3d%%  Download : %lu bytes", filled,
+                    "##################################################", steps > 100 ? 100 : steps,
+                    bytes);
+        std::fflush(stdout);
+        bar_shown = true;
+    }
+};
+
+intptr_t OnMessage(void *context, uint32_t message, uintptr_t wparam, intptr_t) {
+    auto &console = *static_cast<Console *>(context);
+    if (message == MX40_WM_LOG_LINE) {
+        console.EndBar();
+        std::printf("  %s\n", reinterpret_cast<const char *>(wparam));
+    } else if (message == MX40_WM_BYTE_COUNT) {
+        console.bytes = static_cast<unsigned long>(wparam);
+        console.DrawBar();
+    } else if (message == MX40_WM_PROGRESS_STEP) {
+        ++console.steps;
+        console.DrawBar();
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+void OnMessageBox(void *context, const char *text) {
+    static_cast<Console *>(context)->EndBar();
+    std::printf("  [message] %s\n", text);
+}
+
+const char *Verdict(int32_t result) {
+    switch (result) {
+        case MX40_RESULT_DONE:
+            return "download finished";
+        case MX40_RESULT_STOPPED:
+        case MX40_RESULT_STOPPED_WAITING:
+            return "download stopped";
+        case MX40_RESULT_PORT_ERROR:
+            return "port error";
+        case MX40_RESULT_NO_SYNC:
+            return "no synchronisation with the phone";
+        case MX40_RESULT_BAD_ACK:
+            return "bad acknowledgement";
+        case MX40_RESULT_NO_ACK:
+            return "no acknowledgement";
+        default:
+            return "download failed";
+    }
+}
+
+dekvanto::image::Bytes ReadWhole(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return dekvanto::image::Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+bool Same(const char *what, const dekvanto::image::Bytes &sent, const std::vector<uint8_t> &got) {
+    const bool same = sent == got;
+    std::printf("  %-22s sent %9zu bytes, received %9zu bytes: %s\n", what, sent.size(), got.size(),
+                same ? "identical" : "DIFFERENT");
+    return same;
+}
+
+int RunDemo(const DemoOptions &options) {
+    char pattern[] = "/tmp/vanto-demo-XXXXXX";
+    const fs::path work = mkdtemp(pattern);
+    const fs::path ports = work / "ports";
+    fs::create_directories(ports);
+    setenv("DEKVANTO_PORTS", ports.c_str(), 1);
+
+    dekvanto::image::SampleSetSpec spec;
+    spec.code_size = options.code_size;
+    spec.perso_size = options.perso_size;
+    const auto paths = dekvanto::image::WriteSampleSet(work / "firmware", spec);
+    std::printf("Sample firmware in %s\n", (work / "firmware").c_str());
+
+    Engine engine;
+    if (!LoadEngine(engine)) {
+        return 3;
+    }
+
+    sim::PhoneConfig config;
+    config.acknowledged = !options.blind;
+    config.record_dir = (work / "received").string();
+    static const uint32_t kRates[] = {57600, 115200, 230400, 460800};
+    config.expect.bit_rate = kRates[options.speed];
+    sim::PhoneSimulator phone(config);
+    if (!phone.Start()) {
+        std::fprintf(stderr, "vanto-demo: the simulated phone did not start: %s\n",
+                     phone.SetupError().c_str());
+        return 3;
+    }
+    std::printf("Simulated phone on COM%d (%s)\n\n", phone.PortNumber(), phone.SlavePath().c_str());
+
+    const std::string loader = paths.loader.string();
+    const std::string code = paths.code.string();
+    const std::string perso = paths.perso.string();
+    engine.init(0);
+    const int32_t mapping = engine.check(code.c_str(), perso.c_str());
+    std::printf("Mapping check: %d (%s)\n", mapping,
+                mapping == MX40_MAP_COMPATIBLE ? "compatible" : "NOT compatible");
+    if (mapping != MX40_MAP_COMPATIBLE) {
+        return 1;
+    }
+
+    Console console;
+    Mx40Window window{&console, OnMessage, nullptr, OnMessageBox};
+    Mx40Settings settings{phone.PortNumber() - 1, 0, 1, options.speed, 0, 0, 1};
+    const Mx40Files files{loader.c_str(), code.c_str(), perso.c_str()};
+    const Mx40Options download_options{0, 0, options.blind ? 0 : 1, 1};
+    const int32_t result = engine.download(&window, &settings, &files, &download_options);
+    console.EndBar();
+    std::printf("\nResult '%c': %s\n", static_cast<char>(result), Verdict(result));
+
+    const sim::Summary summary = phone.Finish(std::chrono::seconds(5));
+    std::printf("\nWhat the phone received (also in %s):\n", config.record_dir.c_str());
+    bool same = Same("loader", ReadWhole(paths.loader), summary.loader);
+    same = Same("code file", ReadWhole(paths.code), summary.code) && same;
+    same = Same("personalization file", ReadWhole(paths.perso), summary.perso) && same;
+    for (const auto &error : summary.errors) {
+        std::printf("  phone: %s\n", error.c_str());
+    }
+    const bool good = result == MX40_RESULT_DONE && same && summary.consistent;
+    std::printf("\n%s\n", good ? "The phone received exactly what was sent."
+                               : "The phone did NOT receive exactly what was sent.");
+    dlclose(engine.library);
+    return good ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    DemoOptions options;
+    if (!ParseOptions(argc, argv, options)) {
+        Usage();
+        return 2;
+    }
+    try {
+        return RunDemo(options);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "vanto-demo: %s\n", error.what());
+        return 3;
+    }
+}
