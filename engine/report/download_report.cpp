@@ -33,9 +33,11 @@ void DownloadReport::LogText(int text_id, const char *value) {
     if (!window_.Present()) {
         return;
     }
-    const std::string format = EngineText(text_id);
-    const std::string line = format.substr(0, format.find("%s")) + (value ? value : "") +
-                             format.substr(format.find("%s") + 2);
+    std::string line = EngineText(text_id);
+    const auto at = line.find("%s");
+    if (at != std::string::npos) {
+        line.replace(at, 2, value != nullptr ? value : "");
+    }
     SendLine(line.c_str());
 }
 

@@ -6,13 +6,13 @@ namespace mx40 {
 namespace {
 
 std::tm LocalTime(std::time_t t) {
-    std::tm parts{};
+    std::tm fields{};
 #if defined(_WIN32)
-    localtime_s(&parts, &t);
+    localtime_s(&fields, &t);
 #else
-    localtime_r(&t, &parts);
+    localtime_r(&t, &fields);
 #endif
-    return parts;
+    return fields;
 }
 
 std::string TwoDigits(int64_t value) {
@@ -24,7 +24,7 @@ std::string TwoDigits(int64_t value) {
 }  // namespace
 
 std::string FormatTimeOfDay(const char *format, std::time_t t) {
-    const std::tm parts = LocalTime(t);
+    const std::tm fields = LocalTime(t);
     std::string out;
     for (const char *p = format; *p != '\0'; ++p) {
         if (*p != '%' || p[1] == '\0') {
@@ -33,8 +33,8 @@ std::string FormatTimeOfDay(const char *format, std::time_t t) {
         }
         ++p;
         if (*p == 'X') {
-            out += TwoDigits(parts.tm_hour) + ":" + TwoDigits(parts.tm_min) + ":" +
-                   TwoDigits(parts.tm_sec);
+            out += TwoDigits(fields.tm_hour) + ":" + TwoDigits(fields.tm_min) + ":" +
+                   TwoDigits(fields.tm_sec);
         } else {
             out += *p;
         }

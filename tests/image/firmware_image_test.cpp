@@ -40,16 +40,16 @@ TEST(CodeImage, MappedCodeLayout) {
 }
 
 TEST(CodeImage, ExplicitSizeCutsOrFills) {
-    CodeImageSpec spec;
-    spec.records = {{7, {1, 2}, 0x1000}};
-    spec.size = 300;
-    const Bytes long_file = BuildCodeImage(spec);
+    CodeImageSpec layout;
+    layout.records = {{7, {1, 2}, 0x1000}};
+    layout.size = 300;
+    const Bytes long_file = BuildCodeImage(layout);
     ASSERT_EQ(long_file.size(), 300u);
     EXPECT_EQ(Le32At(long_file, 72), 0x1000u);  // the declared length, not the value's
     EXPECT_EQ(Slice(long_file, 0, 48), Slice(FillBytes(300, 1), 0, 48));
 
-    spec.size = 70;
-    const Bytes cut = BuildCodeImage(spec);
+    layout.size = 70;
+    const Bytes cut = BuildCodeImage(layout);
     EXPECT_EQ(cut, Slice(long_file, 0, 70));
 }
 
@@ -60,12 +60,12 @@ TEST(Fill, SameSeedSameBytes) {
 }
 
 TEST(PersoImage, HeaderAndSearchEntry) {
-    const PersoImageSpec spec{{'B', '3'}, {'1', '2'}, 64, 9};
-    const Bytes image = BuildPersoImage(spec);
+    const PersoImageSpec layout{{'B', '3'}, {'1', '2'}, 64, 9};
+    const Bytes image = BuildPersoImage(layout);
     ASSERT_EQ(image.size(), 64u);
     EXPECT_EQ(Slice(image, 0, 2), (Bytes{'B', '3'}));
     EXPECT_EQ(Slice(image, 4, 2), (Bytes{'1', '2'}));
-    EXPECT_EQ(SearchEntryFor(spec), (MapEntry{0x43, 0x01, 0x02}));
+    EXPECT_EQ(SearchEntryFor(layout), (MapEntry{0x43, 0x01, 0x02}));
     EXPECT_EQ(BuildPersoImage({{'B', '3'}, {'1', '2'}, 5, 9}), Slice(image, 0, 5));
 }
 
@@ -73,11 +73,11 @@ TEST(SampleSet, WritesThreeFilesOfTheGivenSizes) {
     const auto dir =
         std::filesystem::temp_directory_path() / ("image-sample-set-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
-    SampleSetSpec spec;
-    spec.loader_size = 100;
-    spec.code_size = 10;  // too small for the layout: grows to hold it
-    spec.perso_size = 30;
-    const SampleSetPaths paths = WriteSampleSet(dir, spec);
+    SampleSetSpec layout;
+    layout.loader_size = 100;
+    layout.code_size = 10;  // too small for the layout: grows to hold it
+    layout.perso_size = 30;
+    const SampleSetPaths paths = WriteSampleSet(dir, layout);
     EXPECT_EQ(std::filesystem::file_size(paths.loader), 100u);
     EXPECT_GT(std::filesystem::file_size(paths.code), 100u);
     EXPECT_EQ(std::filesystem::file_size(paths.perso), 30u);

@@ -180,19 +180,19 @@ CodeImageSpec Good() {
 // The good file with the tag records replaced and the table moved out of their way.
 constexpr uint32_t kFarTable = 3000;
 Bytes WithRecords(std::vector<TagRecord> records) {
-    CodeImageSpec spec = Good();
-    spec.records = std::move(records);
-    spec.table_offset = kFarTable;
-    return BuildCodeImage(spec);
+    CodeImageSpec layout = Good();
+    layout.records = std::move(records);
+    layout.table_offset = kFarTable;
+    return BuildCodeImage(layout);
 }
 
 std::vector<MalformedCase> MalformedCases() {
     const Bytes perso = Perso("B3", "12");
     const uint32_t table = *Good().table_offset;
     const auto id = MappingIdRecord({'B', '3'});
-    const auto with = [](CodeImageSpec spec, auto change) {
-        change(spec);
-        return BuildCodeImage(spec);
+    const auto with = [](CodeImageSpec layout, auto change) {
+        change(layout);
+        return BuildCodeImage(layout);
     };
     // Offset values of 2 and 8 bytes that would reach the table if read as numbers.
     const auto record5 = [&](Bytes value) { return WithRecords({id, {5, std::move(value), {}}}); };

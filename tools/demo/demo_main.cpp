@@ -193,10 +193,10 @@ int RunDemo(const DemoOptions &options) {
     fs::create_directories(ports);
     setenv("DEKVANTO_PORTS", ports.c_str(), 1);
 
-    dekvanto::image::SampleSetSpec spec;
-    spec.code_size = options.code_size;
-    spec.perso_size = options.perso_size;
-    const auto paths = dekvanto::image::WriteSampleSet(work / "firmware", spec);
+    dekvanto::image::SampleSetSpec layout;
+    layout.code_size = options.code_size;
+    layout.perso_size = options.perso_size;
+    const auto paths = dekvanto::image::WriteSampleSet(work / "firmware", layout);
     std::printf("Sample firmware in %s\n", (work / "firmware").c_str());
 
     Engine engine;

@@ -39,36 +39,36 @@ void Put(Bytes &image, uint64_t offset, const Bytes &bytes) {
     std::copy_n(bytes.begin(), count, image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-Bytes TagBlockBytes(const CodeImageSpec &spec) {
+Bytes TagBlockBytes(const CodeImageSpec &layout) {
     Bytes out;
-    AppendLe32(out, spec.magic);
-    for (const TagRecord &record : spec.records) {
+    AppendLe32(out, layout.magic);
+    for (const TagRecord &record : layout.records) {
         AppendLe32(out, record.key);
         AppendLe32(out,
                    record.declared_length.value_or(static_cast<uint32_t>(record.value.size())));
         out.insert(out.end(), record.value.begin(), record.value.end());
         out.resize(static_cast<std::size_t>(RoundUpTo4(out.size())), 0);
     }
-    if (spec.end_record) {
+    if (layout.end_record) {
         AppendLe32(out, kKeyEnd);
         AppendLe32(out, 0);
     }
     return out;
 }
 
-Bytes TableBytes(const CodeImageSpec &spec) {
+Bytes TableBytes(const CodeImageSpec &layout) {
     Bytes out;
-    for (const MapEntry &entry : spec.table) {
+    for (const MapEntry &entry : layout.table) {
         out.insert(out.end(), entry.begin(), entry.end());
     }
-    if (spec.table_end) {
+    if (layout.table_end) {
         out.insert(out.end(), {0, 0, 0});
     }
     return out;
 }
 
-uint64_t TableSize(const CodeImageSpec &spec) {
-    return 3 * uint64_t{spec.table.size()} + (spec.table_end ? 3 : 0);
+uint64_t TableSize(const CodeImageSpec &layout) {
+    return 3 * uint64_t{layout.table.size()} + (layout.table_end ? 3 : 0);
 }
 
 uint32_t CheckedOffset(uint64_t offset) {
@@ -132,57 +132,57 @@ MapEntry SearchEntryFor(const PersoImageSpec &perso) {
     return SearchEntryFor(perso.identifier, perso.characters);
 }
 
-uint64_t TagBlockSize(const CodeImageSpec &spec) {
+uint64_t TagBlockSize(const CodeImageSpec &layout) {
     uint64_t size = 4;
-    for (const TagRecord &record : spec.records) {
+    for (const TagRecord &record : layout.records) {
         size += 8 + RoundUpTo4(record.value.size());
     }
-    return size + (spec.end_record ? 8 : 0);
+    return size + (layout.end_record ? 8 : 0);
 }
 
-uint64_t LayoutEnd(const CodeImageSpec &spec) {
+uint64_t LayoutEnd(const CodeImageSpec &layout) {
     uint64_t end = 0;
-    if (spec.tag_block_offset) {
+    if (layout.tag_block_offset) {
         end = std::max({end, uint64_t{kTagOffsetField} + 4,
-                        uint64_t{*spec.tag_block_offset} + TagBlockSize(spec)});
+                        uint64_t{*layout.tag_block_offset} + TagBlockSize(layout)});
     }
-    if (spec.table_offset) {
-        end = std::max(end, uint64_t{*spec.table_offset} + TableSize(spec));
+    if (layout.table_offset) {
+        end = std::max(end, uint64_t{*layout.table_offset} + TableSize(layout));
     }
-    for (const Patch &patch : spec.patches) {
+    for (const Patch &patch : layout.patches) {
         end = std::max(end, uint64_t{patch.offset} + patch.bytes.size());
     }
     return end;
 }
 
 CodeImageSpec MakeCodeSpec(const MappedCode &mapped) {
-    CodeImageSpec spec;
-    spec.size = mapped.size;
-    spec.seed = mapped.seed;
-    spec.tag_block_offset = mapped.tag_block_offset;
-    spec.table = mapped.entries;
-    spec.table_end = mapped.table_end;
+    CodeImageSpec layout;
+    layout.size = mapped.size;
+    layout.seed = mapped.seed;
+    layout.tag_block_offset = mapped.tag_block_offset;
+    layout.table = mapped.entries;
+    layout.table_end = mapped.table_end;
     if (!mapped.identifier.empty()) {
-        spec.records.push_back(MappingIdRecord(mapped.identifier));
+        layout.records.push_back(MappingIdRecord(mapped.identifier));
     }
-    spec.records.push_back(MappingTableRecord(0));
+    layout.records.push_back(MappingTableRecord(0));
     if (mapped.alt_identifier) {
-        spec.records.push_back(AltMappingIdRecord(0));
+        layout.records.push_back(AltMappingIdRecord(0));
     }
     // Offsets are 4 bytes each, so the block's size is known before they are.
-    const uint64_t block_end = uint64_t{mapped.tag_block_offset} + TagBlockSize(spec);
+    const uint64_t block_end = uint64_t{mapped.tag_block_offset} + TagBlockSize(layout);
     const uint32_t table_offset = CheckedOffset(RoundUpTo4(block_end));
-    spec.table_offset = table_offset;
-    spec.records[mapped.identifier.empty() ? 0 : 1] = MappingTableRecord(table_offset);
+    layout.table_offset = table_offset;
+    layout.records[mapped.identifier.empty() ? 0 : 1] = MappingTableRecord(table_offset);
     if (mapped.alt_identifier) {
-        const uint32_t alt_offset = CheckedOffset(RoundUpTo4(table_offset + TableSize(spec)));
-        spec.records.back() = AltMappingIdRecord(alt_offset);
+        const uint32_t alt_offset = CheckedOffset(RoundUpTo4(table_offset + TableSize(layout)));
+        layout.records.back() = AltMappingIdRecord(alt_offset);
         Bytes area = *mapped.alt_identifier;
         area.resize(std::max<std::size_t>(area.size(), kAltIdentifierArea), 0);
         CheckedOffset(alt_offset + area.size());
-        spec.patches.push_back({alt_offset, std::move(area)});
+        layout.patches.push_back({alt_offset, std::move(area)});
     }
-    return spec;
+    return layout;
 }
 
 Bytes FillBytes(uint32_t size, uint32_t seed) {
@@ -197,31 +197,31 @@ Bytes FillBytes(uint32_t size, uint32_t seed) {
     return out;
 }
 
-Bytes BuildCodeImage(const CodeImageSpec &spec) {
-    const uint32_t size = spec.size != 0 ? spec.size : CheckedOffset(LayoutEnd(spec));
-    Bytes image = FillBytes(size, spec.seed);
-    if (spec.tag_block_offset) {
-        Put(image, kTagOffsetField, Le32(*spec.tag_block_offset));
-        Put(image, *spec.tag_block_offset, TagBlockBytes(spec));
+Bytes BuildCodeImage(const CodeImageSpec &layout) {
+    const uint32_t size = layout.size != 0 ? layout.size : CheckedOffset(LayoutEnd(layout));
+    Bytes image = FillBytes(size, layout.seed);
+    if (layout.tag_block_offset) {
+        Put(image, kTagOffsetField, Le32(*layout.tag_block_offset));
+        Put(image, *layout.tag_block_offset, TagBlockBytes(layout));
     }
-    if (spec.table_offset) {
-        Put(image, *spec.table_offset, TableBytes(spec));
+    if (layout.table_offset) {
+        Put(image, *layout.table_offset, TableBytes(layout));
     }
-    for (const Patch &patch : spec.patches) {
+    for (const Patch &patch : layout.patches) {
         Put(image, patch.offset, patch.bytes);
     }
     return image;
 }
 
-Bytes BuildPersoImage(const PersoImageSpec &spec) {
-    Bytes image = FillBytes(spec.size, spec.seed);
-    Put(image, 0, {spec.identifier[0], spec.identifier[1]});
-    Put(image, 4, {spec.characters[0], spec.characters[1]});
+Bytes BuildPersoImage(const PersoImageSpec &layout) {
+    Bytes image = FillBytes(layout.size, layout.seed);
+    Put(image, 0, {layout.identifier[0], layout.identifier[1]});
+    Put(image, 4, {layout.characters[0], layout.characters[1]});
     return image;
 }
 
-Bytes BuildLoaderImage(const LoaderImageSpec &spec) {
-    return FillBytes(spec.size, spec.seed);
+Bytes BuildLoaderImage(const LoaderImageSpec &layout) {
+    return FillBytes(layout.size, layout.seed);
 }
 
 void WriteImage(const std::filesystem::path &path, const Bytes &bytes) {
@@ -243,26 +243,27 @@ void WriteImage(const std::filesystem::path &path, const Bytes &bytes) {
     }
 }
 
-SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &spec) {
+SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &layout) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error) {
         throw std::system_error(error, "cannot create " + directory.string());
     }
-    const PersoImageSpec perso{spec.identifier, spec.characters, spec.perso_size, spec.seed + 2};
+    const PersoImageSpec perso{layout.identifier, layout.characters, layout.perso_size,
+                               layout.seed + 2};
     MappedCode mapped;
-    mapped.identifier = {spec.identifier[0], spec.identifier[1]};
+    mapped.identifier = {layout.identifier[0], layout.identifier[1]};
     mapped.entries = SampleTable(SearchEntryFor(perso));
-    mapped.size = spec.code_size;
-    mapped.seed = spec.seed + 1;
+    mapped.size = layout.code_size;
+    mapped.seed = layout.seed + 1;
     CodeImageSpec code = MakeCodeSpec(mapped);
     if (code.size != 0 && code.size < LayoutEnd(code)) {
         code.size = static_cast<uint32_t>(LayoutEnd(code));  // a sample set is always whole
     }
 
-    const SampleSetPaths paths{directory / spec.loader_name, directory / spec.code_name,
-                               directory / spec.perso_name};
-    WriteImage(paths.loader, BuildLoaderImage({spec.loader_size, spec.seed}));
+    const SampleSetPaths paths{directory / layout.loader_name, directory / layout.code_name,
+                               directory / layout.perso_name};
+    WriteImage(paths.loader, BuildLoaderImage({layout.loader_size, layout.seed}));
     WriteImage(paths.code, BuildCodeImage(code));
     WriteImage(paths.perso, BuildPersoImage(perso));
     return paths;

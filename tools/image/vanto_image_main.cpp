@@ -208,23 +208,23 @@ int RunCode(Arguments args) {
 
 int RunPerso(Arguments args) {
     std::optional<std::string> output;
-    PersoImageSpec spec;
+    PersoImageSpec layout;
     while (args.Next()) {
         if (TakeOutput(args, output)) {
         } else if (args.Is("--id")) {
-            spec.identifier = ParsePair("--id", args.Value());
+            layout.identifier = ParsePair("--id", args.Value());
         } else if (args.Is("--chars")) {
-            spec.characters = ParsePair("--chars", args.Value());
+            layout.characters = ParsePair("--chars", args.Value());
         } else if (args.Is("--size")) {
-            spec.size = args.Number();
+            layout.size = args.Number();
         } else if (args.Is("--seed")) {
-            spec.seed = args.Number();
+            layout.seed = args.Number();
         } else {
             args.Unknown();
         }
     }
     const std::string path = RequireOutput(output, "perso");
-    const Bytes bytes = BuildPersoImage(spec);
+    const Bytes bytes = BuildPersoImage(layout);
     WriteImage(path, bytes);
     Report(path, bytes);
     return 0;
@@ -232,19 +232,19 @@ int RunPerso(Arguments args) {
 
 int RunLoader(Arguments args) {
     std::optional<std::string> output;
-    LoaderImageSpec spec;
+    LoaderImageSpec layout;
     while (args.Next()) {
         if (TakeOutput(args, output)) {
         } else if (args.Is("--size")) {
-            spec.size = args.Number();
+            layout.size = args.Number();
         } else if (args.Is("--seed")) {
-            spec.seed = args.Number();
+            layout.seed = args.Number();
         } else {
             args.Unknown();
         }
     }
     const std::string path = RequireOutput(output, "loader");
-    const Bytes bytes = BuildLoaderImage(spec);
+    const Bytes bytes = BuildLoaderImage(layout);
     WriteImage(path, bytes);
     Report(path, bytes);
     return 0;
@@ -252,21 +252,21 @@ int RunLoader(Arguments args) {
 
 int RunSampleSet(Arguments args) {
     std::optional<std::string> directory;
-    SampleSetSpec spec;
+    SampleSetSpec layout;
     while (args.Next()) {
         if (TakeOutput(args, directory)) {
         } else if (args.Is("--id")) {
-            spec.identifier = ParsePair("--id", args.Value());
+            layout.identifier = ParsePair("--id", args.Value());
         } else if (args.Is("--chars")) {
-            spec.characters = ParsePair("--chars", args.Value());
+            layout.characters = ParsePair("--chars", args.Value());
         } else if (args.Is("--seed")) {
-            spec.seed = args.Number();
+            layout.seed = args.Number();
         } else if (args.Is("--loader-size")) {
-            spec.loader_size = args.Number();
+            layout.loader_size = args.Number();
         } else if (args.Is("--code-size")) {
-            spec.code_size = args.Number();
+            layout.code_size = args.Number();
         } else if (args.Is("--perso-size")) {
-            spec.perso_size = args.Number();
+            layout.perso_size = args.Number();
         } else if (!args.IsOption() && !directory) {
             directory = std::string(args.Current());
         } else {
@@ -276,7 +276,7 @@ int RunSampleSet(Arguments args) {
     if (!directory) {
         throw UsageError("'sample-set' needs a directory");
     }
-    const SampleSetPaths paths = WriteSampleSet(*directory, spec);
+    const SampleSetPaths paths = WriteSampleSet(*directory, layout);
     for (const auto &path : {paths.loader, paths.code, paths.perso}) {
         std::cout << path.string() << "\n";
     }

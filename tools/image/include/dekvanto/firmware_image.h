@@ -3,7 +3,7 @@
 // size. The layouts are described in docs/firmware-files.md.
 //
 // Everything the files hold besides their structures is a deterministic pseudo-random fill drawn
-// from a seed, so the same spec always gives the same bytes.
+// from a seed, so the same layout always gives the same bytes.
 //
 // Typical use:
 //   PersoImageSpec perso;                                  // identifier "B3", characters "12"
@@ -134,14 +134,14 @@ MapEntry SearchEntryFor(const PersoImageSpec &perso);
 CodeImageSpec MakeCodeSpec(const MappedCode &mapped);
 
 // Byte length of the tag block (magic, records, end record) and of the whole layout.
-uint64_t TagBlockSize(const CodeImageSpec &spec);
-uint64_t LayoutEnd(const CodeImageSpec &spec);
+uint64_t TagBlockSize(const CodeImageSpec &layout);
+uint64_t LayoutEnd(const CodeImageSpec &layout);
 
 // The file contents. BuildCodeImage throws std::invalid_argument when size is 0 and the
 // layout reaches past 4 GiB.
-Bytes BuildCodeImage(const CodeImageSpec &spec);
-Bytes BuildPersoImage(const PersoImageSpec &spec);
-Bytes BuildLoaderImage(const LoaderImageSpec &spec);
+Bytes BuildCodeImage(const CodeImageSpec &layout);
+Bytes BuildPersoImage(const PersoImageSpec &layout);
+Bytes BuildLoaderImage(const LoaderImageSpec &layout);
 
 // The pseudo-random fill: size bytes from seed.
 Bytes FillBytes(uint32_t size, uint32_t seed);
@@ -152,6 +152,6 @@ void WriteImage(const std::filesystem::path &path, const Bytes &bytes);
 // Creates directory if needed and writes the three files of a sample set into it. The code file
 // maps the personalization header among a few other entries and carries its identifier in
 // record 4. Throws like WriteImage.
-SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &spec);
+SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &layout);
 
 }  // namespace dekvanto::image
