@@ -83,12 +83,12 @@ TEST_F(EndToEnd, WholeDownloadsAtEverySpeedDeliverExactlyTheFiles) {
 }
 
 TEST_F(EndToEnd, BlindDownloadsSendTheSameBytesWithoutReadingAny) {
-    for (int32_t speed : {1, 3}) {
+    for (int32_t speed = 0; speed < 4; ++speed) {
         SCOPED_TRACE(kRates[speed]);
         UseFiles(700, 9000, 2500);
         window = TestWindow();
         records.settings.Speed = speed;
-        records.settings.RebootDelay = 1;
+        records.settings.RebootDelay = speed == 1 ? 1 : 0;
         records.options.Acknowledge = 0;
         phone.acknowledged = false;
         phone.expect.bit_rate = kRates[speed];
@@ -97,11 +97,21 @@ TEST_F(EndToEnd, BlindDownloadsSendTheSameBytesWithoutReadingAny) {
         EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
         EXPECT_EQ(session.summary.code, files.code_bytes);
         EXPECT_EQ(session.summary.perso, files.perso_bytes);
-        EXPECT_NE(std::find(window.log_lines.begin(), window.log_lines.end(),
-                            "Waiting DEKE Reboot (1 secondes)"),
+        const std::string waiting =
+            "Waiting DEKE Reboot (" + std::to_string(records.settings.RebootDelay) + " secondes)";
+        EXPECT_NE(std::find(window.log_lines.begin(), window.log_lines.end(), waiting),
                   window.log_lines.end());
         std::filesystem::remove_all(files.dir);
     }
+}
+
+TEST_F(EndToEnd, WithoutWindowTheDownloadRunsTheSame) {
+    UseFiles(500, 5000, 500);
+    const SessionResult session = RunSession(phone, records, nullptr);
+    ASSERT_EQ(session.result, '2');
+    EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
+    EXPECT_EQ(session.summary.code, files.code_bytes);
+    EXPECT_EQ(session.descriptors_after, session.descriptors_before);
 }
 
 TEST_F(EndToEnd, StepModePromptsAreAnsweredByTheWindow) {
