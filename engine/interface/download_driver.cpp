@@ -25,7 +25,8 @@ int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
     if (settings == nullptr) {
         return MX40_RESULT_NO_SETTINGS;
     }
-    settings->Port += 1;
+    // Wraps at the top of the range instead of overflowing; such a port never opens anyway.
+    settings->Port = static_cast<int32_t>(static_cast<uint32_t>(settings->Port) + 1u);
     if (options != nullptr) {
         services.state.debug_messages = options->DebugMessages;
     }

@@ -36,6 +36,15 @@ TEST(Driver, PortThatCannotBeOpenedGives9WithoutClosing) {
     EXPECT_EQ(bench.window.boxes.size(), 1u);
 }
 
+TEST(Driver, PortNumbersOutsideTheRegisterNeverOpen) {
+    DownloadBench bench;
+    bench.settings.Port = INT32_MAX;
+    bench.port.open_result = 10;  // what the system port answers for "COM-2147483648"
+    EXPECT_EQ(bench.Run(), '9');
+    EXPECT_EQ(bench.settings.Port, INT32_MIN);
+    EXPECT_EQ(bench.window.LogLines()[1], "Open COM-2147483648");
+}
+
 TEST(Driver, SettingsThePhoneCannotBeToldEndBeforeTheirFrame) {
     struct Case {
         int32_t wait_state, bus_size, speed, parity, stop_bit;

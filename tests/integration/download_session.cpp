@@ -84,11 +84,20 @@ SessionResult RunSession(sim::PhoneConfig phone, DownloadRecords &records, TestW
 }
 
 void UsePrivatePortRegister() {
-    static const std::string dir = [] {
-        char pattern[] = "/tmp/dekvanto-ports-XXXXXX";
-        return std::string(mkdtemp(pattern));
-    }();
-    setenv("DEKVANTO_PORTS", dir.c_str(), 1);
+    // One register for the process, removed again when the process ends.
+    struct PrivateRegister {
+        std::filesystem::path dir;
+        PrivateRegister() {
+            char pattern[] = "/tmp/dekvanto-ports-XXXXXX";
+            dir = mkdtemp(pattern);
+        }
+        ~PrivateRegister() {
+            std::error_code ignored;
+            std::filesystem::remove_all(dir, ignored);
+        }
+    };
+    static const PrivateRegister private_register;
+    setenv("DEKVANTO_PORTS", private_register.dir.c_str(), 1);
 }
 
 int OpenDescriptors() {
