@@ -6,14 +6,10 @@
 #include <filesystem>
 #include <system_error>
 
+#include "files/read_only_file.h"
+
 namespace mx40 {
 namespace {
-
-// Closes the file when the source goes, on every way out of the check.
-struct FileCloser {
-    void operator()(std::FILE *file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 class FileByteSource final : public ByteSource {
   public:
@@ -25,16 +21,8 @@ class FileByteSource final : public ByteSource {
             std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
             return 0;
         }
-        std::size_t total = 0;
-        while (total < destination.size()) {
-            const std::size_t n =
-                std::fread(destination.data() + total, 1, destination.size() - total, file_.get());
-            if (n == 0) {
-                break;
-            }
-            total += n;
-        }
-        return total;
+        return static_cast<std::size_t>(
+            ReadUpTo(file_.get(), destination.data(), destination.size()));
     }
 
   private:
@@ -44,14 +32,7 @@ class FileByteSource final : public ByteSource {
 class SystemOpener final : public ByteSourceOpener {
   public:
     std::unique_ptr<ByteSource> Open(const char *path) override {
-        if (path == nullptr) {
-            return nullptr;
-        }
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(std::filesystem::path(path), error)) {
-            return nullptr;
-        }
-        FileHandle file(std::fopen(path, "rb"));
+        FileHandle file = OpenReadOnly(path);
         if (file == nullptr) {
             return nullptr;
         }

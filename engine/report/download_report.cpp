@@ -15,9 +15,7 @@ void DownloadReport::SendLine(const char *text) {
 }
 
 void DownloadReport::Log(int text_id) {
-    if (window_.Present()) {
-        SendLine(EngineText(text_id));
-    }
+    SendLine(EngineText(text_id));
 }
 
 void DownloadReport::LogNumber(int text_id, int32_t value) {

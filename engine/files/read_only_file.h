@@ -1,0 +1,24 @@
+// Opening the download's files and the mapping check's files: read-only, in binary, others may
+// read and write them meanwhile, and only regular files (a folder, device or pipe is refused, so
+// nothing can block on it).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+namespace mx40 {
+
+struct FileCloser {
+    void operator()(std::FILE *file) const { std::fclose(file); }
+};
+// Closes the file when it goes, on every way out.
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// The opened file, or null for a null path, a path that is no regular file, or a refusal.
+FileHandle OpenReadOnly(const char *path);
+
+// Reads from the current position until count bytes came or the file ended; returns how many.
+uint64_t ReadUpTo(std::FILE *file, uint8_t *destination, uint64_t count);
+
+}  // namespace mx40
