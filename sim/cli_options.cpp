@@ -166,9 +166,10 @@ port can be opened, runs the download, prints "END consistent" or
                             --erase-end-delay-ms)
   --restart-delay-ms MS     restart into DEKE, before its '8'
   --loader-start-delay-ms MS, --perso-done-delay-ms MS
-  --idle-timeout-ms MS      end when the PC sends nothing for this long
-                            (default 10000; longer than the PC's RebootDelay)
-  --linger-ms MS            keep the line after the last answer (default 2000)
+  --idle-timeout-ms MS      end when the PC, once it has started, sends nothing for
+                            this long (default 10000; longer than the PC's RebootDelay)
+  --linger-ms MS            keep the line after the last answer until the PC has read
+                            it or closed its port, at most this long (default 10000)
   --fault KIND[=VALUE]@PLACE  commit a fault; may be repeated
       kinds:  nak[=BYTE] silent badsync[=BYTE] nosync delay=MS withhold unplug
       places: line loader-block:K code-size code-block:K checksum perso-size

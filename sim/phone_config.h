@@ -48,10 +48,13 @@ struct PhoneConfig {
     // nowhere. Created when missing.
     std::string record_dir;
     // The session ends when nothing has come from the PC for this long while the phone waits.
+    // The clock starts at the PC's first byte: before it the phone waits for the downloader to
+    // start, however long that takes.
     uint32_t idle_timeout_ms = 10000;
     // After its last answer the phone keeps the line up to this long, until the PC has read
-    // the answers (or, when it held the line exclusively, has let it go).
-    uint32_t linger_ms = 2000;
+    // the answers (or, when it held the line exclusively, has let it go). Only a PC that never
+    // does either waits this long.
+    uint32_t linger_ms = 10000;
 };
 
 }  // namespace sim

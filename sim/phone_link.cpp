@@ -13,9 +13,6 @@ namespace {
 
 // Longest single poll, so that the PC letting go of the line is noticed promptly.
 constexpr int64_t kPollSliceMs = 20;
-// Bytes written just before the PC closed its port may still be on their way through the
-// pseudo-terminal; the release counts only after this long.
-constexpr int64_t kReleaseSettleMs = 100;
 
 }  // namespace
 
@@ -47,37 +44,26 @@ void StopSignal::Request() {
     }
 }
 
-void PhoneLink::SampleHold() {
-    const bool held = line_.HeldExclusively().value_or(false);
-    held_seen_ = held_seen_ || held;
-    if (held) {
-        released_at_ms_ = 0;
-    } else if (held_seen_ && released_at_ms_ == 0) {
-        released_at_ms_ = NowMs();
+bool PhoneLink::SampleLetGo() {
+    held_seen_ = held_seen_ || line_.HeldExclusively().value_or(false);
+    const bool let_go = line_.PcOpenings().LetGo();
+    if (!let_go) {
+        released_ = false;
     }
+    return let_go;
 }
 
-bool PhoneLink::Released() const {
-    return released_at_ms_ != 0 && NowMs() - released_at_ms_ >= kReleaseSettleMs;
-}
-
-long PhoneLink::ReadWaiting() {
-    long total = 0;
-    uint8_t buffer[4096];
-    for (;;) {
-        // Once the PC has closed its port and restored its settings, the speed in force says
-        // nothing about how these bytes were sent: they are tagged unknown (0).
-        const uint32_t bit_rate = line_.Echoes() ? 0 : line_.BitRate();
-        const ssize_t n = line_.ReadAvailable(buffer, sizeof buffer);
-        if (n < 0) {
-            return total > 0 ? total : -1;
-        }
-        if (n == 0) {
-            return total;
-        }
-        reader_.Append(buffer, static_cast<size_t>(n), bit_rate, NowMs());
-        total += n;
+long PhoneLink::ReadChunk() {
+    uint8_t buffer[kChunkBytes];
+    const ssize_t n = line_.ReadAvailable(buffer, sizeof buffer);
+    if (n <= 0) {
+        return n;
     }
+    // Sampled after the read: a PC that waits for the answer to these bytes cannot have changed
+    // its speed since it sent them. A PC that has closed its port tags them unknown (0).
+    const uint32_t bit_rate = line_.Settings().bit_rate;
+    reader_.Append(buffer, static_cast<size_t>(n), bit_rate, NowMs());
+    return n;
 }
 
 PhoneLink::Pumped PhoneLink::Pump(int64_t deadline_ms) {
@@ -85,18 +71,20 @@ PhoneLink::Pumped PhoneLink::Pump(int64_t deadline_ms) {
         if (stop_.Requested()) {
             return Pumped::kStopped;
         }
-        // The hold is sampled before reading: once the PC has let go, whatever it sent before
-        // is already waiting, so an empty read after that means nothing more will come.
-        SampleHold();
-        const long got = ReadWaiting();
+        // The PC's closing is sampled before reading. A read that finds nothing first hands on
+        // whatever the terminal still holds, so an empty read after the PC has let go means
+        // that everything it wrote before has been taken in and nothing more will come.
+        const bool let_go = SampleLetGo();
+        const long got = ReadChunk();
         if (got > 0) {
             return Pumped::kData;
         }
         if (got < 0) {
             return Pumped::kGone;
         }
+        released_ = released_ || let_go;
         const int64_t left = deadline_ms - NowMs();
-        if (Released() || left <= 0) {
+        if (released_ || left <= 0) {
             return Pumped::kNothing;
         }
         pollfd watch[2] = {{line_.MasterFd(), POLLIN, 0}, {stop_.WakeFd(), POLLIN, 0}};

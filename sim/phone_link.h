@@ -1,10 +1,13 @@
 // The phone's side of the line while a download runs.
 //
-// It takes in everything the PC sends as soon as it arrives, so that each byte is tagged with
-// the speed the PC side had set when it was sent (the PC changes speed between phases and bytes
-// queue in the line), and it keeps doing so while the phone pauses. It sends the phone's
-// answers, and watches for a stop request, for the PC letting go of the line and for the line
-// vanishing. Every wait is bounded by a deadline.
+// It takes in what the PC sends as it arrives, also while the phone pauses, at most one chunk
+// (kChunkBytes) per pump, so that the phone is never further ahead of the frame it handles than
+// that: a phone that stops reading holds the PC back once the line's buffers are full. Each
+// chunk is tagged with the speed the PC side has set once the chunk is in. Where the PC waits for
+// the phone's answer before it sends on (acknowledged mode) that is the speed the bytes were sent
+// at; where it does not (blind mode) the PC may already have switched, so the tag is not a proof.
+// It sends the phone's answers, and watches for a stop request, for the PC letting go of the line
+// and for the line vanishing. Every wait is bounded by a deadline.
 #pragma once
 
 #include <atomic>
@@ -55,9 +58,12 @@ class PhoneLink {
     // or its input queue is full); the byte is then dropped, as on a real line.
     bool Send(uint8_t byte);
 
-    // The PC held the line exclusively (its port was open) and has let it go since, long
-    // enough ago that whatever it wrote before has come through the line.
-    bool Released() const;
+    // Bytes taken in by one pump at most.
+    static constexpr size_t kChunkBytes = 4096;
+
+    // The PC has opened the line and closed it again, and a read after that found nothing:
+    // everything it wrote before has been taken in.
+    bool Released() const { return released_; }
     // The PC has been seen holding the line.
     bool HeldSeen() const { return held_seen_; }
     // The phone's answers that the PC has not read yet.
@@ -72,15 +78,16 @@ class PhoneLink {
     FrameReader &Reader() { return reader_; }
 
   private:
-    void SampleHold();
-    // Reads everything waiting; the byte count, or -1 when the line is gone.
-    long ReadWaiting();
+    // Whether the PC has let go of the line by now; notes whether it was seen holding it.
+    bool SampleLetGo();
+    // Reads one chunk of what waits; the byte count, 0 for nothing, -1 when the line is gone.
+    long ReadChunk();
 
     PtyLine &line_;
     FrameReader &reader_;
     const StopSignal &stop_;
     bool held_seen_ = false;
-    int64_t released_at_ms_ = 0;  // when the PC was first seen to have let go; 0 while held
+    bool released_ = false;
 };
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 namespace sim {
@@ -378,8 +379,14 @@ std::optional<uint32_t> PhoneSession::AnnouncedBitRate() const {
     return config_.expect.bit_rate;
 }
 
+// The speed of a phase is known only where the PC waits for the phone's answer before it sends
+// on or switches speed again. A PC in blind mode may have switched (or closed its port) by the
+// time its bytes are read, so there the speed is neither recorded nor checked.
 void PhoneSession::CheckSpeed(const char *phase, const Frame &frame,
                               std::optional<uint32_t> expected) {
+    if (!config_.acknowledged) {
+        return;
+    }
     summary_.speeds[phase] = frame.bit_rate;
     if (expected && frame.bit_rate != 0 && frame.bit_rate != *expected) {
         Error(std::string("the ") + phase + " phase came at " + std::to_string(frame.bit_rate) +
@@ -507,15 +514,23 @@ bool PhoneSession::UnplugAt(Place place) {
 
 // ---- waiting ----
 
+// The idle clock runs from the PC's latest byte. Until its first byte the phone waits as long as
+// it takes the downloader to start (a stop, the PC letting go of the line or an unplug still end
+// the wait).
+int64_t PhoneSession::IdleDeadline() const {
+    return reader_.Received() == 0 ? std::numeric_limits<int64_t>::max()
+                                   : NowMs() + config_.idle_timeout_ms;
+}
+
 std::optional<Frame> PhoneSession::Await(Take take, const std::string &what) {
-    int64_t idle_deadline = NowMs() + config_.idle_timeout_ms;
+    int64_t idle_deadline = IdleDeadline();
     for (;;) {
         if (auto frame = (reader_.*take)()) {
             return frame;
         }
         switch (link_.Pump(idle_deadline)) {
             case PhoneLink::Pumped::kData:
-                idle_deadline = NowMs() + config_.idle_timeout_ms;
+                idle_deadline = IdleDeadline();
                 continue;
             case PhoneLink::Pumped::kStopped:
                 End(EndReason::kStopped, what);
@@ -538,7 +553,8 @@ std::optional<Frame> PhoneSession::Await(Take take, const std::string &what) {
 }
 
 bool PhoneSession::Pause(uint32_t ms) {
-    const int64_t until = NowMs() + ms;
+    // The clock counts whole milliseconds; one more makes the pause last at least ms.
+    const int64_t until = NowMs() + ms + 1;
     while (NowMs() < until) {
         switch (link_.Pump(until)) {
             case PhoneLink::Pumped::kStopped:
@@ -571,7 +587,7 @@ void PhoneSession::Linger() {
                 Error(std::to_string(extra) + " bytes came after the end of the download");
             }
         }
-        const bool done = link_.HeldSeen() ? link_.Released() : link_.Unread() == 0;
+        const bool done = link_.Released() || (!link_.HeldSeen() && link_.Unread() == 0);
         if (done || pumped == PhoneLink::Pumped::kStopped || pumped == PhoneLink::Pumped::kGone ||
             NowMs() >= until) {
             return;

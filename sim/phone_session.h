@@ -81,6 +81,7 @@ class PhoneSession {
     bool CheckFrameCheck(const Frame &frame, const std::string &name);
     std::optional<uint32_t> AnnouncedBitRate() const;
 
+    int64_t IdleDeadline() const;
     // Waits for the next frame of the given format; nothing when the session ends first.
     std::optional<Frame> Await(Take take, const std::string &what);
     // Pauses, still taking in what the PC sends; false when the session must end.

@@ -1,6 +1,7 @@
 #include "sim/pty_line.h"
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -106,6 +107,14 @@ std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir
         return nullptr;
     }
 
+    // Opens and closes of the device from now on are the PC's.
+    line->notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (line->notify_ < 0 ||
+        ::inotify_add_watch(line->notify_, name, IN_OPEN | IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+        error = SystemError("watching " + line->slave_path_);
+        return nullptr;
+    }
+
     const int first = port == 0 ? 1 : port;
     const int last = port == 0 ? kHighestPort : port;
     for (int number = first; number <= last; ++number) {
@@ -123,8 +132,26 @@ std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir
 
 PtyLine::~PtyLine() {
     Unplug();
-    if (slave_ >= 0) {
-        ::close(slave_);
+    for (const int fd : {notify_, slave_}) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+}
+
+PtyLine::Openings PtyLine::PcOpenings() {
+    alignas(inotify_event) char events[4096];
+    for (;;) {
+        const ssize_t n = notify_ < 0 ? -1 : ::read(notify_, events, sizeof events);
+        if (n <= 0) {
+            return openings_;
+        }
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(events + at);
+            openings_.opens += (event->mask & IN_OPEN) != 0;
+            openings_.closes += (event->mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE)) != 0;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
     }
 }
 
@@ -163,20 +190,15 @@ bool PtyLine::Write(uint8_t byte) {
     }
 }
 
-uint32_t PtyLine::BitRate() const {
+PtyLine::PcSettings PtyLine::Settings() const {
     termios settings{};
     if (master_ < 0 || ::tcgetattr(master_, &settings) != 0) {
-        return 0;
+        return {};
     }
-    return BitRateOfSpeed(::cfgetospeed(&settings));
-}
-
-bool PtyLine::Echoes() const {
-    termios settings{};
-    if (master_ < 0 || ::tcgetattr(master_, &settings) != 0) {
-        return false;
-    }
-    return (settings.c_lflag & ECHO) != 0;
+    PcSettings pc;
+    pc.echoes = (settings.c_lflag & ECHO) != 0;
+    pc.bit_rate = pc.echoes ? 0 : BitRateOfSpeed(::cfgetospeed(&settings));
+    return pc;
 }
 
 size_t PtyLine::Unread() const {

@@ -47,18 +47,33 @@ class PtyLine {
     // input queue is full (a PC that never reads).
     bool Write(uint8_t byte);
 
-    // The output speed that the PC side has set on the line, in bit/s (0 when unknown).
-    uint32_t BitRate() const;
-
-    // True while the PC side echoes what it receives: it has not put the line into raw mode
-    // (not yet opened it, or closed it and restored the settings). Answers are not sent then.
-    bool Echoes() const;
+    // What the PC side has set on the line, read in one go so that both belong together.
+    struct PcSettings {
+        // True while the PC side echoes what it receives: it has not put the line into raw mode
+        // (not yet opened it, or closed it and restored the settings). Answers are not sent then.
+        bool echoes = false;
+        // The output speed in bit/s; 0 when unknown or while the PC echoes (its speed then says
+        // nothing about how the download's bytes were sent).
+        uint32_t bit_rate = 0;
+    };
+    PcSettings Settings() const;
+    bool Echoes() const { return Settings().echoes; }
 
     // Bytes written by the phone that the PC has not read yet.
     size_t Unread() const;
 
     // Whether the PC holds the line exclusively (its port is open); nothing when unknown.
     std::optional<bool> HeldExclusively() const;
+
+    // How often the PC side has opened and closed the line's device so far, taken from the file
+    // system's notifications (the phone's own descriptor is not counted). A PC has let go of the
+    // line once it has closed it as often as it opened it.
+    struct Openings {
+        uint64_t opens = 0;
+        uint64_t closes = 0;
+        bool LetGo() const { return opens > 0 && closes >= opens; }
+    };
+    Openings PcOpenings();
 
     // The line vanishes: the master is closed, so the PC's side hangs up, and the link goes.
     void Unplug();
@@ -69,6 +84,8 @@ class PtyLine {
 
     int master_ = -1;
     int slave_ = -1;
+    int notify_ = -1;  // open and close notifications of the slave device
+    Openings openings_;
     int port_ = 0;
     std::string slave_path_;
     std::string link_path_;

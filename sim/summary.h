@@ -64,9 +64,10 @@ struct Summary {
     std::optional<LineSettings> line;
     std::optional<uint8_t> request_byte;
     // Line speed in bit/s at the first byte of each phase: target, line, loader, request,
-    // perso. 0 when the PC had already closed its port by the time the phone read the byte
-    // (its settings were restored), so the speed could not be seen; such a phase is not
-    // checked.
+    // perso. Acknowledged mode only: there the PC waits for the phone before it switches speed,
+    // so the speed in force when the phone has read the bytes is the one they were sent at. In
+    // blind mode it proves nothing and the map stays empty. 0 when the PC had already closed its
+    // port (its settings restored); such a phase is not checked.
     std::map<std::string, uint32_t> speeds;
     Counts counts;
 

@@ -36,6 +36,19 @@ void ExpectEverythingReleased(const DownloadBench &bench) {
     EXPECT_EQ(testing::g_live_blocks, 0);
 }
 
+// Every frame goes at the speed of its phase: the first two at 2400 bit/s, the personalization
+// file at 115200, everything between at the download speed.
+void ExpectEveryFrameAtItsSpeed(const DownloadBench &bench, uint32_t download_rate) {
+    for (std::size_t i = 0; i < bench.frames.size(); ++i) {
+        const Frame kind = bench.frames[i].kind;
+        const uint32_t expected = kind == Frame::kTarget || kind == Frame::kLine ? 2400
+                                  : kind == Frame::kPersoSize || kind == Frame::kPerso
+                                      ? 115200
+                                      : download_rate;
+        EXPECT_EQ(bench.frames[i].bit_rate, expected) << "frame " << i;
+    }
+}
+
 TEST(WholeDownload, AcknowledgedWithAllThreeFiles) {
     DownloadBench bench;
     bench.SetLoader(Pattern(1000, 1));
@@ -53,12 +66,7 @@ TEST(WholeDownload, AcknowledgedWithAllThreeFiles) {
     EXPECT_EQ(bench.CountFrames(Frame::kLoader), 32);
     EXPECT_EQ(bench.CountFrames(Frame::kCode), 79);
     EXPECT_EQ(bench.CountFrames(Frame::kPerso), 118);
-    for (const auto &f : bench.frames) {
-        const uint32_t expected = f.kind == Frame::kTarget || f.kind == Frame::kLine       ? 2400
-                                  : f.kind == Frame::kPersoSize || f.kind == Frame::kPerso ? 115200
-                                                                                           : 230400;
-        EXPECT_EQ(f.bit_rate, expected);
-    }
+    ExpectEveryFrameAtItsSpeed(bench, 230400);
     const auto request = std::find_if(bench.frames.begin(), bench.frames.end(),
                                       [](auto &f) { return f.kind == Frame::kRequest; });
     EXPECT_EQ(request->bytes, Bytes{0x43});
@@ -119,6 +127,24 @@ TEST(WholeDownload, BlindModeReadsNothingAndWaitsForTheRestart) {
                      "Waiting DEKE Reboot (3 secondes)", "Download perso.psb", "Close COM3"}));
     EXPECT_EQ(bench.Received(Frame::kPerso), Pattern(300, 3));
     ExpectEverythingReleased(bench);
+}
+
+// Nothing on the line tells a blind download when to switch speed; the engine must still send
+// each frame at the speed of its phase.
+TEST(WholeDownload, BlindModeSendsEveryFrameAtTheSpeedOfItsPhase) {
+    const uint32_t rates[] = {57600, 115200, 230400, 460800};
+    for (int32_t speed = 0; speed < 4; ++speed) {
+        SCOPED_TRACE(rates[speed]);
+        DownloadBench bench;
+        bench.options.Acknowledge = 0;
+        bench.settings.Speed = speed;
+        bench.SetCode(Pattern(700, 2));
+        bench.SetPerso(Pattern(300, 3));
+        ASSERT_EQ(bench.Run(), '2');
+        EXPECT_EQ(bench.port.reads, 0);
+        EXPECT_EQ(bench.CountFrames(Frame::kPerso), 2);
+        ExpectEveryFrameAtItsSpeed(bench, rates[speed]);
+    }
 }
 
 TEST(WholeDownload, RestartWaitOnlyWhenBothAcknowledgeAndPauseAreZero) {

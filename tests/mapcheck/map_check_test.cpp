@@ -95,6 +95,29 @@ TEST_F(MapCheckTest, TableScanRunsToItsEndEntryOnly) {
     EXPECT_EQ(Check(BuildCodeImage(behind_end), Perso("B3", "12")), MX40_MAP_MISMATCH);
 }
 
+// The table is read in chunks of 512 entries: the last entry of a chunk, the first of the next,
+// and an entry that ends exactly where the file ends must all be seen.
+TEST_F(MapCheckTest, EntriesAtTheEdgesOfAReadAndOfTheFileAreSeen) {
+    for (const std::size_t index : {0u, 511u, 512u, 1023u, 1024u}) {
+        std::vector<MapEntry> table(index, MapEntry{0x43, 0x09, 0x09});
+        table.push_back(kB3_12);
+        EXPECT_EQ(Check(Code(Mapped({'B', '3'}, table)), Perso("B3", "12")), MX40_MAP_COMPATIBLE)
+            << "entry " << index;
+    }
+    for (const std::size_t entries : {1u, 512u, 513u}) {
+        CodeImageSpec at_end = MakeCodeSpec(
+            Mapped({'B', '3'}, std::vector<MapEntry>(entries - 1, MapEntry{0x43, 0x09, 0x09})));
+        at_end.table.push_back(kB3_12);
+        at_end.table_end = false;
+        at_end.size = *at_end.table_offset + static_cast<uint32_t>(3 * entries);
+        EXPECT_EQ(Check(BuildCodeImage(at_end), Perso("B3", "12")), MX40_MAP_COMPATIBLE)
+            << entries << " entries up to the end of the file";
+        at_end.table.back() = {0x43, 0x09, 0x08};
+        EXPECT_EQ(Check(BuildCodeImage(at_end), Perso("B3", "12")), MX40_MAP_MISMATCH)
+            << entries << " entries, none matching";
+    }
+}
+
 TEST_F(MapCheckTest, AlternativeIdentifierThroughRecord11) {
     MappedCode only_alt = Mapped({}, {kB3_12});
     only_alt.alt_identifier = Bytes{'B', '3'};

@@ -14,7 +14,8 @@
 namespace simtest {
 namespace {
 
-constexpr int kAnswerWaitMs = 3000;
+// Only a broken phone is ever waited for this long.
+constexpr int kHangGuardMs = 60000;
 
 speed_t SpeedConstant(uint32_t bit_rate) {
     switch (bit_rate) {
@@ -36,7 +37,7 @@ void Sleep(int ms) {
 }
 
 std::string Expect(PcLine &pc, uint8_t wanted, const std::string &where) {
-    const auto got = pc.Read(kAnswerWaitMs);
+    const auto got = pc.Read();
     if (got == wanted) {
         return "";
     }
@@ -160,19 +161,19 @@ void PcLine::Send(const Bytes &bytes) {
     }
 }
 
-std::optional<uint8_t> PcLine::Read(int timeout_ms) {
+std::optional<uint8_t> PcLine::Read() {
     pollfd watch{fd_, POLLIN, 0};
-    if (fd_ < 0 || ::poll(&watch, 1, timeout_ms) <= 0) {
+    if (fd_ < 0 || ::poll(&watch, 1, kHangGuardMs) <= 0) {
         return std::nullopt;
     }
     uint8_t byte = 0;
     return ::read(fd_, &byte, 1) == 1 ? std::optional<uint8_t>(byte) : std::nullopt;
 }
 
-Bytes PcLine::Read(size_t count, int timeout_ms) {
+Bytes PcLine::Read(size_t count) {
     Bytes got;
     while (got.size() < count) {
-        const auto byte = Read(timeout_ms);
+        const auto byte = Read();
         if (!byte) {
             break;
         }
@@ -181,9 +182,14 @@ Bytes PcLine::Read(size_t count, int timeout_ms) {
     return got;
 }
 
-bool PcLine::HangsUp(int timeout_ms) {
+bool PcLine::QuietFor(int ms) {
     pollfd watch{fd_, POLLIN, 0};
-    if (::poll(&watch, 1, timeout_ms) <= 0) {
+    return fd_ >= 0 && ::poll(&watch, 1, ms) == 0;
+}
+
+bool PcLine::HangsUp() {
+    pollfd watch{fd_, POLLIN, 0};
+    if (::poll(&watch, 1, kHangGuardMs) <= 0) {
         return false;
     }
     uint8_t byte = 0;

@@ -26,7 +26,9 @@ Bytes Pattern(size_t size, uint8_t seed);
 
 class PcLine {
   public:
-    // Opens the port raw at 2400 bit/s; exclusive takes the line as the engine does.
+    // Opens the port raw at 2400 bit/s; exclusive takes the line as the engine does, and closing
+    // it then tells the phone that the PC has let go (its session ends once it has taken in
+    // everything sent before).
     explicit PcLine(const std::string &path, bool exclusive = false);
     ~PcLine();
 
@@ -34,12 +36,17 @@ class PcLine {
     void SetSpeed(uint32_t bit_rate);
     void Send(const Bytes &bytes);
     void Send(uint8_t byte) { Send(Bytes{byte}); }
-    // One byte within timeout_ms; nothing on time-out or when the line has hung up.
-    std::optional<uint8_t> Read(int timeout_ms);
-    // Up to count bytes, each within timeout_ms.
-    Bytes Read(size_t count, int timeout_ms);
-    // True when the line hangs up (the phone went away) within timeout_ms.
-    bool HangsUp(int timeout_ms);
+    // The phone's next byte: waits until it arrives or the line hangs up (the phone's session
+    // has ended), which gives nothing. The wait is bounded only to keep a broken phone from
+    // hanging the test run; a working exchange never comes near the bound.
+    std::optional<uint8_t> Read();
+    // The next count bytes, fewer when the line hangs up.
+    Bytes Read(size_t count);
+    // True when nothing arrives for ms milliseconds. It proves an absence that long, which no
+    // load on the machine can make false.
+    bool QuietFor(int ms);
+    // True when the line hangs up (the phone went away).
+    bool HangsUp();
     void Close();
 
   private:

@@ -20,7 +20,7 @@ TEST_F(PhoneTest, DamagedLineFrameIsRefused) {
     Bytes damaged = kLine115200;
     damaged.back() ^= 0x01;
     pc.Send(damaged);
-    EXPECT_EQ(pc.Read(3000), 0x15);
+    EXPECT_EQ(pc.Read(), 0x15);
 
     const sim::Summary s = phone->Finish();
     EXPECT_FALSE(s.consistent);
@@ -37,7 +37,7 @@ TEST_F(PhoneTest, UnexpectedTargetAndLineSettingsAreReported) {
     PcLine pc(phone->LinkPath());
     pc.Send(0x38);
     pc.Send(kLine460800);
-    EXPECT_EQ(pc.Read(3000), 0x06);
+    EXPECT_EQ(pc.Read(), 0x06);
 
     const sim::Summary s = phone->Finish();
     EXPECT_EQ(s.target_byte, 0x38);
@@ -77,13 +77,13 @@ TEST_F(PhoneTest, WrongChecksumAndShortBlockInTheMiddleAreRefused) {
         PcLine pc(phone->LinkPath());
         ASSERT_EQ(PlayUpToFiles(pc, d), "");
         pc.Send(SizeFrame(600));
-        EXPECT_EQ(pc.Read(3000), 0x06);
+        EXPECT_EQ(pc.Read(), 0x06);
         pc.Send(LongFrame(Bytes(d.code->begin(), d.code->begin() + 256)));
         pc.Send(LongFrame(Bytes(d.code->begin() + 256, d.code->begin() + 512)));
         pc.Send(LongFrame(Bytes(d.code->begin() + 512, d.code->end())));
-        EXPECT_EQ(pc.Read(3, 3000), Bytes(3, 0x06));
+        EXPECT_EQ(pc.Read(3), Bytes(3, 0x06));
         pc.Send(SumFrame(FileSum(*d.code) + 1));
-        EXPECT_EQ(pc.Read(3000), 0x15);
+        EXPECT_EQ(pc.Read(), 0x15);
         const sim::Summary s = phone->Finish();
         EXPECT_EQ(s.checksum_computed, FileSum(*d.code));
         EXPECT_TRUE(s.HasErrorContaining("checksum frame says"));
@@ -94,11 +94,11 @@ TEST_F(PhoneTest, WrongChecksumAndShortBlockInTheMiddleAreRefused) {
         PcLine pc(phone->LinkPath());
         ASSERT_EQ(PlayUpToFiles(pc, SmallDownload()), "");
         pc.Send(SizeFrame(600));
-        EXPECT_EQ(pc.Read(3000), 0x06);
+        EXPECT_EQ(pc.Read(), 0x06);
         pc.Send(LongFrame(Pattern(100, 5)));
         pc.Send(LongFrame(Pattern(256, 5)));
         pc.Send(LongFrame(Pattern(244, 5)));
-        EXPECT_EQ(pc.Read(3, 3000), (Bytes{0x15, 0x06, 0x06}));
+        EXPECT_EQ(pc.Read(3), (Bytes{0x15, 0x06, 0x06}));
         const sim::Summary s = phone->Finish();
         EXPECT_TRUE(s.HasErrorContaining("block 1 of the code file carries only 100 bytes"));
     }
@@ -114,11 +114,12 @@ TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
         auto phone = StartPhone(config);
         Download d = SmallDownload();
         d.acknowledged = false;  // plays the loader without waiting for the '8'
-        PcLine pc(phone->LinkPath());
+        PcLine pc(phone->LinkPath(), /*exclusive=*/true);
         ASSERT_EQ(PlayBoot(pc, d), "");
         ASSERT_EQ(PlayLoader(pc, d), "");
         ASSERT_EQ(PlayRequest(pc, d), "");
-        const sim::Summary s = phone->Finish(std::chrono::milliseconds(600));
+        pc.Close();  // the phone ends once it has taken in the request byte
+        const sim::Summary s = Ended(*phone);
         EXPECT_TRUE(s.HasErrorContaining(
             "the download request byte came before the PC could have read the answer to "
             "loader-ready"))
@@ -130,12 +131,13 @@ TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
         config.faults = {{sim::FaultKind::kWrongAck, {sim::Spot::kCodeBlock, 2}, 0, 0}};
         auto phone = StartPhone(config);
         const Download d = SmallDownload();
-        PcLine pc(phone->LinkPath());
+        PcLine pc(phone->LinkPath(), /*exclusive=*/true);
         ASSERT_EQ(PlayUpToFiles(pc, d), "");
         EXPECT_EQ(PlayCode(pc, d), "code block 3: got 21");
-        EXPECT_EQ(pc.Read(3000), 0x06);       // the third answer of the group
+        EXPECT_EQ(pc.Read(), 0x06);           // the third answer of the group
         pc.Send(SumFrame(FileSum(*d.code)));  // going on regardless
-        const sim::Summary s = phone->Finish(std::chrono::milliseconds(300));
+        pc.Close();
+        const sim::Summary s = Ended(*phone);
         EXPECT_TRUE(s.HasErrorContaining("the PC went on with the checksum frame"))
             << ::testing::PrintToString(s.errors);
     }

@@ -82,7 +82,9 @@ TEST_F(PhoneTest, BlindDownloadIsTakenWithoutTheAnswersBeingRead) {
     EXPECT_EQ(s.loader, d.loader);
     EXPECT_EQ(s.code, *d.code);
     EXPECT_EQ(s.perso, *d.perso);
-    EXPECT_EQ(s.speeds.at("perso"), 115200u);
+    // The PC runs ahead of the phone here: the speed in force when a byte is read proves
+    // nothing, so none is recorded.
+    EXPECT_TRUE(s.speeds.empty());
 }
 
 // The request byte's flags decide the phases: code only ends after erasing, without a speed
