@@ -1,34 +1,100 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz target's seeds plus a short run.
-set -euo pipefail
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target's seeds plus a short run.
+#
+# Every stage runs even when an earlier one failed. The screen shows progress and failures; the
+# compilers' and fuzzers' output goes to log files under build-logs/. The last lines are one
+# summary per stage and the total; the exit status is 0 only when everything passed.
+set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-bash tools/install-deps.sh --fuzz
+logs=$top/build-logs
+mkdir -p "$logs"
+summaries=()
+passed_total=0
+failed_total=0
 
-passed=0
-# Runs the tests of one build tree and adds them to the total; a failure ends the script.
-run_ctest() {
-  local log
-  log=$(mktemp)
-  ctest --test-dir "$1" --output-on-failure --timeout 900 -j2 | tee "$log"
-  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
-  rm -f "$log"
+# Adds a stage's counts to the totals and keeps its summary line.
+record() {
+  local stage=$1 passed=$2 failed=$3 note=${4:-}
+  passed_total=$((passed_total + passed))
+  failed_total=$((failed_total + failed))
+  summaries+=("$(printf '%-16s %5d passed, %d failed%s' "$stage:" "$passed" "$failed" "$note")")
 }
 
-echo "== build and test"
-bash tools/build.sh build
-run_ctest build
+# Shows the end of a log after a failure.
+show_tail() {
+  echo "---- last lines of $1"
+  tail -n "${2:-30}" "$1"
+  echo "----"
+}
 
-echo "== sanitizer build and test"
-bash tools/build.sh build-asan -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+# Builds one tree and runs its tests. Usage: ctest_stage <stage> <build dir> [cmake options...]
+ctest_stage() {
+  local stage=$1 dir=$2
+  shift 2
+  local build_log=$logs/$stage-build.log test_log=$logs/$stage-test.log
+  echo "== $stage: building ($build_log)"
+  if ! bash tools/build.sh "$dir" "$@" >"$build_log" 2>&1; then
+    echo "!! $stage: the build failed"
+    show_tail "$build_log"
+    record "$stage" 0 1 " (build failed)"
+    return
+  fi
+  echo "== $stage: testing ($test_log)"
+  ctest --test-dir "$dir" --output-on-failure --timeout 900 -j2 >"$test_log" 2>&1
+  local line failed total
+  line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$test_log" | tail -n 1)
+  if [ -z "$line" ]; then
+    echo "!! $stage: ctest ended without its summary"
+    show_tail "$test_log"
+    record "$stage" 0 1 " (no summary)"
+    return
+  fi
+  failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  if [ "$failed" -ne 0 ]; then
+    echo "!! $stage: $failed of $total tests failed:"
+    sed -n '/The following tests FAILED/,$p' "$test_log"
+    grep -E -B2 -A12 'Failure$|ERROR: AddressSanitizer|runtime error' "$test_log" | head -n 120
+  fi
+  record "$stage" $((total - failed)) "$failed"
+}
+
+# Replays the seeds of each fuzz target and fuzzes it briefly; each target counts as one test.
+fuzz_stage() {
+  local target log passed=0 failed=0
+  for target in map_check ini_text product_list version_file; do
+    log=$logs/fuzz-$target.log
+    echo "== fuzz $target ($log)"
+    if FUZZ_TARGETS=$target bash tools/run-fuzz.sh >"$log" 2>&1; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      echo "!! fuzz $target failed"
+      show_tail "$log" 40
+    fi
+  done
+  record fuzzing "$passed" "$failed"
+}
+
+echo "== installing what is missing ($logs/install.log)"
+if ! bash tools/install-deps.sh --fuzz >"$logs/install.log" 2>&1; then
+  show_tail "$logs/install.log"
+  echo "tests: 0 passed, 1 failed"
+  exit 1
+fi
+
+ctest_stage build build
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
-run_ctest build-asan
+ctest_stage sanitizers build-asan -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 unset ASAN_OPTIONS UBSAN_OPTIONS
+fuzz_stage
 
-echo "== fuzzing the mapping check"
-bash tools/run-fuzz.sh
-passed=$((passed + 1))
-
-echo "tests: $passed passed, 0 failed"
+echo
+for line in "${summaries[@]}"; do
+  echo "$line"
+done
+echo "tests: $passed_total passed, $failed_total failed"
+[ "$failed_total" -eq 0 ]

@@ -7,12 +7,14 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "dekvanto/firmware_image.h"
@@ -24,7 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct DemoOptions {
-    int32_t speed = 3;
+    uint32_t bit_rate = 460800;
     bool blind = false;
     uint32_t code_size = 256 * 1024;
     uint32_t perso_size = 4096;
@@ -38,42 +40,42 @@ struct Engine {
     CheckMapCompat_Fn check = nullptr;
 };
 
-void Usage() {
-    std::fprintf(stderr,
-                 "usage: vanto-demo [--speed 0..3] [--blind] [--code-size BYTES] "
-                 "[--perso-size BYTES]\n"
-                 "  --speed       download speed: 0 = 57600, 1 = 115200, 2 = 230400, "
-                 "3 = 460800 bit/s (default 3)\n"
-                 "  --blind       send without reading the phone's answers\n");
+constexpr uint32_t kRates[] = {57600, 115200, 230400, 460800};
+
+// The speed index of the settings record for a bit rate (the rate is one of kRates).
+int32_t SpeedIndex(uint32_t bit_rate) {
+    return static_cast<int32_t>(std::find(std::begin(kRates), std::end(kRates), bit_rate) -
+                                std::begin(kRates));
 }
 
-bool ParseNumber(const char *text, long min, long max, long &out) {
-    char *end = nullptr;
-    out = std::strtol(text, &end, 10);
-    return end != text && *end == '\0' && out >= min && out <= max;
-}
-
-bool ParseOptions(int argc, char **argv, DemoOptions &options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        long value = 0;
-        const bool has_value = i + 1 < argc;
-        if (arg == "--blind") {
-            options.blind = true;
-        } else if (arg == "--speed" && has_value && ParseNumber(argv[++i], 0, 3, value)) {
-            options.speed = static_cast<int32_t>(value);
-        } else if (arg == "--code-size" && has_value &&
-                   ParseNumber(argv[++i], 64, 64L * 1024 * 1024, value)) {
-            options.code_size = static_cast<uint32_t>(value);
-        } else if (arg == "--perso-size" && has_value &&
-                   ParseNumber(argv[++i], 6, 16L * 1024 * 1024, value)) {
-            options.perso_size = static_cast<uint32_t>(value);
-        } else {
-            std::fprintf(stderr, "vanto-demo: bad argument '%s'\n", arg.c_str());
-            return false;
-        }
+// Parses the command line. Returns the exit status to end with (0 after --help, 2 for a bad
+// argument, with the reason printed), or nothing to go on.
+std::optional<int> ParseOptions(int argc, char **argv, DemoOptions &options) {
+    CLI::App app{
+        "Downloads generated sample firmware (a loader, a code file and a personalization file "
+        "that agree with each other) into the simulated phone on a pseudo-terminal, through the "
+        "engine library beside this program, and tells whether the phone received exactly what "
+        "was sent.\n\nExit status: 0 the phone received exactly what was sent, 1 it did not (or "
+        "the download failed), 2 bad arguments, 3 the engine or the phone could not be set up.",
+        "vanto-demo"};
+    app.add_option("--speed", options.bit_rate, "download speed in bit/s")
+        ->check(CLI::IsMember(std::vector<uint32_t>(std::begin(kRates), std::end(kRates))))
+        ->capture_default_str();
+    app.add_flag("--blind", options.blind,
+                 "blind mode: send without reading the phone's answers (default: acknowledged)");
+    app.add_option("--code-size", options.code_size, "size of the code file in bytes")
+        ->check(CLI::Range(64u, 64u * 1024 * 1024))
+        ->capture_default_str();
+    app.add_option("--perso-size", options.perso_size, "size of the personalization file in bytes")
+        ->check(CLI::Range(6u, 16u * 1024 * 1024))
+        ->capture_default_str();
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError &error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
     }
-    return true;
+    return std::nullopt;
 }
 
 fs::path ProgramFolder() {
@@ -207,8 +209,7 @@ int RunDemo(const DemoOptions &options) {
     sim::PhoneConfig config;
     config.acknowledged = !options.blind;
     config.record_dir = (work / "received").string();
-    static const uint32_t kRates[] = {57600, 115200, 230400, 460800};
-    config.expect.bit_rate = kRates[options.speed];
+    config.expect.bit_rate = options.bit_rate;
     sim::PhoneSimulator phone(config);
     if (!phone.Start()) {
         std::fprintf(stderr, "vanto-demo: the simulated phone did not start: %s\n",
@@ -230,14 +231,15 @@ int RunDemo(const DemoOptions &options) {
 
     Console console;
     Mx40Window window{&console, OnMessage, nullptr, OnMessageBox};
-    Mx40Settings settings{phone.PortNumber() - 1, 0, 1, options.speed, 0, 0, 1};
+    Mx40Settings settings{phone.PortNumber() - 1, 0, 1, SpeedIndex(options.bit_rate), 0, 0, 1};
     const Mx40Files files{loader.c_str(), code.c_str(), perso.c_str()};
     const Mx40Options download_options{0, 0, options.blind ? 0 : 1, 1};
     const int32_t result = engine.download(&window, &settings, &files, &download_options);
     console.EndBar();
     std::printf("\nResult '%c': %s\n", static_cast<char>(result), Verdict(result));
 
-    const sim::Summary summary = phone.Finish(std::chrono::seconds(5));
+    // The engine has let go of the line; the phone ends once it has taken in everything sent.
+    const sim::Summary summary = phone.Finish(std::chrono::seconds(120));
     std::printf("\nWhat the phone received (also in %s):\n", config.record_dir.c_str());
     bool same = Same("loader", ReadWhole(paths.loader), summary.loader);
     same = Same("code file", ReadWhole(paths.code), summary.code) && same;
@@ -256,9 +258,8 @@ int RunDemo(const DemoOptions &options) {
 
 int main(int argc, char **argv) {
     DemoOptions options;
-    if (!ParseOptions(argc, argv, options)) {
-        Usage();
-        return 2;
+    if (const auto status = ParseOptions(argc, argv, options)) {
+        return *status;
     }
     try {
         return RunDemo(options);
