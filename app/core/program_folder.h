@@ -1,0 +1,70 @@
+// The program directory and every file that DEKVANTO finds by itself.
+//
+// All of them are named from the directory of the running program file, never from the working
+// directory, so a program started from anywhere (a shortcut, another shell folder) finds the
+// same files:
+//   engine library   <program directory>/libDLL_MX40.so (DLL_MX40.DLL on Windows)
+//   product list     <program directory>/dekvanto.cfg
+//   version file     <program directory>/DEKVANTO.VRS
+//   product loaders  <program directory>/<loader file name of the product>
+//
+// The settings file "MX40.ini" lies beside the program too when the user may write into the
+// program directory (a build folder, an unpacked bundle). A system-wide install (a directory only
+// the administrator writes, such as /usr/lib/dekvanto) keeps each user's settings in
+// ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/MX40.ini instead; a relative XDG_CONFIG_HOME is
+// ignored, as the desktop conventions ask. Without HOME either, the file stays beside the program
+// (its writes are then lost silently, like any settings write that cannot reach the disk).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace dekvanto::app {
+
+inline constexpr const char *kSettingsFileName = "MX40.ini";
+inline constexpr const char *kProductListFileName = "dekvanto.cfg";
+inline constexpr const char *kVersionFileName = "DEKVANTO.VRS";
+
+struct ProgramFiles {
+    // The program directory, absolute. Its text form (ProgramDirectoryText) ends with a separator.
+    std::filesystem::path directory;
+    std::filesystem::path settings_file;
+    std::filesystem::path engine_library;
+    std::filesystem::path product_list;
+    std::filesystem::path version_file;
+
+    // The directory as text ending with the separator, for building paths by concatenation.
+    std::string ProgramDirectoryText() const;
+    // A product's loader file: the loader file name taken in the program directory.
+    std::filesystem::path LoaderFile(const std::string &loader_file_name) const;
+};
+
+// What the settings file location depends on, so that it can be decided without the real
+// environment: whether the program directory is writable by this user, and the environment.
+struct SettingsPlace {
+    bool program_directory_writable = false;
+    std::optional<std::string> xdg_config_home;
+    std::optional<std::string> home;
+};
+
+// The directory of the running program (Linux: the target of /proc/self/exe), or nothing when it
+// cannot be found out.
+std::optional<std::filesystem::path> RunningProgramDirectory();
+
+// The files named from program directory dir, with the settings file placed by place.
+ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const SettingsPlace &place);
+
+// The settings file's full path for program directory dir (see above).
+std::filesystem::path SettingsFileFor(const std::filesystem::path &dir, const SettingsPlace &place);
+
+// The facts of this machine and process for program directory dir: access(2) for writing, and
+// the variables XDG_CONFIG_HOME and HOME.
+SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir);
+
+// Creates the settings file's folder when it is missing (the user's configuration folder at the
+// first start). Failures are ignored: a settings write that cannot reach the disk is lost quietly.
+void PrepareSettingsFolder(const ProgramFiles &files);
+
+}  // namespace dekvanto::app

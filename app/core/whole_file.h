@@ -1,0 +1,29 @@
+// Reading a file as a whole, and replacing a file as a whole so that no reader or crash ever
+// sees it half written.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+namespace dekvanto::app {
+
+// The file's bytes, or nothing when it cannot be opened or read; `error` then says why
+// (std::errc::no_such_file_or_directory for a missing file).
+std::optional<std::string> ReadWholeFile(const std::filesystem::path &path, std::error_code &error);
+std::optional<std::string> ReadWholeFile(const std::filesystem::path &path);
+
+// Makes `contents` the file's bytes: they are written to a new temporary file in the same folder,
+// flushed to the disk, and renamed over the file in one step. A reader sees the old bytes or the
+// new ones, never a mixture, and a crash leaves the old file whole. The file keeps its permission
+// bits (and, where the process may set them, its owner and group); a new file gets the usual
+// permissions of the process (0666 less the umask). When `path` is a symbolic link, the file it
+// points at is replaced and the link stays. A read-only file (no write permission for the
+// process, or no write permission bit at all, which holds even a privileged process back) is not
+// replaced. Returns false when the file could not be replaced; the file is then as it was and no
+// temporary file is left behind.
+bool ReplaceWholeFile(const std::filesystem::path &path, std::string_view contents);
+
+}  // namespace dekvanto::app
