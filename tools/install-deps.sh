@@ -8,7 +8,7 @@ packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev l
 for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
-    --app) packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev) ;;
+    --app) packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done

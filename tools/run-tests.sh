@@ -80,15 +80,15 @@ fuzz_stage() {
 }
 
 echo "== installing what is missing ($logs/install.log)"
-if ! bash tools/install-deps.sh --fuzz >"$logs/install.log" 2>&1; then
+if ! bash tools/install-deps.sh --fuzz --app >"$logs/install.log" 2>&1; then
   show_tail "$logs/install.log"
   echo "tests: 0 passed, 1 failed"
   exit 1
 fi
 
-ctest_stage build build
+ctest_stage build build -DDEKVANTO_BUILD_APP=ON
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
-ctest_stage sanitizers build-asan -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+ctest_stage sanitizers build-asan -DDEKVANTO_BUILD_APP=ON -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 unset ASAN_OPTIONS UBSAN_OPTIONS
 fuzz_stage
 

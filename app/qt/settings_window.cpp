@@ -1,0 +1,221 @@
+#include "qt/settings_window.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyledItemDelegate>
+
+#include "qt/artwork.h"
+#include "qt/dialog_units.h"
+
+namespace dekvanto::qt {
+namespace {
+
+constexpr int kDeviceRole = Qt::UserRole + 1;
+
+// Shows each port of the drop-down list with the device behind it; the edit field keeps the
+// bare port name.
+class PortItemDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString device = index.data(kDeviceRole).toString();
+        if (!device.isEmpty()) {
+            option->text += QStringLiteral("    ") + device;
+        }
+    }
+};
+
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+template <std::size_t N>
+QComboBox *FixedList(QWidget *parent, const std::array<std::string_view, N> &entries,
+                     const char *name) {
+    auto *list = new QComboBox(parent);
+    for (std::string_view entry : entries) {
+        list->addItem(Text(entry));
+    }
+    list->setAccessibleName(QString::fromLatin1(name));
+    return list;
+}
+
+QLabel *Label(QWidget *parent, const char *text, const QRect &geometry) {
+    auto *label = new QLabel(QString::fromLatin1(text), parent);
+    label->setGeometry(geometry);
+    return label;
+}
+
+QGroupBox *Group(QWidget *parent, const char *title, const QRect &geometry) {
+    auto *group = new QGroupBox(QString::fromLatin1(title), parent);
+    group->setGeometry(geometry);
+    group->setFocusPolicy(Qt::NoFocus);
+    return group;
+}
+
+// What a port entry shows beside its name: the device and, for a USB adapter, its product.
+QString DeviceText(const app::PortEntry &entry) {
+    QString text = QString::fromStdString(entry.device);
+    if (!entry.product.empty()) {
+        text += QStringLiteral(" (") + QString::fromStdString(entry.product) + QStringLiteral(")");
+    }
+    return text;
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(app::SettingsDialog &rules, app::PortSource &ports,
+                               const std::string &program_directory, FileChooser choose_file,
+                               QWidget *parent)
+    : QDialog(parent),
+      rules_(rules),
+      port_source_(ports),
+      program_directory_(program_directory),
+      choose_file_(std::move(choose_file)) {
+    setWindowTitle(QStringLiteral("Settings"));
+    setWindowIcon(ProgramIcon());
+    BuildControls();
+    ports_ = port_source_.ListPorts();
+    for (const app::PortEntry &entry : ports_) {
+        port_->addItem(QString::fromStdString(entry.name));
+        port_->setItemData(port_->count() - 1, DeviceText(entry), kDeviceRole);
+        port_->setItemData(port_->count() - 1, DeviceText(entry), Qt::ToolTipRole);
+    }
+    FillControls(rules_.Open(app::PortNames(ports_)));
+}
+
+void SettingsWindow::BuildControls() {
+    const DialogUnits du(font());
+    setFixedSize(du.Size(291, 191));
+
+    // Template order, which is the tab order.
+    auto *ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setGeometry(du.Rect(66, 170, 50, 14));
+    ok->setDefault(true);
+    ok->setAccessibleName(QStringLiteral("OK"));
+    connect(ok, &QPushButton::clicked, this, &SettingsWindow::accept);
+    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    cancel->setGeometry(du.Rect(159, 170, 50, 14));
+    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    connect(cancel, &QPushButton::clicked, this, &SettingsWindow::reject);
+
+    Group(this, "Port", du.Rect(7, 2, 133, 34));
+    speed_ = FixedList(this, app::kSpeedEntries, "Speed");
+    speed_->setGeometry(du.Rect(202, 16, 70, 12));
+    Label(this, "Speed:", du.Rect(158, 17, 30, 8));
+    parity_ = FixedList(this, app::kParityEntries, "Parity");
+    parity_->setGeometry(du.Rect(202, 34, 70, 12));
+    Label(this, "Parity:", du.Rect(158, 35, 30, 8));
+    stop_bits_ = FixedList(this, app::kStopBitEntries, "Stop bit");
+    stop_bits_->setGeometry(du.Rect(202, 52, 70, 12));
+    data_bits_ = FixedList(this, app::kDataBitEntries, "Data bit");
+    data_bits_->setGeometry(du.Rect(202, 70, 70, 12));
+    Label(this, "Stop bit:", du.Rect(158, 53, 30, 8));
+    Group(this, "Line Properties", du.Rect(149, 2, 135, 90));
+    Label(this, "Data bit:", du.Rect(158, 71, 30, 8));
+    Group(this, "Memory Target Properties", du.Rect(7, 38, 135, 52));
+    wait_states_ = FixedList(this, app::kWaitStateEntries, "Wait State");
+    wait_states_->setGeometry(du.Rect(68, 52, 62, 12));
+    Label(this, "Wait State:", du.Rect(19, 53, 40, 10));
+    bus_size_ = FixedList(this, app::kBusSizeEntries, "Bus Size");
+    bus_size_->setGeometry(du.Rect(68, 72, 62, 12));
+    Label(this, "Bus Size:", du.Rect(19, 73, 35, 10));
+
+    port_ = new QComboBox(this);
+    port_->setEditable(true);
+    port_->setInsertPolicy(QComboBox::NoInsert);
+    port_->setItemDelegate(new PortItemDelegate(port_));
+    port_->setGeometry(du.Rect(15, 16, 118, 12));
+    port_->setAccessibleName(QStringLiteral("Com port"));
+
+    loader_name_ = new QLineEdit(this);
+    loader_name_->setReadOnly(true);
+    loader_name_->setGeometry(du.Rect(39, 103, 236, 14));
+    loader_name_->setAccessibleName(QStringLiteral("Loader file name"));
+    loader_size_ = new QLineEdit(this);
+    loader_size_->setReadOnly(true);
+    loader_size_->setGeometry(du.Rect(40, 119, 87, 14));
+    loader_size_->setAccessibleName(QStringLiteral("Loader file size"));
+    Group(this, "Loader File", du.Rect(7, 92, 277, 47));
+    Label(this, "Name:", du.Rect(13, 106, 24, 8));
+    Label(this, "Size:", du.Rect(13, 124, 16, 8));
+    auto *browse = new QPushButton(QStringLiteral("B&rowse..."), this);
+    browse->setGeometry(du.Rect(201, 121, 73, 14));
+    browse->setAccessibleName(QStringLiteral("Browse loader file"));
+    connect(browse, &QPushButton::clicked, this, &SettingsWindow::OnBrowseLoader);
+
+    Group(this, "Other", du.Rect(7, 142, 277, 25));
+    acknowledge_ = new QCheckBox(QStringLiteral("Acknowledge"), this);
+    acknowledge_->setGeometry(du.Rect(17, 153, 66, 11));
+    acknowledge_->setAccessibleName(QStringLiteral("Acknowledge"));
+    pause_ = new QCheckBox(QStringLiteral("Pause"), this);
+    pause_->setGeometry(du.Rect(98, 153, 58, 10));
+    pause_->setAccessibleName(QStringLiteral("Pause"));
+
+    // The group boxes lie behind the controls they frame.
+    for (QGroupBox *group : findChildren<QGroupBox *>()) {
+        group->lower();
+    }
+}
+
+void SettingsWindow::FillControls(const app::SettingsDialogContents &contents) {
+    port_->setCurrentIndex(contents.port_selection);
+    if (contents.port_selection < 0) {
+        port_->setEditText(QString());
+    }
+    speed_->setCurrentIndex(contents.speed);
+    parity_->setCurrentIndex(contents.parity);
+    stop_bits_->setCurrentIndex(contents.stop_bits);
+    data_bits_->setCurrentIndex(contents.data_bits);
+    wait_states_->setCurrentIndex(contents.wait_states);
+    bus_size_->setCurrentIndex(contents.ram_size);
+    acknowledge_->setChecked(contents.acknowledge);
+    pause_->setChecked(contents.pause);
+    loader_name_->setText(QString::fromStdString(contents.loader_path));
+    loader_size_->setText(QString::fromStdString(contents.loader_size_text));
+}
+
+void SettingsWindow::OnBrowseLoader() {
+    const QString chosen = choose_file_(this, QStringLiteral("Select Loader File for Downloading"),
+                                        QString::fromStdString(program_directory_),
+                                        QStringLiteral("binary File (*.bin);;All Files (*)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string &size_text = rules_.ChooseLoaderFile(chosen.toStdString());
+    loader_name_->setText(QString::fromStdString(rules_.EditedLoaderPath()));
+    loader_size_->setText(QString::fromStdString(size_text));
+}
+
+app::CurrentSettings SettingsWindow::ChosenSettings() const {
+    app::CurrentSettings chosen;
+    chosen.port_name = port_->currentText().toStdString();
+    chosen.speed = speed_->currentIndex();
+    chosen.parity = parity_->currentIndex();
+    chosen.stop_bits = stop_bits_->currentIndex();
+    chosen.data_bits = data_bits_->currentIndex();
+    chosen.ram_size = bus_size_->currentIndex();
+    chosen.wait_states = wait_states_->currentIndex();
+    chosen.acknowledge = acknowledge_->isChecked() ? 1 : 0;
+    chosen.pause = pause_->isChecked() ? 1 : 0;
+    return chosen;
+}
+
+void SettingsWindow::accept() {
+    const app::SettingsDialogOutcome outcome = rules_.Ok(ChosenSettings(), app::PortNames(ports_));
+    if (outcome.typed_port) {
+        port_source_.RegisterTypedPort(*outcome.typed_port);
+    }
+    QDialog::accept();
+}
+
+void SettingsWindow::reject() {
+    rules_.Cancel();
+    QDialog::reject();
+}
+
+}  // namespace dekvanto::qt
