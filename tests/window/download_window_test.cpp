@@ -42,11 +42,11 @@ QStringList WithoutTimes(QStringList lines) {
 // files switched on, acknowledged mode, the port of the simulated phone.
 struct DownloadFixture : WindowFixture {
     DownloadFixture() {
-        dekvanto::image::SampleSetSpec spec;
-        spec.loader_size = 1000;
-        spec.code_size = 20000;
-        spec.perso_size = 1500;
-        set = dekvanto::image::WriteSampleSet(folder / "files", spec);
+        dekvanto::image::SampleSetSpec sample;
+        sample.loader_size = 1000;
+        sample.code_size = 20000;
+        sample.perso_size = 1500;
+        set = dekvanto::image::WriteSampleSet(folder / "files", sample);
         WriteSettings("[Setting]\nCOM=COM" + std::to_string(kPhonePort) +
                       "\n[Debug]\nAcknowledge=1\n[PathOption]\nAppFilePath=" + set.code.string() +
                       "\nPersoFilePath=" + set.perso.string() +

@@ -25,9 +25,9 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "window_screenshots: the engine library does not load\n");
         return 1;
     }
-    dekvanto::image::SampleSetSpec spec;
-    spec.code_size = 48 * 1024;
-    const auto set = dekvanto::image::WriteSampleSet(f.folder / "firmware", spec);
+    dekvanto::image::SampleSetSpec sample;
+    sample.code_size = 48 * 1024;
+    const auto set = dekvanto::image::WriteSampleSet(f.folder / "firmware", sample);
     f.WriteSettings(
         "[Setting]\nCOM=COM3\nProduct=Odd\n[Debug]\nAcknowledge=1\n"
         "[PathOption]\nAppFilePath=" +
