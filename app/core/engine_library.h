@@ -30,10 +30,13 @@ class EngineLibrary final : public Engine {
     std::optional<int32_t> Download(Mx40WindowHandle window, Mx40Settings *settings,
                                     const Mx40Files *files, const Mx40Options *options) override;
 
+    // The exported function of that name, or null. For exports beyond the four (the byte trace)
+    // and for callers that must hold the address beforehand: a signal handler may not look a
+    // name up, so a command-line tool takes Mxl40_StartStop's address before the download.
+    void *Find(const char *name) const;
+
   private:
     explicit EngineLibrary(void *module) : module_(module) {}
-    // The exported function of that name, or null.
-    void *Find(const char *name) const;
 
     void *module_;
 };

@@ -1,9 +1,11 @@
-// The four functions the engine library exports. Nothing thrown inside may cross them.
+// The functions the engine library exports: the four of the download interface and the byte
+// trace hook for diagnostic tools. Nothing thrown inside may cross them.
 #include "dekvanto/mx40.h"
 #include "files/file_source.h"
 #include "interface/download_driver.h"
 #include "interface/engine_state.h"
 #include "line/line_port.h"
+#include "line/line_trace.h"
 #include "mapcheck/map_check.h"
 #include "platform/clock.h"
 #include "platform/window.h"
@@ -25,7 +27,7 @@ MX40_API int32_t MX40_CALL Mxl40_StartStop(int32_t value) {
 MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings *settings,
                                           const Mx40Files *files, const Mx40Options *options) {
     try {
-        const auto port = mx40::MakeSystemLinePort();
+        const auto port = mx40::TracedPort(mx40::MakeSystemLinePort());
         const auto window_layer = mx40::MakePlatformWindow(window);
         const mx40::DownloadServices services{*port, mx40::SystemClock(), *window_layer,
                                               mx40::SystemFiles(), mx40::TheEngineState()};
@@ -43,6 +45,13 @@ MX40_API int32_t MX40_CALL CheckMapCompat(const char *code_path, const char *per
     } catch (...) {
         return MX40_MAP_NOT_FOUND;
     }
+}
+
+MX40_API int32_t MX40_CALL Mxl40_SetTrace(Mx40TraceFn fn, void *context) {
+    mx40::LineTrace &trace = mx40::TheLineTrace();
+    trace.fn = fn;
+    trace.context = context;
+    return 0;
 }
 
 }  // extern "C"

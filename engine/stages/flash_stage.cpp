@@ -3,6 +3,7 @@
 // DEKE after the phone's restart.
 #include <algorithm>
 
+#include "line/line_trace.h"
 #include "line/wait_pump.h"
 #include "report/engine_texts.h"
 #include "stages/download_job.h"
@@ -39,6 +40,7 @@ int32_t SendAcknowledgedFrame(DownloadJob &job) {
 }
 
 int32_t SendRequestByte(DownloadJob &job) {
+    SetTracePhase(MX40_PHASE_REQUEST);
     if (job.StepMode()) {
         if ((job.file_flags & kCodeFileFlag) != 0) {
             job.window.Prompt(EngineText(kTextPromptCodeFile));
@@ -55,6 +57,7 @@ int32_t SendRequestByte(DownloadJob &job) {
 }
 
 int32_t SendCodeFile(DownloadJob &job) {
+    SetTracePhase(MX40_PHASE_CODE);
     MakeSizeFrame(job.frame, job.frame_length, job.code.size);
     const int8_t answer = job.line.SendAck(job.frame, job.frame_length, job.options.Acknowledge);
     if (job.line.WriteFailed()) {
@@ -77,6 +80,7 @@ int32_t SendCodeFile(DownloadJob &job) {
     if (!job.Running()) {
         return EndStopped(job);
     }
+    SetTracePhase(MX40_PHASE_ERASE);
     if (job.Acknowledged()) {
         if (!job.line.WaitSync(kEraseStartSyncMs)) {
             return EndWithoutSync(job, kTextNoLoaderSync);
@@ -108,6 +112,7 @@ uint32_t PromptForPersoFile(DownloadJob &job) {
 }
 
 int32_t AwaitRestart(DownloadJob &job, uint32_t prompt_ms) {
+    SetTracePhase(MX40_PHASE_RESTART);
     if (job.Acknowledged()) {
         uint32_t wait = kRestartSyncMs - prompt_ms;
         if (wait >= kRestartSyncMs) {
@@ -132,6 +137,7 @@ int32_t SendPersoFile(DownloadJob &job) {
     if (const int32_t r = AwaitRestart(job, PromptForPersoFile(job))) {
         return r;
     }
+    SetTracePhase(MX40_PHASE_PERSO);
     job.line.SetSpeed(kPersoSpeedIndex);  // a refusal was shown; the file goes at the old speed
     MakeSizeFrame(job.frame, job.frame_length, job.perso.size);
     if (const int32_t r = SendAcknowledgedFrame(job)) {

@@ -3,6 +3,7 @@
 // loader in acknowledged 32-byte blocks.
 #include <limits>
 
+#include "line/line_trace.h"
 #include "report/engine_texts.h"
 #include "stages/download_job.h"
 
@@ -119,6 +120,7 @@ int32_t ReadFiles(DownloadJob &job) {
 }
 
 int32_t UploadLoader(DownloadJob &job) {
+    SetTracePhase(MX40_PHASE_LOADER);
     if (const int32_t r = SendImageBlocks(job, job.loader, kLoaderBlockMax, kAckGroup, true)) {
         return r;
     }
@@ -151,6 +153,7 @@ int32_t AwaitLoader(DownloadJob &job) {
 }  // namespace
 
 int32_t RunLoaderStage(DownloadJob &job) {
+    SetTracePhase(MX40_PHASE_LINE_SETUP);
     if (!job.line.Open()) {
         return MX40_RESULT_PORT_ERROR;
     }

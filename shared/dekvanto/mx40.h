@@ -27,8 +27,8 @@ extern "C" {
  * Export macro and calling convention.
  * On Windows the functions use __cdecl (the caller removes the arguments) and are exported from
  * DLL_MX40.DLL; a program that includes this header imports them. MX40_BUILDING_ENGINE is defined
- * only while the engine library itself is compiled. Elsewhere the four functions are the only
- * symbols of the library with default visibility.
+ * only while the engine library itself is compiled. Elsewhere the four functions and the trace
+ * hook Mxl40_SetTrace (below) are the only symbols of the library with default visibility.
  * ------------------------------------------------------------------------------------------- */
 #if defined(_WIN32)
 #define MX40_CALL __cdecl
@@ -193,12 +193,41 @@ MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings 
  * one of the MX40_MAP_* codes. Reads the two files only; touches no engine state. */
 MX40_API int32_t MX40_CALL CheckMapCompat(const char *code_path, const char *perso_path);
 
+/* ---------------------------------------------------------------------------------------------
+ * Byte trace: a fifth export for diagnostic tools (the command-line tool's --trace). It is not
+ * part of the download interface: a program that never calls it sees the four functions above
+ * behave exactly as described, and the application does not use it.
+ *
+ * Mxl40_SetTrace(fn, context) installs fn for every following download of this process (null
+ * removes it) and returns 0. While installed, fn is called on the download's thread, before the
+ * engine goes on, for every chunk of bytes written to the line (direction MX40_TRACE_SENT, the
+ * bytes the driver took) and for every byte read from it (MX40_TRACE_RECEIVED, one byte), with the
+ * phase of the download the bytes belong to. The bytes are valid only during the call. Call it
+ * only while no download runs.
+ * ------------------------------------------------------------------------------------------- */
+#define MX40_TRACE_SENT 0
+#define MX40_TRACE_RECEIVED 1
+
+#define MX40_PHASE_LINE_SETUP 1 /* memory target byte, line setup frame and its answer (2400) */
+#define MX40_PHASE_LOADER 2     /* loader blocks, end frame, answers, the loader's '8'         */
+#define MX40_PHASE_REQUEST 3    /* the download request byte                                   */
+#define MX40_PHASE_CODE 4       /* code file size frame, blocks, checksum frame, answers       */
+#define MX40_PHASE_ERASE 5      /* the two '8' of the flash writing and erasing                */
+#define MX40_PHASE_RESTART 6    /* the '8' of the phone's restart into DEKE                    */
+#define MX40_PHASE_PERSO 7      /* personalization size frame, blocks, answers, the last '8'   */
+
+typedef void(MX40_CALL *Mx40TraceFn)(void *context, int32_t direction, int32_t phase,
+                                     const uint8_t *bytes, uint32_t count);
+
+MX40_API int32_t MX40_CALL Mxl40_SetTrace(Mx40TraceFn fn, void *context);
+
 /* Function pointer types for programs that look the functions up by name at run time. */
 typedef int32_t(MX40_CALL *Mxl40_Init_Fn)(int32_t);
 typedef int32_t(MX40_CALL *Mxl40_StartStop_Fn)(int32_t);
 typedef int32_t(MX40_CALL *Mxl40_Download_Fn)(Mx40WindowHandle, Mx40Settings *, const Mx40Files *,
                                               const Mx40Options *);
 typedef int32_t(MX40_CALL *CheckMapCompat_Fn)(const char *, const char *);
+typedef int32_t(MX40_CALL *Mxl40_SetTrace_Fn)(Mx40TraceFn, void *);
 
 #ifdef __cplusplus
 }

@@ -1,6 +1,6 @@
 /* A C caller of the engine library that knows nothing but the shared header: it loads the
- * library by its file name, looks the four functions up by name and checks the answers that need
- * no phone. Argument: the path of the built library (its directory is used). */
+ * library by its file name, looks the four functions and the trace hook up by name and checks the
+ * answers that need no phone. Argument: the path of the built library (its directory is used). */
 #include <dlfcn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,6 +25,7 @@ int main(int argc, char **argv) {
     Mxl40_StartStop_Fn start_stop;
     Mxl40_Download_Fn download;
     CheckMapCompat_Fn check;
+    Mxl40_SetTrace_Fn set_trace;
     Mx40Settings settings = {98, 0, 1, 1, 0, 0, 0};
     Mx40Files files = {"/nonexistent/loader.bin", NULL, NULL};
     Mx40Options options = {0, 0, 1, 0};
@@ -43,7 +44,9 @@ int main(int argc, char **argv) {
     start_stop = (Mxl40_StartStop_Fn)dlsym(library, "Mxl40_StartStop");
     download = (Mxl40_Download_Fn)dlsym(library, "Mxl40_Download");
     check = (CheckMapCompat_Fn)dlsym(library, "CheckMapCompat");
+    set_trace = (Mxl40_SetTrace_Fn)dlsym(library, "Mxl40_SetTrace");
     expect(init && start_stop && download && check, "the four functions are exported by name");
+    expect(set_trace != NULL, "the trace hook Mxl40_SetTrace is exported by name");
     expect(dlsym(library,
                  "_ZN4mx4011RunDownloadERKNS_"
                  "16DownloadServicesEP12Mx40SettingsPK9Mx40FilesPK11Mx40Options") == NULL,
@@ -64,6 +67,7 @@ int main(int argc, char **argv) {
     expect(settings.Port == 100, "the port field grew again");
 
     expect(check(NULL, "x") == MX40_MAP_NO_PATH, "a null path gives 14");
+    expect(set_trace(NULL, NULL) == 0, "removing a trace that was never set answers 0");
 
     dlclose(library);
     if (failures == 0) {

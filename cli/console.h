@@ -1,0 +1,30 @@
+// Where one run of the tool reads and writes: the process's standard streams, or a test's.
+#pragma once
+
+#include <filesystem>
+#include <iosfwd>
+#include <string>
+
+namespace vanto {
+
+struct Console {
+    std::ostream &out;
+    std::ostream &err;
+    // Answers to step-mode prompts (Enter).
+    std::istream &in;
+    // The descriptor behind in when it is the process's standard input (0), else -1. A prompt
+    // then waits on it together with Ctrl-C.
+    int in_descriptor = -1;
+    // Standard output is a terminal: progress is drawn as a bar instead of plain lines.
+    bool terminal = false;
+};
+
+// What the tool runs with besides its arguments.
+struct Context {
+    // The engine library; empty: MX40_LIBRARY_FILE_NAME in the program's own directory.
+    std::filesystem::path engine_library;
+    // The program started once per station; empty: this program (/proc/self/exe).
+    std::filesystem::path program;
+};
+
+}  // namespace vanto

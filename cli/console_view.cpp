@@ -1,0 +1,126 @@
+#include "console_view.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <istream>
+#include <ostream>
+
+#include "interrupt.h"
+
+namespace vanto {
+namespace {
+
+// The count in the byte counter's text "Download : <n> bytes".
+uint64_t CountInCounterText(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return 0;
+    }
+    return std::strtoull(std::string(text.substr(colon + 1)).c_str(), nullptr, 10);
+}
+
+// Waits for a line on fd, or for Ctrl-C; true when a line (or the end of input) came.
+bool WaitForEnter(int fd) {
+    for (;;) {
+        if (InterruptCount() > 0) {
+            return false;
+        }
+        pollfd watched[2] = {{fd, POLLIN, 0}, {InterruptDescriptor(), POLLIN, 0}};
+        if (::poll(watched, watched[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+            return true;
+        }
+        if (InterruptCount() > 0) {
+            return false;
+        }
+        if (watched[0].revents != 0) {
+            char c = 0;
+            const ssize_t got = ::read(fd, &c, 1);
+            if (got <= 0 && !(got < 0 && errno == EINTR)) {
+                return true;
+            }
+            if (got == 1 && c == '\n') {
+                return true;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+ConsoleView::ConsoleView(ViewMode mode, std::ostream &log, Console &console, uint64_t total_bytes,
+                         bool step_mode)
+    : mode_(mode), log_(log), console_(console), step_mode_(step_mode), meter_(total_bytes) {}
+
+void ConsoleView::EndBar() {
+    if (bar_shown_) {
+        log_ << '\n';
+        bar_shown_ = false;
+    }
+}
+
+void ConsoleView::SetByteCounterText(std::string_view text) {
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    meter_.OnBytes(CountInCounterText(text), seconds);
+    ShowProgress();
+}
+
+void ConsoleView::ShowProgress() {
+    switch (mode_) {
+        case ViewMode::kTerminal:
+            log_ << '\r' << meter_.BarText() << std::flush;
+            bar_shown_ = true;
+            break;
+        case ViewMode::kPlain:
+            if (meter_.TenthPassed()) {
+                log_ << meter_.PlainText() << std::endl;
+            }
+            break;
+        case ViewMode::kStation:
+            log_ << "P " << meter_.Percent() << ' ' << meter_.Bytes() << std::endl;
+            break;
+    }
+}
+
+void ConsoleView::AddLogLine(std::string_view text) {
+    lines_.emplace_back(text);
+    EndBar();
+    log_ << (mode_ == ViewMode::kStation ? "L " : "") << text << std::endl;
+}
+
+void ConsoleView::ShowMessage(std::string_view text) {
+    EndBar();
+    if (mode_ == ViewMode::kStation) {
+        log_ << "M " << text << std::endl;
+    } else {
+        console_.err << "[message] " << text << std::endl;
+    }
+    if (step_mode_) {
+        console_.err << "(press Enter to go on)" << std::endl;
+        if (console_.in_descriptor >= 0) {
+            WaitForEnter(console_.in_descriptor);
+        } else {
+            std::string answer;
+            if (!std::getline(console_.in, answer)) {
+                console_.in.clear();
+            }
+        }
+    }
+}
+
+bool ConsoleView::DispatchEvents() {
+    const int interrupts = InterruptCount();
+    if (interrupts > interrupts_seen_) {
+        const bool first = interrupts_seen_ == 0;
+        interrupts_seen_ = interrupts;
+        if (first && stop_) {
+            stop_();
+        }
+    }
+    return false;
+}
+
+}  // namespace vanto

@@ -1,0 +1,70 @@
+// The main window of a terminal: the download control's view for the tool. Log lines are printed
+// as they come; the byte counter and progress steps feed a progress bar (on a terminal), plain
+// progress lines at every tenth (elsewhere), or tagged lines for the parent of a station; message
+// boxes are printed and, in step mode, wait for Enter; the event dispatch turns a Ctrl-C into the
+// window's stop command.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "core/download_view.h"
+#include "progress_meter.h"
+
+namespace vanto {
+
+enum class ViewMode {
+    kTerminal,  // redrawn bar
+    kPlain,     // a progress line at every tenth
+    kStation,   // tagged lines for the parent process: "L text", "P percent bytes", "M text"
+};
+
+class ConsoleView final : public dekvanto::app::DownloadView {
+  public:
+    // log: where log lines and progress go (standard output, or standard error under --json).
+    ConsoleView(ViewMode mode, std::ostream &log, Console &console, uint64_t total_bytes,
+                bool step_mode);
+
+    // Called from the event dispatch at the first pass after a Ctrl-C.
+    void OnInterrupt(std::function<void()> stop) { stop_ = std::move(stop); }
+
+    // The log lines so far, in order.
+    const std::vector<std::string> &Lines() const { return lines_; }
+    uint64_t Bytes() const { return meter_.Bytes(); }
+    // Marks the start of the engine's run (the rate and time left count from here).
+    void StartClock() { start_ = std::chrono::steady_clock::now(); }
+    // Ends a bar that is being redrawn (before any other output).
+    void EndBar();
+
+    void SetButtonText(std::string_view) override {}
+    void ResetProgress() override {}
+    void StepProgress() override {}
+    void SetByteCounterText(std::string_view text) override;
+    void AddLogLine(std::string_view text) override;
+    void ShowMessage(std::string_view text) override;
+    void EnableControls(bool) override {}
+    void StopFileWatch() override {}
+    void StartFileWatch() override {}
+    void Repaint() override {}
+    bool DispatchEvents() override;
+
+  private:
+    void ShowProgress();
+
+    ViewMode mode_;
+    std::ostream &log_;
+    Console &console_;
+    bool step_mode_;
+    ProgressMeter meter_;
+    std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+    std::vector<std::string> lines_;
+    std::function<void()> stop_;
+    int interrupts_seen_ = 0;
+    bool bar_shown_ = false;
+};
+
+}  // namespace vanto

@@ -1,0 +1,91 @@
+#include "interrupt.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vanto {
+namespace {
+
+constexpr int kMaxForwarded = 64;
+
+volatile sig_atomic_t interrupts = 0;
+Mxl40_StartStop_Fn volatile engine_start_stop = nullptr;
+pid_t forwarded[kMaxForwarded];
+volatile sig_atomic_t forwarded_count = 0;
+struct sigaction previous;
+int wake_pipe[2] = {-1, -1};
+
+void OnInterrupt(int) {
+    const int saved_errno = errno;
+    interrupts = interrupts + 1;
+    if (wake_pipe[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] const auto ignored = ::write(wake_pipe[1], &byte, 1);
+    }
+    if (engine_start_stop != nullptr) {
+        engine_start_stop(0);
+    }
+    for (int i = 0; i < forwarded_count; ++i) {
+        ::kill(forwarded[i], SIGINT);
+    }
+    if (interrupts == 2) {
+        static const char kNote[] = "vanto: stopping; the engine ends at its next check\n";
+        [[maybe_unused]] const auto ignored = ::write(STDERR_FILENO, kNote, sizeof kNote - 1);
+    }
+    errno = saved_errno;
+}
+
+}  // namespace
+
+InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
+    interrupts = 0;
+    forwarded_count = 0;
+    engine_start_stop = start_stop;
+    if (wake_pipe[0] < 0 && ::pipe2(wake_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        wake_pipe[0] = wake_pipe[1] = -1;
+    }
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    ::sigaction(SIGINT, &action, &previous);
+}
+
+InterruptGuard::~InterruptGuard() {
+    ::sigaction(SIGINT, &previous, nullptr);
+    engine_start_stop = nullptr;
+    forwarded_count = 0;
+    for (int &end : wake_pipe) {
+        if (end >= 0) {
+            ::close(end);
+            end = -1;
+        }
+    }
+}
+
+void InterruptGuard::ForwardTo(const std::vector<pid_t> &processes) {
+    forwarded_count = 0;
+    int count = 0;
+    for (const pid_t pid : processes) {
+        if (count == kMaxForwarded) {
+            break;
+        }
+        forwarded[count++] = pid;
+    }
+    forwarded_count = count;
+}
+
+int InterruptCount() {
+    return interrupts;
+}
+
+int InterruptDescriptor() {
+    return wake_pipe[0];
+}
+
+}  // namespace vanto

@@ -1,0 +1,23 @@
+// Several phones at once: one process per port (the engine's state is process-wide, so one
+// engine per process), each running this program's `download` with the same arguments for its
+// own port. The parent shows one line per station (redrawn on a terminal, prefixed lines
+// otherwise), passes Ctrl-C on to the stations, and ends with a summary table.
+//
+// A station reports on its standard output in tagged lines: "L <log line>", "P <percent>
+// <bytes>", "M <message box text>", "E <error>", and last "R <JSON summary>".
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "download_options.h"
+
+namespace vanto {
+
+// Returns 0 when every station finished, else the status of the first station (in the order of
+// the ports) that did not.
+int RunStations(const DownloadOptions &options, const std::vector<std::string> &args,
+                Console &console, const Context &context);
+
+}  // namespace vanto
