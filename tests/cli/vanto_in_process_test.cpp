@@ -270,6 +270,21 @@ TEST_F(VantoInProcess, BadInputGivesOneLineAndItsStatus) {
     }
 }
 
+// A port that another program holds is refused with the port error status, and the line says
+// that it is busy rather than missing.
+TEST_F(VantoInProcess, BusyPortIsNamedAsSuch) {
+    sim::PhoneSimulator simulator(phone);
+    ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
+    const int holder = ::open(simulator.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
+    const std::string port = "COM" + std::to_string(simulator.PortNumber());
+    EXPECT_EQ(Run(DownloadArgs(port)), kPortError);
+    EXPECT_NE(err.str().find("is busy: another program holds it"), std::string::npos) << err.str();
+    ::close(holder);
+    simulator.Stop();
+}
+
 TEST_F(VantoInProcess, CheckMapAndProductList) {
     EXPECT_EQ(Run({"check-map", paths.code.string(), paths.perso.string()}), kFinished);
     EXPECT_EQ(out.str(), "Mapping compatibility is OK, domwnload start.\n");
