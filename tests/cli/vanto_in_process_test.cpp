@@ -13,6 +13,7 @@
 
 #include "dekvanto/firmware_image.h"
 #include "exit_status.h"
+#include "sample_download.h"
 #include "sim/phone_simulator.h"
 #include "support/temp_folder.h"
 #include "vanto_cli.h"
@@ -53,15 +54,7 @@ class VantoInProcess : public ::testing::Test {
     }
 
     std::vector<std::string> DownloadArgs(const std::string &port) const {
-        return {"download",
-                "--port",
-                port,
-                "--loader",
-                paths.loader.string(),
-                "--code",
-                paths.code.string(),
-                "--perso",
-                paths.perso.string()};
+        return SampleDownloadArgs(paths, port);
     }
 
     TempFolder folder;

@@ -15,6 +15,7 @@
 
 #include "dekvanto/firmware_image.h"
 #include "exit_status.h"
+#include "sample_download.h"
 #include "sim/phone_simulator.h"
 #include "support/temp_folder.h"
 
@@ -99,15 +100,7 @@ class VantoAsProcess : public ::testing::Test {
     }
 
     std::vector<std::string> DownloadArgs(const std::string &ports) const {
-        return {"download",
-                "--port",
-                ports,
-                "--loader",
-                paths.loader.string(),
-                "--code",
-                paths.code.string(),
-                "--perso",
-                paths.perso.string()};
+        return SampleDownloadArgs(paths, ports);
     }
 
     TempFolder folder;
