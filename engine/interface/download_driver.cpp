@@ -27,6 +27,16 @@ int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
     }
     // Wraps at the top of the range instead of overflowing; such a port never opens anyway.
     settings->Port = static_cast<int32_t>(static_cast<uint32_t>(settings->Port) + 1u);
+    // One download at a time per process: a second one (from another thread, or from a handler
+    // that runs inside the first one's event dispatch) opens nothing and leaves the first one's
+    // flags alone.
+    if (services.state.downloading.exchange(true)) {
+        return MX40_RESULT_PORT_ERROR;
+    }
+    struct InProgress {
+        std::atomic<bool> &downloading;
+        ~InProgress() { downloading = false; }
+    } in_progress{services.state.downloading};
     if (options != nullptr) {
         services.state.debug_messages = options->DebugMessages;
     }

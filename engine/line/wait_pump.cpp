@@ -2,7 +2,7 @@
 
 namespace mx40 {
 
-int WaitPump(uint32_t wait_ms, Window &window, Clock &clock, const volatile int32_t &running) {
+int WaitPump(uint32_t wait_ms, Window &window, Clock &clock, const std::atomic<int32_t> &running) {
     const uint32_t start = clock.TickMs();
     for (;;) {
         if (window.Pump()) {

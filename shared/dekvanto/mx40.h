@@ -178,14 +178,19 @@ typedef struct Mx40Options {
 MX40_API int32_t MX40_CALL Mxl40_Init(int32_t value);
 
 /* 1 sets the running flag, 0 clears it (a running download then stops at its next test of the
- * flag and returns '3' or '4'); any other value changes nothing. Returns value. */
+ * flag and returns '3' or '4'); any other value changes nothing. Returns value. The flag is a
+ * lock-free atomic: the call may come from another thread or from a signal handler. */
 MX40_API int32_t MX40_CALL Mxl40_StartStop(int32_t value);
 
 /* Runs one whole download: opens port COM<settings->Port + 1>, uploads the loader, sends the code
  * file and the personalization file, closes the port, and returns a result character above.
  * window may be null. settings and files must not be null ('A', 'B'); options must not be null
  * either (a null options record is refused with 'B'). The records must stay valid for the whole
- * call; the engine writes only settings->Port. */
+ * call; the engine writes only settings->Port.
+ * One download at a time per process: a call made while another runs (from another thread, or
+ * from a handler that runs inside the first one's event dispatch) adds one to settings->Port as
+ * every call does, then returns '9' at once without opening any port, showing or sending
+ * anything, or touching the running download's flags. */
 MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings *settings,
                                           const Mx40Files *files, const Mx40Options *options);
 

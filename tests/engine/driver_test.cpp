@@ -2,6 +2,9 @@
 // the settings that the phone cannot be told.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <thread>
+
 #include "dekvanto/mx40.h"
 #include "download_bench.h"
 
@@ -63,6 +66,53 @@ TEST(Driver, SettingsThePhoneCannotBeToldEndBeforeTheirFrame) {
         EXPECT_FALSE(bench.port.is_open);
         EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
     }
+}
+
+// A second download while one runs opens nothing and leaves the first one alone, whether it
+// comes from a handler inside the first one's event dispatch or from another thread.
+TEST(Driver, OneDownloadAtATime) {
+    DownloadBench bench;
+    bench.SetCode(std::vector<uint8_t>(20000, 0x5A));
+    Mx40Settings second = {6, 0, 1, 1, 0, 0, 0};
+    const Mx40Options silent = {0, 0, 1, 0};
+    std::vector<int32_t> refused;
+    bench.window.on_pump = [&](int) {
+        if (refused.empty()) {
+            refused.push_back(RunDownload(bench.Services(), &second, &bench.files, &silent));
+            std::thread other([&] {
+                refused.push_back(RunDownload(bench.Services(), &second, &bench.files, &silent));
+            });
+            other.join();
+        }
+        return false;
+    };
+    EXPECT_EQ(bench.Run(), '2');
+    EXPECT_EQ(refused, (std::vector<int32_t>{'9', '9'}));
+    EXPECT_EQ(second.Port, 8);  // each call adds one, as every call does
+    EXPECT_EQ(std::count(bench.port.calls.begin(), bench.port.calls.end(), "open"), 1);
+    EXPECT_EQ(bench.state.debug_messages, 1);  // the first download's, not the refused one's
+    const auto lines = bench.window.LogLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string &l) { return l.starts_with("Open COM"); }),
+              1);
+
+    EXPECT_FALSE(bench.state.downloading);  // once the first has returned, the next may run
+}
+
+// The running flag may be cleared from another thread: the download ends at its next test.
+TEST(Driver, StopFromAnotherThread) {
+    DownloadBench bench;
+    bench.SetCode(std::vector<uint8_t>(50000, 0x5A));
+    bool stopped = false;
+    bench.window.on_pump = [&](int) {
+        if (!stopped && bench.CountFrames(testing::Frame::kCode) > 0) {
+            std::thread([&] { bench.state.running = 0; }).join();
+            stopped = true;
+        }
+        return false;
+    };
+    EXPECT_EQ(bench.Run(), '3');
+    EXPECT_FALSE(bench.port.is_open);
 }
 
 TEST(Driver, StartStopAndInitTouchOnlyTheirFlags) {

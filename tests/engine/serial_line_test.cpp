@@ -128,7 +128,7 @@ TEST(SerialLine, SyncWaitTakesOnlyTheFirstByte) {
 TEST(WaitPump, TestsTimeBeforeTheRunningFlag) {
     FakeClock clock;
     RecordingWindow window;
-    volatile int32_t running = 1;
+    std::atomic<int32_t> running{1};
 
     EXPECT_EQ(WaitPump(100, window, clock, running), 0);
     EXPECT_GE(window.pumps, 100);
@@ -152,7 +152,7 @@ TEST(WaitPump, TestsTimeBeforeTheRunningFlag) {
 TEST(WaitPump, EndsOnAStopFromTheWindowOrAQuitRequest) {
     FakeClock clock;
     RecordingWindow window;
-    volatile int32_t running = 1;
+    std::atomic<int32_t> running{1};
     window.on_pump = [&](int pump) {
         if (pump == 3) {
             running = 0;  // the user's stop command runs inside the pause
