@@ -47,6 +47,10 @@ struct PhoneConfig {
     // Where loader.bin, code.bin, perso.bin and summary.json are written at the end; "" for
     // nowhere. Created when missing.
     std::string record_dir;
+    // The session ends when the PC lets go of the line (closes its port) while the phone waits.
+    // Off: the phone stays until it is stopped or goes idle, so that a test can look at the line
+    // after the PC has closed it.
+    bool end_on_release = true;
     // The session ends when nothing has come from the PC for this long while the phone waits.
     // The clock starts at the PC's first byte: before it the phone waits for the downloader to
     // start, however long that takes.

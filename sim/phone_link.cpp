@@ -66,7 +66,7 @@ long PhoneLink::ReadChunk() {
     return n;
 }
 
-PhoneLink::Pumped PhoneLink::Pump(int64_t deadline_ms) {
+PhoneLink::Pumped PhoneLink::Pump(int64_t deadline_ms, bool until_deadline) {
     for (;;) {
         if (stop_.Requested()) {
             return Pumped::kStopped;
@@ -84,7 +84,7 @@ PhoneLink::Pumped PhoneLink::Pump(int64_t deadline_ms) {
         }
         released_ = released_ || let_go;
         const int64_t left = deadline_ms - NowMs();
-        if (released_ || left <= 0) {
+        if ((released_ && !until_deadline) || left <= 0) {
             return Pumped::kNothing;
         }
         pollfd watch[2] = {{line_.MasterFd(), POLLIN, 0}, {stop_.WakeFd(), POLLIN, 0}};

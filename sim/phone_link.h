@@ -50,9 +50,9 @@ class PhoneLink {
         kGone,     // the line has vanished
     };
 
-    // Waits until bytes arrive or the deadline (steady ms) passes, and reads everything that
-    // waits into the reader.
-    Pumped Pump(int64_t deadline_ms);
+    // Waits until bytes arrive or the deadline (steady ms) passes, and reads what waits into the
+    // reader. Returns early (kNothing) once the PC has let go, unless until_deadline is set.
+    Pumped Pump(int64_t deadline_ms, bool until_deadline = false);
 
     // Sends one answer byte. False when the PC cannot hear it (it has not the line in raw mode,
     // or its input queue is full); the byte is then dropped, as on a real line.

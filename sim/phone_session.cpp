@@ -528,7 +528,7 @@ std::optional<Frame> PhoneSession::Await(Take take, const std::string &what) {
         if (auto frame = (reader_.*take)()) {
             return frame;
         }
-        switch (link_.Pump(idle_deadline)) {
+        switch (link_.Pump(idle_deadline, !config_.end_on_release)) {
             case PhoneLink::Pumped::kData:
                 idle_deadline = IdleDeadline();
                 continue;
@@ -539,7 +539,7 @@ std::optional<Frame> PhoneSession::Await(Take take, const std::string &what) {
                 End(EndReason::kUnplugged, what);
                 return std::nullopt;
             case PhoneLink::Pumped::kNothing:
-                if (link_.Released()) {
+                if (link_.Released() && config_.end_on_release) {
                     End(EndReason::kReleased, what);
                     return std::nullopt;
                 }

@@ -67,7 +67,9 @@ class PtyLine {
 
     // How often the PC side has opened and closed the line's device so far, taken from the file
     // system's notifications (the phone's own descriptor is not counted). A PC has let go of the
-    // line once it has closed it as often as it opened it.
+    // line once it has closed it as often as it opened it. Two opens in a row that are not read
+    // in between count once (the notifications merge), so with several openers at a time the
+    // first close may already look like the last one.
     struct Openings {
         uint64_t opens = 0;
         uint64_t closes = 0;

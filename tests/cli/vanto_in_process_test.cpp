@@ -128,6 +128,7 @@ TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
 }
 
 TEST_F(VantoInProcess, CtrlCAtAStepPromptStopsAndLeavesThePortFree) {
+    phone.end_on_release = false;  // the line stays, to be opened again after the tool
     sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
