@@ -267,6 +267,7 @@ TEST_F(VantoInProcess, BadInputGivesOneLineAndItsStatus) {
 // A port that another program holds is refused with the port error status, and the line says
 // that it is busy rather than missing.
 TEST_F(VantoInProcess, BusyPortIsNamedAsSuch) {
+    phone.end_on_release = false;  // two openers at once: the phone must not take the line away
     sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     const int holder = ::open(simulator.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
