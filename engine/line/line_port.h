@@ -41,6 +41,9 @@ class LinePort {
     // Writes count bytes; returns when the driver has taken them. False on failure; written
     // holds the number of bytes taken.
     virtual bool Write(const uint8_t *data, uint32_t count, uint32_t &written) = 0;
+    // Returns once every byte written so far has left the port. False when the line failed or
+    // has vanished.
+    virtual bool Drain() = 0;
     // Sets the time-out of the following one-byte reads: each returns as soon as a byte is
     // there, or empty after 25 + constant_ms milliseconds.
     virtual bool SetReadTimeout(uint32_t constant_ms) = 0;

@@ -28,6 +28,7 @@ class TracingPort final : public LinePort {
         Report(MX40_TRACE_SENT, data, written <= count ? written : count);
         return all;
     }
+    bool Drain() override { return port_->Drain(); }
     bool SetReadTimeout(uint32_t constant_ms) override {
         return port_->SetReadTimeout(constant_ms);
     }

@@ -145,6 +145,13 @@ class TermiosPort final : public LinePort {
             return false;
         }
         // The bytes must have left before a following speed switch or close.
+        return Drain();
+    }
+
+    bool Drain() override {
+        if (fd_ < 0) {
+            return false;
+        }
         while (::tcdrain(fd_) != 0) {
             if (errno != EINTR) {
                 return false;

@@ -79,6 +79,7 @@ class ScriptedPort final : public LinePort {
     bool Purge() override;
     void Release() override;
     bool Write(const uint8_t *data, uint32_t count, uint32_t &written) override;
+    bool Drain() override { return is_open && !gone; }
     bool SetReadTimeout(uint32_t constant_ms) override;
     ReadOutcome ReadByte(uint8_t &byte) override;
 
