@@ -86,6 +86,8 @@ const std::map<std::string, Setter> &ValueOptions() {
         {"--idle-timeout-ms",
          Ranged(1, 3600000, [](PhoneConfig &c, uint32_t v) { c.idle_timeout_ms = v; })},
         {"--linger-ms", Ranged(0, 600000, [](PhoneConfig &c, uint32_t v) { c.linger_ms = v; })},
+        {"--adapter-latency-us",
+         Ranged(0, 1000000, [](PhoneConfig &c, uint32_t v) { c.wire.latency_us = v; })},
         {"--fault", [](PhoneConfig &c, const std::string &v) {
              std::string error;
              const auto fault = ParseFault(v, error);
@@ -112,6 +114,22 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string> &args,
         }
         if (name == "--help" || name == "-h") {
             options.help = true;
+            continue;
+        }
+        if (name == "--wire-timed") {
+            if (value) {
+                error = name + " takes no value";
+                return std::nullopt;
+            }
+            options.config.wire.enabled = true;
+            continue;
+        }
+        if (name == "--own-terminal") {
+            if (value) {
+                error = name + " takes no value";
+                return std::nullopt;
+            }
+            options.config.own_terminal = true;
             continue;
         }
         if (name == "--blind" || name == "--acknowledged") {
@@ -170,6 +188,12 @@ port can be opened, runs the download, prints "END consistent" or
                             this long (default 10000; longer than the PC's RebootDelay)
   --linger-ms MS            keep the line after the last answer until the PC has read
                             it or closed its port, at most this long (default 10000)
+  --own-terminal            run in a session of its own with the line as its
+                            controlling terminal (for a PC side under Wine)
+  --wire-timed              bytes take the time a real line needs: 10 bit times each at
+                            the speed in force, in both directions
+  --adapter-latency-us US   with --wire-timed: the adapter's delay at each change of
+                            direction (default 1000; a USB adapter's default timer: 16000)
   --fault KIND[=VALUE]@PLACE  commit a fault; may be repeated
       kinds:  nak[=BYTE] silent badsync[=BYTE] nosync delay=MS withhold unplug
       places: line loader-block:K code-size code-block:K checksum perso-size

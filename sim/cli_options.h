@@ -6,6 +6,8 @@
 //                   [--erase-delay-ms MS] [--erase-start-delay-ms MS] [--erase-end-delay-ms MS]
 //                   [--restart-delay-ms MS] [--loader-start-delay-ms MS]
 //                   [--perso-done-delay-ms MS] [--idle-timeout-ms MS] [--linger-ms MS]
+//                   [--own-terminal]
+//                   [--wire-timed] [--adapter-latency-us US]
 //                   [--fault KIND[=VALUE]@PLACE]... [--help]
 //
 // Numbers are decimal or 0x-prefixed hexadecimal. Options take their value as the next

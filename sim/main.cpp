@@ -1,5 +1,6 @@
 // vanto-phone-sim: one simulated phone for one download, on a registered COM port.
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -45,7 +46,16 @@ int main(int argc, char **argv) {
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGHUP);
+    if (options->config.own_terminal) {
+        // The line is this session's terminal: its hang-up at the end is no stop request.
+        signal(SIGHUP, SIG_IGN);
+        if (::setsid() < 0 && ::getsid(0) != ::getpid()) {
+            std::perror("vanto-phone-sim: starting a session of its own");
+            return sim::kExitSetup;
+        }
+    } else {
+        sigaddset(&signals, SIGHUP);
+    }
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/faults.h"
+#include "sim/line_wire.h"
 
 namespace sim {
 
@@ -43,6 +44,9 @@ struct PhoneConfig {
     bool acknowledged = true;
     Expectations expect;
     PhoneDelays delays;
+    // Off: bytes cross the pseudo-terminal at once. On: each byte takes its time on the line at
+    // the speed in force, with the adapter's latency at each change of direction (LineWire).
+    WireTiming wire;
     std::vector<Fault> faults;
     // Where loader.bin, code.bin, perso.bin and summary.json are written at the end; "" for
     // nowhere. Created when missing.
@@ -59,6 +63,11 @@ struct PhoneConfig {
     // the answers (or, when it held the line exclusively, has let it go). Only a PC that never
     // does either waits this long.
     uint32_t linger_ms = 10000;
+    // The line becomes the controlling terminal of the phone's own session (the program starts
+    // a new session for it). No other session can then take it as its terminal when it opens
+    // the device, as a Windows emulator's server does; otherwise that session's end would hang
+    // the line up under the phone.
+    bool own_terminal = false;
 };
 
 }  // namespace sim

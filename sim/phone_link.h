@@ -12,14 +12,17 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 
 #include "sim/frame_reader.h"
+#include "sim/line_wire.h"
 #include "sim/pty_line.h"
 
 namespace sim {
 
-// Monotonic milliseconds.
+// Monotonic milliseconds, and the same clock in nanoseconds.
 int64_t NowMs();
+int64_t NowNs();
 
 // A stop request that wakes a waiting phone at once; Request() may come from any thread.
 class StopSignal {
@@ -40,8 +43,10 @@ class StopSignal {
 
 class PhoneLink {
   public:
-    PhoneLink(PtyLine &line, FrameReader &reader, const StopSignal &stop)
-        : line_(line), reader_(reader), stop_(stop) {}
+    // With wire timing enabled the bytes take the time a real line would (see LineWire).
+    PhoneLink(PtyLine &line, FrameReader &reader, const StopSignal &stop,
+              WireTiming wire = WireTiming{})
+        : line_(line), reader_(reader), stop_(stop), wire_(wire) {}
 
     enum class Pumped {
         kData,     // bytes arrived and are in the reader
@@ -55,8 +60,16 @@ class PhoneLink {
     Pumped Pump(int64_t deadline_ms, bool until_deadline = false);
 
     // Sends one answer byte. False when the PC cannot hear it (it has not the line in raw mode,
-    // or its input queue is full); the byte is then dropped, as on a real line.
+    // or its input queue is full); the byte is then dropped, as on a real line. With wire timing
+    // the byte goes out later, from the pumps; one that is not heard then is counted in Unheard.
     bool Send(uint8_t byte);
+    // Waits until every answer on its way has gone out (wire timing only; bounded by the
+    // latency and the bytes' own time).
+    void SendPendingAnswers();
+    // Answers that went out late (wire timing) and were not heard.
+    uint32_t Unheard() const { return unheard_; }
+    // Answers still on their way to the PC (wire timing).
+    bool AnswersPending() const { return wire_.AnswersPending(); }
 
     // Bytes taken in by one pump at most.
     static constexpr size_t kChunkBytes = 4096;
@@ -81,11 +94,32 @@ class PhoneLink {
     // Whether the PC has let go of the line by now; notes whether it was seen holding it.
     bool SampleLetGo();
     // Reads one chunk of what waits; the byte count, 0 for nothing, -1 when the line is gone.
+    // With wire timing the chunk goes onto the wire, and nothing is read while it is full.
     long ReadChunk();
+    // Hands the bytes that have arrived by now to the reader; true when there were any.
+    bool DeliverArrived();
+    // Writes the answers that have fallen due.
+    void SendDueAnswers();
+    // How long the next wait may last: up to the deadline, a slice, or the wire's next event.
+    int64_t WaitNs(int64_t deadline_ms) const;
 
     PtyLine &line_;
     FrameReader &reader_;
     const StopSignal &stop_;
+    LineWire wire_;
+    // Wire timing: when the bytes handed to the reader had arrived, by their position in
+    // everything received, so that an answer can be dated from the frame it answers.
+    struct Arrivals {
+        uint64_t first_position;
+        size_t count;
+        int64_t first_ns;
+        int64_t byte_ns;
+    };
+    std::deque<Arrivals> arrivals_;
+    bool waited_since_delivery_ = true;  // the phone has paused since it got its last bytes
+    // When the byte at position had arrived (the latest known one when it is not recorded).
+    int64_t ArrivalOf(uint64_t position) const;
+    uint32_t unheard_ = 0;
     bool held_seen_ = false;
     bool released_ = false;
 };

@@ -64,6 +64,9 @@ Summary PhoneSession::Run() {
             Linger();
         }
     }
+    // Answers still on the wire are let out before the line goes.
+    link_.SendPendingAnswers();
+    summary_.counts.unheard += link_.Unheard();
     summary_.consistent = summary_.complete && summary_.errors.empty();
     return std::move(summary_);
 }
@@ -587,7 +590,8 @@ void PhoneSession::Linger() {
                 Error(std::to_string(extra) + " bytes came after the end of the download");
             }
         }
-        const bool done = link_.Released() || (!link_.HeldSeen() && link_.Unread() == 0);
+        const bool done = link_.Released() ||
+                          (!link_.HeldSeen() && !link_.AnswersPending() && link_.Unread() == 0);
         if (done || pumped == PhoneLink::Pumped::kStopped || pumped == PhoneLink::Pumped::kGone ||
             NowMs() >= until) {
             return;

@@ -25,7 +25,7 @@ bool PhoneSimulator::Start() {
     }
     const std::string dir =
         config_.register_dir.empty() ? mx40::PortRegisterDirectory() : config_.register_dir;
-    auto line = PtyLine::Open(config_.port, dir, setup_error_);
+    auto line = PtyLine::Open(config_.port, dir, setup_error_, config_.own_terminal);
     if (!line) {
         return false;
     }
@@ -38,7 +38,7 @@ bool PhoneSimulator::Start() {
 
 void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
     FrameReader reader;
-    PhoneLink link(*line, reader, *stop_);
+    PhoneLink link(*line, reader, *stop_, config_.wire);
     Summary summary = PhoneSession(config_, link).Run();
     line.reset();  // the PC's side hangs up and COM<n> leaves the register
     if (!config_.record_dir.empty()) {

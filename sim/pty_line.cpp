@@ -66,7 +66,7 @@ uint32_t BitRateOfSpeed(unsigned speed_constant) {
 }
 
 std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir,
-                                       std::string &error) {
+                                       std::string &error, bool own_terminal) {
     if (port < 0 || port > kHighestPort) {
         error = "port number " + std::to_string(port) + " is outside 0.." +
                 std::to_string(kHighestPort);
@@ -104,6 +104,10 @@ std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir
     line->slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (line->slave_ < 0) {
         error = SystemError("open " + line->slave_path_);
+        return nullptr;
+    }
+    if (own_terminal && ::ioctl(line->slave_, TIOCSCTTY, 0) != 0) {
+        error = SystemError("taking " + line->slave_path_ + " as controlling terminal");
         return nullptr;
     }
 

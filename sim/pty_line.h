@@ -22,9 +22,10 @@ class PtyLine {
     // Opens a pseudo-terminal and links its slave as <register_dir>/COM<port>; port 0 takes
     // the lowest free number from 1. A dangling COM<port> link left by an earlier run is
     // replaced; a live entry is refused. The directory is created when missing. On failure
-    // returns null and says why in error.
+    // returns null and says why in error. With own_terminal the slave becomes the controlling
+    // terminal of the calling process, which must lead a session without one.
     static std::unique_ptr<PtyLine> Open(int port, const std::string &register_dir,
-                                         std::string &error);
+                                         std::string &error, bool own_terminal = false);
 
     // Closes both descriptors and removes the link (only if it still points at this line).
     ~PtyLine();

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QKeyEvent>
+#include <utility>
 
 #include "core/settings_store.h"
 #include "core/string_table.h"
@@ -324,6 +325,7 @@ void MainWindow::OnFileWatch() {
 }
 
 void MainWindow::SetButtonText(std::string_view text) {
+    counter_repainted_ = false;
     start_stop_->setText(Text(text));
     start_stop_->setAccessibleName(start_stop_->text().remove(QLatin1Char('&')));
 }
@@ -341,6 +343,13 @@ void MainWindow::StepProgress() {
 void MainWindow::SetByteCounterText(std::string_view text) {
     byte_counter_->setText(Text(text));
     byte_counter_->setAccessibleName(byte_counter_->text());
+    // While the engine sends, a byte count repaints the counter alone, at once: repainting the
+    // whole window on each message would hold the line up.
+    const auto state = control_ != nullptr ? control_->State() : app::DownloadState::kIdle;
+    if (state == app::DownloadState::kDownloading || state == app::DownloadState::kStopping) {
+        byte_counter_->repaint();
+        counter_repainted_ = true;
+    }
 }
 
 void MainWindow::AddLogLine(std::string_view text) {
@@ -374,6 +383,10 @@ void MainWindow::StartFileWatch() {
 }
 
 void MainWindow::Repaint() {
+    // The repaint that follows a byte count during a download: the counter has been repainted.
+    if (std::exchange(counter_repainted_, false)) {
+        return;
+    }
     repaint();
 }
 

@@ -113,6 +113,8 @@ class MainWindow final : public QDialog, public app::DownloadView {
     QTimer file_watch_;
     // A quit request taken during a download: carried out after it (requested), and reported
     // once to the engine's event dispatch (pending).
+    // The byte counter was just repainted on its own for a byte count message of a download.
+    bool counter_repainted_ = false;
     bool quit_requested_ = false;
     bool quit_pending_ = false;
 

@@ -35,6 +35,9 @@ bool SerialLine::SetSpeed(int32_t index) {
         com_error_(kTextSpeedNotSupported);
         return false;
     }
+    if (!Drain()) {
+        return false;
+    }
     if (!port_.SetBitRate(BitRateValue(index))) {
         com_error_(kTextConfiguration);
         return false;
@@ -52,6 +55,7 @@ void SerialLine::Close() {
     if (!open_) {
         return;
     }
+    Drain();  // closing must not throw away what is still on its way
     if (!port_.SetDtr(false)) {
         com_error_(kTextDtr);
     }
@@ -71,6 +75,14 @@ bool SerialLine::Write(const uint8_t *data, uint32_t count, uint32_t &written) {
         write_failed_ = true;
     }
     return whole;
+}
+
+bool SerialLine::Drain() {
+    if (!port_.Drain()) {
+        write_failed_ = true;
+        return false;
+    }
+    return true;
 }
 
 int SerialLine::ReadAck(uint8_t *byte) {

@@ -9,6 +9,10 @@
 #include <cerrno>
 #include <chrono>
 
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
 #include "line/line_port.h"
 #include "line/port_register.h"
 #include "report/engine_texts.h"
@@ -91,6 +95,7 @@ class TermiosPort final : public LinePort {
         if (::ioctl(fd_, TIOCMBIS, &lines) != 0 && !NoModemLines(errno)) {
             return Fail(kTextConfiguration);
         }
+        AskLowLatency();
         return 0;
     }
 
@@ -109,15 +114,19 @@ class TermiosPort final : public LinePort {
         return NoModemLines(errno);
     }
 
-    bool Restore() override { return fd_ >= 0 && ::tcsetattr(fd_, TCSANOW, &saved_) == 0; }
+    bool Restore() override {
+        GiveBackLowLatency();
+        return fd_ >= 0 && ::tcsetattr(fd_, TCSANOW, &saved_) == 0;
+    }
 
-    // Every write was drained before it returned, so only unread input is left to discard.
+    // The line is drained before it is closed, so only unread input is left to discard.
     // Flushing output as well would throw away bytes that a pseudo-terminal has not passed on
     // yet: the end of the last frame would be lost.
     bool Purge() override { return fd_ >= 0 && ::tcflush(fd_, TCIFLUSH) == 0; }
 
     void Release() override {
         if (fd_ >= 0) {
+            GiveBackLowLatency();
             ::flock(fd_, LOCK_UN);
             ::ioctl(fd_, TIOCNXCL);
             ::close(fd_);
@@ -144,8 +153,9 @@ class TermiosPort final : public LinePort {
             }
             return false;
         }
-        // The bytes must have left before a following speed switch or close.
-        return Drain();
+        // No drain here: the frames of a group queue back to back. The serial line drains where
+        // it matters (before a speed switch, a pause of the phone's, and close).
+        return true;
     }
 
     bool Drain() override {
@@ -197,6 +207,34 @@ class TermiosPort final : public LinePort {
     }
 
   private:
+    // USB serial adapters hold small answers back for their latency timer; the driver's
+    // low-latency flag (where the driver offers it) makes them pass answers on at once. A line
+    // without it (a pseudo-terminal, most built-in UARTs) is left as it is.
+    void AskLowLatency() {
+#ifdef __linux__
+        serial_struct serial{};
+        if (::ioctl(fd_, TIOCGSERIAL, &serial) != 0 || (serial.flags & ASYNC_LOW_LATENCY) != 0) {
+            return;
+        }
+        serial.flags |= ASYNC_LOW_LATENCY;
+        low_latency_set_ = ::ioctl(fd_, TIOCSSERIAL, &serial) == 0;
+#endif
+    }
+
+    void GiveBackLowLatency() {
+#ifdef __linux__
+        if (!low_latency_set_ || fd_ < 0) {
+            return;
+        }
+        low_latency_set_ = false;
+        serial_struct serial{};
+        if (::ioctl(fd_, TIOCGSERIAL, &serial) == 0) {
+            serial.flags &= ~ASYNC_LOW_LATENCY;
+            ::ioctl(fd_, TIOCSSERIAL, &serial);
+        }
+#endif
+    }
+
     int Fail(int text_id) {
         Release();
         return text_id;
@@ -235,6 +273,7 @@ class TermiosPort final : public LinePort {
     }
 
     int fd_ = -1;
+    bool low_latency_set_ = false;  // set by this port at open, to be given back at close
     termios saved_{};
     termios settings_{};
     uint32_t timeout_ms_ = 15000;

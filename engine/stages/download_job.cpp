@@ -42,6 +42,10 @@ bool SendFrame(DownloadJob &job) {
     return job.line.Write(job.frame, job.frame_length, written);
 }
 
+int32_t DrainLine(DownloadJob &job) {
+    return job.line.Drain() ? 0 : EndDownload(job, MX40_RESULT_PORT_ERROR);
+}
+
 int32_t ReadAcknowledgements(DownloadJob &job, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) {
         uint8_t answer = 0;

@@ -76,8 +76,13 @@ int32_t EndDownload(DownloadJob &job, int32_t result, bool log_close = true);
 // Ends the download after a stop: like EndDownload(job, '3'); with report_bytes the byte count
 // goes out first.
 int32_t EndStopped(DownloadJob &job, bool report_bytes = false);
-// Writes the frame built in job.frame. False when the line did not take every byte.
+// Writes the frame built in job.frame. False when the line did not take every byte. The frame may
+// still be on its way when this returns.
 bool SendFrame(DownloadJob &job);
+// Waits until everything written has left the line, before a pause that the phone needs after
+// the bytes and before the end. 0, or the download ended with '9' when the line failed (the way
+// an adapter pulled out shows in blind mode).
+int32_t DrainLine(DownloadJob &job);
 // Reads count acknowledgements, one byte each: 0 when all were 0x06, else 'F' + the first
 // failing answer ('G' wrong byte, 'H' nothing).
 int32_t ReadAcknowledgements(DownloadJob &job, uint32_t count);

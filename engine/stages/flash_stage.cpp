@@ -45,8 +45,13 @@ int32_t SendRequestByte(DownloadJob &job) {
         if ((job.file_flags & kCodeFileFlag) != 0) {
             job.window.Prompt(EngineText(kTextPromptCodeFile));
         }
-    } else if (PauseInterrupted(job, kBeforeRequestMs)) {
-        return EndDownload(job, MX40_RESULT_STOPPED_WAITING);
+    } else {
+        if (const int32_t r = DrainLine(job)) {
+            return r;
+        }
+        if (PauseInterrupted(job, kBeforeRequestMs)) {
+            return EndDownload(job, MX40_RESULT_STOPPED_WAITING);
+        }
     }
     job.report.SendByteCount();
     MakeStartByte(job.frame, job.frame_length, job.file_flags);
@@ -125,6 +130,10 @@ int32_t AwaitRestart(DownloadJob &job, uint32_t prompt_ms) {
     if (job.options.Acknowledge == 0 && job.options.Pause == 0) {
         const int32_t seconds = job.settings.RebootDelay;
         job.report.LogNumber(kTextWaitingReboot, seconds);
+        // The phone restarts once it has the whole code file: the wait counts from its last byte.
+        if (const int32_t r = DrainLine(job)) {
+            return r;
+        }
         // A negative delay waits nothing; a huge one is kept within the tick counter's range.
         const uint64_t ms =
             std::min<uint64_t>(seconds > 0 ? uint64_t(seconds) * 1000 : 0, UINT32_MAX - 1);
@@ -139,6 +148,9 @@ int32_t SendPersoFile(DownloadJob &job) {
     }
     SetTracePhase(MX40_PHASE_PERSO);
     job.line.SetSpeed(kPersoSpeedIndex);  // a refusal was shown; the file goes at the old speed
+    if (job.line.WriteFailed()) {
+        return EndDownload(job, MX40_RESULT_PORT_ERROR);  // the drain before the switch failed
+    }
     MakeSizeFrame(job.frame, job.frame_length, job.perso.size);
     if (const int32_t r = SendAcknowledgedFrame(job)) {
         return r;
@@ -171,9 +183,12 @@ int32_t RunFlashStage(DownloadJob &job) {
         }
     }
     if ((job.file_flags & kPersoFileFlag) != 0) {
-        return SendPersoFile(job);
+        if (const int32_t r = SendPersoFile(job)) {
+            return r;
+        }
     }
-    return 0;
+    // Success only once the last frame has left the line (in blind mode nothing else says so).
+    return DrainLine(job);
 }
 
 }  // namespace mx40

@@ -27,6 +27,9 @@ int32_t SendTargetByte(DownloadJob &job) {
     if (!SendFrame(job)) {
         return EndDownload(job, MX40_RESULT_PORT_ERROR);
     }
+    if (const int32_t r = DrainLine(job)) {
+        return r;
+    }
     if (PauseInterrupted(job, kAfterTargetByteMs)) {
         return EndDownload(job, MX40_RESULT_STOPPED_WAITING);
     }
@@ -48,6 +51,9 @@ int32_t SendLineSetup(DownloadJob &job) {
             return EndDownload(job, r);
         }
     }
+    if (const int32_t r = DrainLine(job)) {
+        return r;
+    }
     if (PauseInterrupted(job, kAfterLineSetupMs)) {
         return EndDownload(job, MX40_RESULT_STOPPED_WAITING);
     }
@@ -56,7 +62,8 @@ int32_t SendLineSetup(DownloadJob &job) {
 
 int32_t SwitchSpeed(DownloadJob &job) {
     if (!job.line.SetSpeed(job.settings.Speed)) {
-        return EndDownload(job, MX40_RESULT_BAD_SPEED);
+        return EndDownload(job,
+                           job.line.WriteFailed() ? MX40_RESULT_PORT_ERROR : MX40_RESULT_BAD_SPEED);
     }
     job.report.LogNumber(kTextSetSpeed, static_cast<int32_t>(BitRateValue(job.settings.Speed)));
     if (PauseInterrupted(job, kAfterSpeedSwitchMs)) {
@@ -137,6 +144,10 @@ int32_t UploadLoader(DownloadJob &job) {
 
 int32_t AwaitLoader(DownloadJob &job) {
     if (!job.Acknowledged()) {
+        // The loader starts once it has the end frame: the pause counts from its last byte.
+        if (const int32_t r = DrainLine(job)) {
+            return r;
+        }
         PauseInterrupted(job, kBlindLoaderPauseMs);  // a stop here is seen at the next test
         return 0;
     }

@@ -398,7 +398,9 @@ TEST(WholeDownload, RefusedSpeedSwitchGives6) {
 }
 
 TEST(Stopping, DuringTheFirstPausesGives4) {
-    for (int stop_at_pump : {1, 150, 205}) {  // after the target byte, the line frame, the switch
+    // The pauses pump every 10 ms and once just past their end: 12 passes after the target byte,
+    // 12 after the line frame, 2 after the speed switch.
+    for (int stop_at_pump : {1, 15, 25}) {  // after the target byte, the line frame, the switch
         DownloadBench bench;
         bench.window.on_pump = [&](int pump) {
             if (pump == stop_at_pump) {

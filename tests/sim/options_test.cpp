@@ -115,3 +115,22 @@ TEST(CommandLine, ExplainsBadArguments) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CommandLine, WireTimingIsOffByDefaultAndTakesTheAdapterLatency) {
+    std::string error;
+    const auto plain = sim::ParseCommandLine({}, error);
+    ASSERT_TRUE(plain.has_value()) << error;
+    EXPECT_FALSE(plain->config.wire.enabled);
+
+    const auto timed = sim::ParseCommandLine({"--wire-timed", "--adapter-latency-us=16000"}, error);
+    ASSERT_TRUE(timed.has_value()) << error;
+    EXPECT_TRUE(timed->config.wire.enabled);
+    EXPECT_EQ(timed->config.wire.latency_us, 16000u);
+
+    EXPECT_FALSE(sim::ParseCommandLine({"--wire-timed=1"}, error).has_value());
+    EXPECT_FALSE(sim::ParseCommandLine({"--adapter-latency-us", "2000000"}, error).has_value());
+}
+
+}  // namespace

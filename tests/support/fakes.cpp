@@ -52,6 +52,8 @@ int ScriptedPort::Open(const std::string &) {
 }
 
 bool ScriptedPort::SetBitRate(uint32_t bits_per_second) {
+    timeline.push_back("rate");
+    undrained_rate_changes += undrained ? 1 : 0;
     if (refuse_bit_rates) {
         return false;
     }
@@ -61,6 +63,9 @@ bool ScriptedPort::SetBitRate(uint32_t bits_per_second) {
 
 bool ScriptedPort::SetDtr(bool raised) {
     calls.push_back(raised ? "dtr+" : "dtr-");
+    if (!raised) {
+        timeline.push_back("close");
+    }
     return true;
 }
 
@@ -77,11 +82,16 @@ bool ScriptedPort::Purge() {
 
 void ScriptedPort::Release() {
     calls.push_back("release");
+    timeline.push_back("release");
+    undrained_releases += undrained ? 1 : 0;
+    undrained = false;
     is_open = false;
 }
 
 bool ScriptedPort::Write(const uint8_t *data, uint32_t count, uint32_t &written) {
     const std::size_t index = writes.size();
+    timeline.push_back("write");
+    undrained = true;
     if (static_cast<int>(index) == write_fails_at) {
         written = 0;
         writes.push_back({{}, bit_rate});
@@ -92,6 +102,16 @@ bool ScriptedPort::Write(const uint8_t *data, uint32_t count, uint32_t &written)
     if (responder) {
         responder(*this, index);
     }
+    return true;
+}
+
+bool ScriptedPort::Drain() {
+    timeline.push_back("drain");
+    const int index = drains++;
+    if (!is_open || gone || (drain_fails_at >= 0 && index >= drain_fails_at)) {
+        return false;
+    }
+    undrained = false;
     return true;
 }
 

@@ -79,7 +79,7 @@ class ScriptedPort final : public LinePort {
     bool Purge() override;
     void Release() override;
     bool Write(const uint8_t *data, uint32_t count, uint32_t &written) override;
-    bool Drain() override { return is_open && !gone; }
+    bool Drain() override;
     bool SetReadTimeout(uint32_t constant_ms) override;
     ReadOutcome ReadByte(uint8_t &byte) override;
 
@@ -92,6 +92,17 @@ class ScriptedPort final : public LinePort {
     std::deque<uint8_t> answers;
     // Called after every write with the index of the write.
     std::function<void(ScriptedPort &, std::size_t write_index)> responder;
+
+    // The port's operations in order, for checks of what comes before what: "write", "drain",
+    // "rate" (SetBitRate), "close" (SetDtr(false)), "release"; tests may add their own marks.
+    std::vector<std::string> timeline;
+    int drains = 0;
+    int drain_fails_at = -1;  // the drain with this index (from 0) and every later one fail
+    // Written bytes that had not been drained when the speed changed or the port was let go:
+    // on a real line they would go out garbled or be lost.
+    int undrained_rate_changes = 0;
+    int undrained_releases = 0;
+    bool undrained = false;
 
     int open_result = 0;             // what Open returns
     bool refuse_bit_rates = false;   // SetBitRate fails

@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# The download benchmark, one command:   bash bench/run.sh [label]
+# Builds the programs it needs in ${DEKVANTO_BENCH_BUILD:-/work/build-perf} (configured with the
+# window when Qt 6 is there) and prints one table (see docs/benchmark.md). The raw figures go to
+# <build>/bench-<label>.json.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+source_dir="$(dirname "$here")"
+build="${DEKVANTO_BENCH_BUILD:-/work/build-perf}"
+label="${1:-run}"
+if [ ! -f "$build/build.ninja" ]; then
+  cmake -S "$source_dir" -B "$build" -G Ninja -DDEKVANTO_BUILD_APP=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+targets=(vanto vanto-phone-sim vanto-image mx40 vanto-virtual-download)
+if grep -q "vanto-window-download" "$build/build.ninja"; then
+  targets+=(vanto-window-download)
+fi
+cmake --build "$build" --target "${targets[@]}" >/dev/null
+python3 "$here/bench.py" --bin "$build/bin" --label "$label" --json "$build/bench-$label.json" "${@:2}"
