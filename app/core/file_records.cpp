@@ -1,8 +1,7 @@
 #include "core/file_records.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <limits>
-#include <new>
 #include <vector>
 
 #include "core/string_table.h"
@@ -12,16 +11,29 @@ namespace {
 
 constexpr std::string_view kPathSection = "PathOption";
 
-// The whole file in memory, or nothing when no memory can hold it (message shown by the caller).
-std::optional<std::vector<uint8_t>> BufferFor(int64_t size) {
-    if (size < 0 || static_cast<uint64_t>(size) > std::numeric_limits<std::size_t>::max() / 2) {
-        return std::nullopt;
+// The largest code file the engine can send: its size frame carries four bytes. A larger file
+// cannot be held for a download, which is what the summary says of it.
+constexpr int64_t kLargestCodeFile = 0xFFFFFFFF;
+constexpr std::size_t kSumPiece = 64 * 1024;
+
+// The checksum of the file's next `size` bytes, read piece by piece so that a large file never
+// has to fit into memory at once; nothing when fewer bytes could be read.
+std::optional<uint16_t> SumOfFile(ReadOnlyFile &file, int64_t size) {
+    std::vector<uint8_t> piece(kSumPiece);
+    uint16_t sum = 0;
+    for (int64_t left = size; left > 0;) {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(kSumPiece)));
+        const std::size_t got = file.ReadUpTo(piece.data(), wanted);
+        for (std::size_t i = 0; i < got; ++i) {
+            sum = static_cast<uint16_t>(sum + piece[i]);
+        }
+        if (got < wanted) {
+            return std::nullopt;
+        }
+        left -= static_cast<int64_t>(got);
     }
-    try {
-        return std::vector<uint8_t>(static_cast<std::size_t>(size));
-    } catch (const std::bad_alloc &) {
-        return std::nullopt;
-    }
+    return static_cast<uint16_t>(0xFFFF - sum);
 }
 
 }  // namespace
@@ -104,18 +116,18 @@ bool FileRecords::SummariseCodeFile() {
     code.size = status->size;
     code.size_text = SizeText(status->size);
     code.modified_ns = status->modified_ns;
-    auto buffer = BufferFor(status->size);
-    if (!buffer) {
+    if (status->size < 0 || status->size > kLargestCodeFile) {
         Show(AppString(StringId::kNotEnoughMemory));
         code.checksum_text.clear();
         return true;
     }
-    if (file->ReadUpTo(buffer->data(), buffer->size()) < buffer->size()) {
+    const std::optional<uint16_t> sum = SumOfFile(*file, status->size);
+    if (!sum) {
         Show(AppString(StringId::kBadReadingFile));
         code.checksum_text.clear();
         return true;
     }
-    code.checksum_text = ChecksumText(Sum16(*buffer));
+    code.checksum_text = ChecksumText(*sum);
     return true;
 }
 

@@ -85,9 +85,10 @@ class FileRecords {
 
     // Summaries. Each returns false when the file does not open; its path and summary are then
     // emptied (the code and loader sizes become 0). When it opens, the path becomes its full
-    // path. The code file is read whole for its checksum: no memory shows "Sorry Not Enough
-    // Memory!", a short read "Sorry Bad Reading File!"; either leaves the checksum empty and the
-    // result true.
+    // path. The code file is read to its end for its checksum, in pieces, so that its size does
+    // not have to fit into memory: a file larger than a download can carry (4 GiB - 1 bytes, the
+    // most a size frame announces) shows "Sorry Not Enough Memory!", a short read "Sorry Bad
+    // Reading File!"; either leaves the checksum empty and the result true.
     bool SummariseCodeFile();
     bool SummariseLoaderFile();
     bool SummarisePersoFile();

@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <filesystem>
 #include <new>
 
 #include "files/file_source.h"
@@ -30,12 +29,11 @@ class StdFileSource final : public FileSource {
         if (file == nullptr) {
             return nullptr;
         }
-        std::error_code error;
-        const uint64_t length = std::filesystem::file_size(std::filesystem::path(path), error);
-        if (error) {
+        const std::optional<uint64_t> length = OpenedFileLength(file.get());
+        if (!length) {
             return nullptr;
         }
-        return std::make_unique<StdInputFile>(std::move(file), length);
+        return std::make_unique<StdInputFile>(std::move(file), *length);
     }
 
     MemoryBlock Allocate(uint64_t size) override {

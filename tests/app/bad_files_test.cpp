@@ -1,0 +1,157 @@
+// Files the application cannot use: the summaries the main window shows for an empty, a huge, an
+// unreachable file and a folder, and a whole attempt whose code file is removed after it was
+// checked. Nothing stays open.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+
+#include "core/download_control.h"
+#include "core/engine_library.h"
+#include "core/file_records.h"
+#include "dekvanto/firmware_image.h"
+#include "sim/phone_simulator.h"
+#include "support/memory_store.h"
+#include "support/process_figures.h"
+#include "support/recording_view.h"
+#include "support/temp_folder.h"
+
+namespace dekvanto::app {
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+class BadFileSummaries : public ::testing::Test {
+  protected:
+    BadFileSummaries() : files([this](std::string_view text) { boxes.emplace_back(text); }) {}
+
+    void SetUp() override { descriptors = ProcessFigures::Now().descriptors; }
+    void TearDown() override { EXPECT_EQ(ProcessFigures::Now().descriptors, descriptors); }
+
+    TempFolder folder;
+    Lines boxes;
+    FileRecords files;
+    int descriptors = 0;
+};
+
+TEST_F(BadFileSummaries, AnEmptyFileIsSummarisedAsNoBytes) {
+    files.code.path = folder.Write("code.bin", "").string();
+    files.loader.path = folder.Write("load.bin", "").string();
+    files.perso.path = folder.Write("perso.psb", "").string();
+    EXPECT_TRUE(files.SummariseCodeFile());
+    EXPECT_TRUE(files.SummariseLoaderFile());
+    EXPECT_TRUE(files.SummarisePersoFile());
+    EXPECT_EQ(files.code.size_text, "0 Bytes");
+    EXPECT_EQ(files.code.checksum_text, "FFFF");
+    EXPECT_EQ(files.loader.size_text, "0 Bytes");
+    EXPECT_EQ(files.perso.size_text, "0 Bytes");
+    EXPECT_TRUE(boxes.empty());
+}
+
+// A sparse file of 5 GiB, more than a download can carry: its size is shown, and the code file's
+// checksum gives way to the memory message at once, without reading or holding the file.
+TEST_F(BadFileSummaries, AFileTooLargeToDownloadShowsItsSizeAndTheMemoryMessage) {
+    const uint64_t huge = uint64_t{5} << 30;
+    for (const char *name : {"code.bin", "load.bin", "perso.psb"}) {
+        fs::resize_file(folder.Write(name, ""), huge);
+    }
+    files.code.path = (folder / "code.bin").string();
+    files.loader.path = (folder / "load.bin").string();
+    files.perso.path = (folder / "perso.psb").string();
+    const long resident = ProcessFigures::Now().resident_kib;
+    EXPECT_TRUE(files.SummariseCodeFile());
+    EXPECT_LT(ProcessFigures::Now().resident_kib - resident, 64 * 1024);
+    EXPECT_TRUE(files.SummariseLoaderFile());
+    EXPECT_TRUE(files.SummarisePersoFile());
+    EXPECT_EQ(files.code.size_text, "5368709120 Bytes");
+    EXPECT_EQ(files.code.checksum_text, "");
+    EXPECT_EQ(boxes, Lines{"Sorry Not Enough Memory!"});
+    EXPECT_EQ(files.loader.size_text, "5368709120 Bytes");
+    EXPECT_EQ(files.perso.size_text, "5368709120 Bytes");
+}
+
+// The largest file a download can carry still gets its checksum, read in pieces.
+TEST_F(BadFileSummaries, TheChecksumOfALargeFileIsTheSumOfAllItsBytes) {
+    std::string bytes(3 * 64 * 1024 + 5, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 13);
+    }
+    files.code.path = folder.Write("code.bin", bytes).string();
+    EXPECT_TRUE(files.SummariseCodeFile());
+    const std::span<const uint8_t> all(reinterpret_cast<const uint8_t *>(bytes.data()),
+                                       bytes.size());
+    EXPECT_EQ(files.code.checksum_text, ChecksumText(Sum16(all)));
+}
+
+// A path through a plain file (no process may open it, whatever its rights) and a folder: each
+// counts as a file that does not open; the main window shows nothing for it.
+TEST_F(BadFileSummaries, UnreachablePathsAndFoldersDoNotOpen) {
+    const std::string plain = folder.Write("plain", "x").string();
+    fs::create_directory(folder / "folder.bin");
+    for (const std::string &path : {plain + "/code.bin", (folder / "folder.bin").string()}) {
+        SCOPED_TRACE(path);
+        files.code.path = files.loader.path = files.perso.path = path;
+        EXPECT_FALSE(files.SummariseCodeFile());
+        EXPECT_FALSE(files.SummariseLoaderFile());
+        EXPECT_FALSE(files.SummarisePersoFile());
+        EXPECT_EQ(files.code.path, "");
+        EXPECT_EQ(files.code.size_text, "");
+        EXPECT_EQ(files.loader.size, 0);
+        EXPECT_EQ(files.perso.size_text, "");
+        MemoryStore store;
+        EXPECT_FALSE(files.ChooseCodeFile(path, store));
+    }
+    EXPECT_EQ(boxes, (Lines{"Error Open Application File!", "Error Open Application File!"}));
+}
+
+// The code file was there when the attempt checked its inputs and is gone when the engine reads
+// it: the attempt ends with the code file's error lines and the port closed.
+TEST(BadFileAttempt, ACodeFileRemovedAfterItWasCheckedEndsWithItsErrorLines) {
+    TempFolder folder;
+    ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
+    const auto engine = EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY);
+    ASSERT_NE(engine, nullptr);
+    image::SampleSetSpec sample;
+    sample.loader_size = 500;
+    sample.code_size = 4000;
+    sample.perso_size = 300;
+    const image::SampleSetPaths paths = image::WriteSampleSet(folder / "files", sample);
+    FileRecords files;
+    files.code.path = paths.code.string();
+    files.loader.path = paths.loader.string();
+    ASSERT_TRUE(files.SummariseCodeFile());
+    ASSERT_TRUE(files.SummariseLoaderFile());
+    DownloadSwitches switches;  // code file only: no mapping check reads it first
+    CurrentSettings settings;
+    settings.acknowledge = 1;
+    MemoryStore store;
+    RecordingView view;
+    DownloadControl control(*engine, view, settings, files, switches, store);
+    // Removed while the engine sets the line up, after the control's checks.
+    view.on_dispatch = [&] {
+        fs::remove(paths.code);
+        return false;
+    };
+    const int descriptors = ProcessFigures::Now().descriptors;
+    std::string port;
+    {
+        sim::PhoneSimulator phone{sim::PhoneConfig{}};
+        ASSERT_TRUE(phone.Start()) << phone.SetupError();
+        port = "COM" + std::to_string(phone.PortNumber());
+        settings.port_name = port;
+        control.OnStartStop();
+        phone.Finish(std::chrono::seconds(30));
+    }
+
+    ASSERT_GE(view.log.size(), 3u);
+    EXPECT_EQ(Lines(view.log.end() - 3, view.log.end()),
+              (Lines{"Close " + port,
+                     "------------------------DOWNLOAD ERROR-----------------------------------",
+                     "------------------Error opening application file---------------------"}));
+    EXPECT_EQ(ProcessFigures::Now().descriptors, descriptors);
+    EXPECT_EQ(control.State(), DownloadState::kIdle);
+}
+
+}  // namespace
+}  // namespace dekvanto::app

@@ -1,0 +1,168 @@
+// Files the engine cannot use, as the real engine library meets them in a download into the
+// simulated phone: empty, larger than a size frame can announce, unreadable, a folder, a pipe, or
+// gone by the time the engine reads it. Each ends with its result and leaves nothing open.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "download_session.h"
+
+namespace integration {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Which { kLoader, kCode, kPerso };
+
+struct BadFile {
+    std::string name;
+    Which which;
+    // Spoils the file at path (or puts something else in its place); returns the path to give
+    // the engine.
+    std::function<fs::path(const fs::path &path)> spoil;
+    int32_t result;
+};
+
+void PrintTo(const BadFile &bad, std::ostream *out) {
+    *out << bad.name;
+}
+
+fs::path Emptied(const fs::path &path) {
+    fs::resize_file(path, 0);
+    return path;
+}
+
+// A sparse file of 5 GiB: more than the four bytes of a size frame can announce.
+fs::path Huge(const fs::path &path) {
+    fs::resize_file(path, uint64_t{5} << 30);
+    return path;
+}
+
+// The file's name under a path whose folder is a plain file: no process may open it, whatever
+// its rights.
+fs::path BehindAFile(const fs::path &path) {
+    return path / "inside";
+}
+
+fs::path AFolder(const fs::path &path) {
+    fs::remove(path);
+    fs::create_directory(path);
+    return path;
+}
+
+fs::path APipe(const fs::path &path) {
+    fs::remove(path);
+    EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    return path;
+}
+
+// Removed once the download has begun, after the caller's checks and before the engine reads the
+// files: the engine finds nothing at the path.
+struct VanishAtStart {
+    fs::path path;
+    bool done = false;
+};
+
+void MX40_CALL RemoveOnFirstByte(void *context, int32_t, int32_t, const uint8_t *, uint32_t) {
+    auto &vanish = *static_cast<VanishAtStart *>(context);
+    if (!vanish.done) {
+        vanish.done = true;
+        fs::remove(vanish.path);
+    }
+}
+
+class BadFiles : public ::testing::TestWithParam<BadFile> {
+  protected:
+    void SetUp() override {
+        UsePrivatePortRegister();
+        phone.idle_timeout_ms = 600000;
+        files = MakeFiles(300, 3000, 600);
+    }
+    void TearDown() override { fs::remove_all(files.dir); }
+
+    fs::path &PathOf(Which which) {
+        return which == Which::kLoader ? files.loader
+               : which == Which::kCode ? files.code
+                                       : files.perso;
+    }
+
+    // Runs the download with the three paths; returns the result and checks that the line was
+    // closed and logged, and that no descriptor stayed open.
+    int32_t Download(VanishAtStart *vanish = nullptr) {
+        const std::string loader = files.loader.string();
+        const std::string code = files.code.string();
+        const std::string perso = files.perso.string();
+        DownloadRecords records;
+        records.files = {loader.c_str(), code.c_str(), perso.c_str()};
+        window = TestWindow();
+        if (vanish != nullptr) {
+            Mxl40_SetTrace(RemoveOnFirstByte, vanish);
+        }
+        const SessionResult session = RunSession(phone, records, &window);
+        Mxl40_SetTrace(nullptr, nullptr);
+        EXPECT_EQ(session.descriptors_after, session.descriptors_before);
+        EXPECT_FALSE(window.log_lines.empty());
+        if (!window.log_lines.empty() && session.result != '2') {
+            EXPECT_EQ(window.log_lines.back(), "Close COM" + std::to_string(records.settings.Port));
+        }
+        EXPECT_EQ(session.summary.end,
+                  session.result == '2' ? sim::EndReason::kFinished : sim::EndReason::kReleased)
+            << sim::EndReasonName(session.summary.end);
+        return session.result;
+    }
+
+    sim::PhoneConfig phone;
+    SessionFiles files;
+    TestWindow window;
+};
+
+TEST_P(BadFiles, EndTheDownloadWithTheirResult) {
+    const BadFile &bad = GetParam();
+    fs::path &path = PathOf(bad.which);
+    path = bad.spoil(path);
+    EXPECT_EQ(char(Download()), char(bad.result));
+    EXPECT_TRUE(window.boxes.empty()) << window.boxes.front();
+}
+
+const int32_t kOpenResult[] = {';', ':', 'D'};
+const int32_t kMemoryResult[] = {'=', '<', '<'};
+
+std::vector<BadFile> AllBadFiles() {
+    const std::pair<Which, const char *> files[] = {
+        {Which::kLoader, "loader"}, {Which::kCode, "code"}, {Which::kPerso, "perso"}};
+    std::vector<BadFile> cases;
+    for (const auto &[which, file] : files) {
+        const int i = static_cast<int>(which);
+        const std::string name(file);
+        // Nothing to send is no fault: the phone gets a size of 0 (or no loader block at all).
+        cases.push_back({"empty_" + name, which, Emptied, '2'});
+        cases.push_back({"huge_" + name, which, Huge, kMemoryResult[i]});
+        cases.push_back({"unreachable_" + name, which, BehindAFile, kOpenResult[i]});
+        cases.push_back({"folder_as_" + name, which, AFolder, kOpenResult[i]});
+        cases.push_back({"pipe_as_" + name, which, APipe, kOpenResult[i]});
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, BadFiles, ::testing::ValuesIn(AllBadFiles()),
+                         [](const auto &info) { return info.param.name; });
+
+TEST_F(BadFiles, AFileRemovedOnceTheDownloadHasBegunCannotBeOpened) {
+    VanishAtStart vanish{files.code};
+    EXPECT_EQ(char(Download(&vanish)), ':');
+    EXPECT_TRUE(vanish.done);
+}
+
+TEST_F(BadFiles, AFileWithoutReadRightsCannotBeOpened) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "read rights do not hold a privileged process back; the unreachable "
+                        "paths above stand in for them";
+    }
+    fs::permissions(files.perso, fs::perms::none);
+    EXPECT_EQ(char(Download()), 'D');
+}
+
+}  // namespace
+}  // namespace integration
