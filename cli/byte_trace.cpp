@@ -46,7 +46,8 @@ std::string TraceLine(double seconds, int32_t direction, int32_t phase, const ui
     return line + "|" + printable + "|";
 }
 
-ByteTrace::ByteTrace(const std::filesystem::path &file) : file_(std::fopen(file.c_str(), "w")) {}
+ByteTrace::ByteTrace(const std::filesystem::path &file)
+    : file_(std::fopen(file.string().c_str(), "w")) {}
 
 ByteTrace::~ByteTrace() {
     if (file_ != nullptr) {

@@ -17,6 +17,9 @@ struct Console {
     int in_descriptor = -1;
     // Standard output is a terminal: progress is drawn as a bar instead of plain lines.
     bool terminal = false;
+    // The terminal's width in characters when standard output is one, else 0: the progress bar
+    // is cut to fit it.
+    int columns = 0;
 };
 
 // What the tool runs with besides its arguments.

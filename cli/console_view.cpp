@@ -1,9 +1,5 @@
 #include "console_view.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -22,30 +18,13 @@ uint64_t CountInCounterText(std::string_view text) {
     return std::strtoull(std::string(text.substr(colon + 1)).c_str(), nullptr, 10);
 }
 
-// Waits for a line on fd, or for Ctrl-C; true when a line (or the end of input) came.
-bool WaitForEnter(int fd) {
-    for (;;) {
-        if (InterruptCount() > 0) {
-            return false;
-        }
-        pollfd watched[2] = {{fd, POLLIN, 0}, {InterruptDescriptor(), POLLIN, 0}};
-        if (::poll(watched, watched[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
-            return true;
-        }
-        if (InterruptCount() > 0) {
-            return false;
-        }
-        if (watched[0].revents != 0) {
-            char c = 0;
-            const ssize_t got = ::read(fd, &c, 1);
-            if (got <= 0 && !(got < 0 && errno == EINTR)) {
-                return true;
-            }
-            if (got == 1 && c == '\n') {
-                return true;
-            }
-        }
+// The bar cut to one character less than the console is wide: a line that fills the width would
+// move the cursor to the next line, and every redraw would then start a new line.
+std::string FittedToConsole(std::string text, int columns) {
+    if (columns > 1 && text.size() > static_cast<std::size_t>(columns - 1)) {
+        text.resize(static_cast<std::size_t>(columns - 1));
     }
+    return text;
 }
 
 }  // namespace
@@ -71,7 +50,7 @@ void ConsoleView::SetByteCounterText(std::string_view text) {
 void ConsoleView::ShowProgress() {
     switch (mode_) {
         case ViewMode::kTerminal:
-            log_ << '\r' << meter_.BarText() << std::flush;
+            log_ << '\r' << FittedToConsole(meter_.BarText(), console_.columns) << std::flush;
             bar_shown_ = true;
             break;
         case ViewMode::kPlain:
@@ -111,7 +90,16 @@ void ConsoleView::ShowMessage(std::string_view text) {
     }
 }
 
-bool ConsoleView::DispatchEvents() {
+ConsoleView::~ConsoleView() = default;
+
+void ConsoleView::DeliverEngineMessage(uint32_t message, uintptr_t wparam) {
+    if (handler_ != nullptr) {
+        handler_->OnEngineMessage(message, wparam);
+    }
+    TakeInterrupts();
+}
+
+void ConsoleView::TakeInterrupts() {
     const int interrupts = InterruptCount();
     if (interrupts > interrupts_seen_) {
         const bool first = interrupts_seen_ == 0;
@@ -120,7 +108,6 @@ bool ConsoleView::DispatchEvents() {
             stop_();
         }
     }
-    return false;
 }
 
 }  // namespace vanto

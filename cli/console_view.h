@@ -3,16 +3,23 @@
 // progress lines at every tenth (elsewhere), or tagged lines for the parent of a station; message
 // boxes are printed and, in step mode, wait for Enter; the event dispatch turns a Ctrl-C into the
 // window's stop command.
+//
+// On Windows the engine talks to a window handle: the view owns a hidden message-only window
+// (console_window.h) whose procedure passes the engine's three messages to the download control,
+// takes the Ctrl-C wake-up, and whose thread turns the engine's message boxes into printed lines
+// (the box is closed before it shows, after Enter in step mode).
 #pragma once
 
 #include <chrono>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "console.h"
 #include "core/download_view.h"
+#include "core/engine_window.h"
 #include "progress_meter.h"
 
 namespace vanto {
@@ -28,9 +35,19 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     // log: where log lines and progress go (standard output, or standard error under --json).
     ConsoleView(ViewMode mode, std::ostream &log, Console &console, uint64_t total_bytes,
                 bool step_mode);
+    ~ConsoleView() override;
+    ConsoleView(const ConsoleView &) = delete;
+    ConsoleView &operator=(const ConsoleView &) = delete;
 
     // Called from the event dispatch at the first pass after a Ctrl-C.
     void OnInterrupt(std::function<void()> stop) { stop_ = std::move(stop); }
+    // Where the engine's messages go when they reach the view's own window (Windows); elsewhere
+    // the download control's window record takes them and this is not needed.
+    void OnEngineMessages(dekvanto::app::EngineMessageHandler &handler) { handler_ = &handler; }
+    // Runs the stop command at the first Ctrl-C not yet seen (the event dispatch's part).
+    void TakeInterrupts();
+    // An engine message that reached the view's own window.
+    void DeliverEngineMessage(uint32_t message, uintptr_t wparam);
 
     // The log lines so far, in order.
     const std::vector<std::string> &Lines() const { return lines_; }
@@ -50,9 +67,15 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     void StopFileWatch() override {}
     void StartFileWatch() override {}
     void Repaint() override {}
+#if defined(_WIN32)
+    // The hidden window, made at the first call.
+    Mx40WindowHandle NativeWindow() override;
+#else
     bool DispatchEvents() override;
+#endif
 
   private:
+    struct NativeWindowParts;
     void ShowProgress();
 
     ViewMode mode_;
@@ -63,6 +86,9 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::vector<std::string> lines_;
     std::function<void()> stop_;
+    dekvanto::app::EngineMessageHandler *handler_ = nullptr;
+    // Windows: the hidden window; none elsewhere.
+    std::unique_ptr<NativeWindowParts, void (*)(NativeWindowParts *)> native_{nullptr, nullptr};
     int interrupts_seen_ = 0;
     bool bar_shown_ = false;
 };

@@ -155,6 +155,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
     dekvanto::app::DownloadControl control(engine, view, setup.settings, *setup.files,
                                            setup.switches, *setup.store);
     view.OnInterrupt([&control] { control.OnStartStop(); });
+    view.OnEngineMessages(control);
     if (InterruptCount() == 0) {
         view.StartClock();
         control.OnStartStop();

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <fstream>
 
-#include "core/ini_file.h"
 #include "core/port_name.h"
 #include "core/product_selection.h"
+#include "core/settings_file.h"
 
 namespace vanto {
 namespace {
@@ -134,7 +134,7 @@ std::optional<SetupError> PrepareDownload(const DownloadOptions &o, const std::s
         if (!std::filesystem::is_regular_file(*o.settings_file, error)) {
             return SetupError{kFileError, "settings file " + *o.settings_file + " does not exist"};
         }
-        file = std::make_unique<dekvanto::app::IniFile>(*o.settings_file);
+        file = dekvanto::app::OpenSettingsFile(*o.settings_file);
     }
     setup.store = std::make_unique<OverlayStore>(std::move(file));
     if (o.settings_file) {

@@ -1,14 +1,17 @@
-// Ctrl-C (SIGINT) during a download. The handler does only what a signal handler may: it counts
-// the request, clears the engine's running flag through Mxl40_StartStop(0) (a plain store of an
-// integer in the engine; its address was taken before the download), and passes the signal on to
-// the station processes. The engine then ends at its next test of the flag, closes the port and
-// drops DTR; the tool's event dispatch also tells the download control, so the log shows the
-// cancel line as the window does. A second Ctrl-C repeats the same harmless store.
+// Ctrl-C during a download. The handler does only what its context allows: it counts the
+// request and clears the engine's running flag through Mxl40_StartStop(0) (a plain store of an
+// integer in the engine; its address was taken before the download). The engine then ends at its
+// next test of the flag, closes the port and drops DTR; the tool's event dispatch also tells the
+// download control, so the log shows the cancel line as the window does. A second Ctrl-C repeats
+// the same harmless store.
 //
-// Installed without SA_RESTART: a wait for Enter at a step-mode prompt ends at once.
+// POSIX: a SIGINT handler, installed without SA_RESTART so that a wait for Enter at a step-mode
+// prompt ends at once; every SIGINT is passed on to the station processes (ForwardTo).
+// Windows: a console control handler (SetConsoleCtrlHandler) for Ctrl-C and Ctrl-Break. It runs
+// on a thread of its own that the system starts; it also wakes the tool's hidden window so that
+// the stop reaches the download control inside the engine's message dispatch. The console gives
+// every Ctrl-C to all the processes attached to it, station processes included.
 #pragma once
-
-#include <sys/types.h>
 
 #include <vector>
 
@@ -20,21 +23,21 @@ class InterruptGuard {
   public:
     // Installs the handler; start_stop may be null (nothing to tell the engine).
     explicit InterruptGuard(Mxl40_StartStop_Fn start_stop);
-    // Puts the previous handler back.
+    // Puts the previous handling back.
     ~InterruptGuard();
     InterruptGuard(const InterruptGuard &) = delete;
     InterruptGuard &operator=(const InterruptGuard &) = delete;
 
-    // Processes that get every SIGINT passed on (at most 64).
-    void ForwardTo(const std::vector<pid_t> &processes);
+    // Processes that get every Ctrl-C passed on (at most 64; POSIX process ids). Windows needs
+    // none: the console reaches every process attached to it.
+    void ForwardTo(const std::vector<long> &processes);
 };
 
-// The number of SIGINTs since the guard was installed.
+// The number of Ctrl-C requests since the guard was installed.
 int InterruptCount();
 
-// A descriptor that becomes readable at every SIGINT while a guard is installed (one byte per
-// signal), so that a wait for input can wait for Ctrl-C too without missing one that came just
-// before it; -1 when none could be made.
-int InterruptDescriptor();
+// Waits for a line on the standard input (descriptor fd), or for Ctrl-C. True when a line or the
+// end of the input came, false when Ctrl-C ended the wait.
+bool WaitForEnter(int fd);
 
 }  // namespace vanto

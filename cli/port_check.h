@@ -1,6 +1,8 @@
 // Why a port cannot be used, in one line for the user. The engine only says "port error" ('9');
-// the tool looks at the device behind COM<n> (the port register's link, else the kernel's
-// ttyS<n-1>) to say whether it is missing, not permitted or held by another program.
+// the tool looks at the device behind COM<n> to say whether it is missing, not permitted or held
+// by another program. POSIX: the port register's link, else the kernel's ttyS<n-1>. Windows:
+// \\.\COM<n>, which exists when the system knows the name COM<n> (QueryDosDeviceA); a port
+// that another program holds refuses to open (access denied); "not permitted" does not occur.
 #pragma once
 
 #include <optional>

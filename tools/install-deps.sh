@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Usage: tools/install-deps.sh [--fuzz] [--app]
+# Usage: tools/install-deps.sh [--fuzz] [--app] [--windows]
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
@@ -9,6 +9,8 @@ for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --app) packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth) ;;
+    # The Windows cross build (MinGW-w64 with standard threads) and Wine to run its tests.
+    --windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done

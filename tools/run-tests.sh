@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target's seeds plus a short run.
+# AddressSanitizer and UndefinedBehaviorSanitizer, each fuzz target's seeds plus a short run, and
+# the Windows cross build with its tests under Wine.
 #
 # Every stage runs even when an earlier one failed. The screen shows progress and failures; the
 # compilers' and fuzzers' output goes to log files under build-logs/. The last lines are one
@@ -79,8 +80,30 @@ fuzz_stage() {
   record fuzzing "$passed" "$failed"
 }
 
+# The Windows cross build and its tests under Wine, with the normal build's phone simulator.
+windows_stage() {
+  local log=$logs/windows.log line
+  echo "== windows: cross build and tests under Wine ($log)"
+  bash tools/run-windows-tests.sh --build-dir build-windows --host-bin build/bin >"$log" 2>&1
+  line=$(grep -E '^windows tests: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
+  if [ -z "$line" ]; then
+    echo "!! windows: ended without its summary"
+    show_tail "$log" 40
+    record windows 0 1 " (no summary)"
+    return
+  fi
+  local passed failed
+  passed=$(sed -E 's/^windows tests: ([0-9]+) passed.*/\1/' <<<"$line")
+  failed=$(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")
+  if [ "$failed" -ne 0 ]; then
+    echo "!! windows: $failed failed"
+    show_tail "$log" 60
+  fi
+  record windows "$passed" "$failed"
+}
+
 echo "== installing what is missing ($logs/install.log)"
-if ! bash tools/install-deps.sh --fuzz --app >"$logs/install.log" 2>&1; then
+if ! bash tools/install-deps.sh --fuzz --app --windows >"$logs/install.log" 2>&1; then
   show_tail "$logs/install.log"
   echo "tests: 0 passed, 1 failed"
   exit 1
@@ -91,6 +114,7 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktra
 ctest_stage sanitizers build-asan -DDEKVANTO_BUILD_APP=ON -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 unset ASAN_OPTIONS UBSAN_OPTIONS
 fuzz_stage
+windows_stage
 
 echo
 for line in "${summaries[@]}"; do

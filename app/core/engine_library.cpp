@@ -1,36 +1,15 @@
 #include "core/engine_library.h"
 
-#include <dlfcn.h>
-
 namespace dekvanto::app {
 namespace {
 
-// The exported function as its typed pointer (dlsym hands out object pointers).
+// The exported function as its typed pointer (the system's look-up hands out a generic one).
 template <typename Function>
 Function As(void *symbol) {
     return reinterpret_cast<Function>(symbol);
 }
 
 }  // namespace
-
-std::unique_ptr<EngineLibrary> EngineLibrary::Load(const std::filesystem::path &path) {
-    if (!path.is_absolute()) {
-        return nullptr;
-    }
-    void *module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) {
-        return nullptr;
-    }
-    return std::unique_ptr<EngineLibrary>(new EngineLibrary(module));
-}
-
-EngineLibrary::~EngineLibrary() {
-    ::dlclose(module_);
-}
-
-void *EngineLibrary::Find(const char *name) const {
-    return ::dlsym(module_, name);
-}
 
 std::optional<int32_t> EngineLibrary::Init(int32_t value) {
     auto function = As<Mxl40_Init_Fn>(Find("Mxl40_Init"));

@@ -159,15 +159,6 @@ bool EndsLine(std::string_view text) {
     return !text.empty() && (text.back() == '\r' || text.back() == '\n');
 }
 
-// The value as it goes into the file: quoted when reading would otherwise change it.
-std::string StoredForm(std::string_view value) {
-    const bool blank_end = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
-    if (blank_end || Unquoted(value).size() != value.size()) {
-        return "\"" + std::string(value) + "\"";
-    }
-    return std::string(value);
-}
-
 std::string ReplaceValue(std::string_view text, const IniLine &line, std::string_view stored) {
     std::string result(text.substr(0, line.value_begin));
     result += stored;
@@ -234,6 +225,14 @@ int32_t IniInteger(std::string_view value, int32_t fallback) {
     return static_cast<int32_t>(number);
 }
 
+std::string IniStoredValue(std::string_view value) {
+    const bool blank_end = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
+    if (blank_end || Unquoted(value).size() != value.size()) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
 bool IsStorableIniName(std::string_view name, bool is_section) {
     if (name.empty() || IsBlank(name.front()) || IsBlank(name.back()) ||
         !IsStorableIniValue(name)) {
@@ -257,7 +256,7 @@ std::optional<std::string> IniTextWithValue(std::string_view text, std::string_v
     }
     const std::vector<IniLine> lines = SplitLines(text);
     const KeyPlace place = FindKey(lines, section, key);
-    const std::string stored = StoredForm(value);
+    const std::string stored = IniStoredValue(value);
     if (place.key != nullptr) {
         const IniLine &line = *place.key;
         const std::string_view old_value =

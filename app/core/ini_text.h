@@ -42,6 +42,10 @@ bool IsStorableIniName(std::string_view name, bool is_section);
 // Whether a value can be stored on one line: no CR, LF or NUL.
 bool IsStorableIniValue(std::string_view value);
 
+// The value as it goes into the file, so that reading gives it back: inside double quotes when it
+// has spaces or tabs at an end or matching outer quotes (reading removes them again), else as is.
+std::string IniStoredValue(std::string_view value);
+
 // The file text after [section] key has been set to `value`, or nothing when the stored value
 // already reads back as `value` (the file must then stay as it is) or when a name or the value
 // cannot be stored (see above).

@@ -3,7 +3,8 @@
 // Every port is named "COM" followed by its number: the download control reads the port number
 // from the text after "COM", and the Settings dialog also accepts a typed name of that form.
 // Where the names come from depends on the system (PortSource): on POSIX the engine's port
-// register directory and the machine's serial devices (posix_port_source.h).
+// register directory and the machine's serial devices (posix_port_source.h); on Windows the
+// system's register of serial devices (registry_port_source.h).
 #pragma once
 
 #include <string>

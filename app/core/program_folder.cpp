@@ -1,22 +1,11 @@
 #include "core/program_folder.h"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <system_error>
 
 #include "dekvanto/mx40.h"
 
 namespace dekvanto::app {
 namespace {
-
-std::optional<std::string> Environment(const char *name) {
-    const char *value = std::getenv(name);
-    if (value == nullptr) {
-        return std::nullopt;
-    }
-    return std::string(value);
-}
 
 // The user's configuration base folder, or nothing when the environment names none.
 std::optional<std::filesystem::path> UserConfigFolder(const SettingsPlace &place) {
@@ -34,23 +23,15 @@ std::optional<std::filesystem::path> UserConfigFolder(const SettingsPlace &place
 
 std::string ProgramFiles::ProgramDirectoryText() const {
     std::string text = directory.string();
-    if (text.empty() || text.back() != std::filesystem::path::preferred_separator) {
-        text += std::filesystem::path::preferred_separator;
+    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
+    if (text.empty() || text.back() != separator) {
+        text += separator;
     }
     return text;
 }
 
 std::filesystem::path ProgramFiles::LoaderFile(const std::string &loader_file_name) const {
     return ProgramDirectoryText() + loader_file_name;
-}
-
-std::optional<std::filesystem::path> RunningProgramDirectory() {
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || !program.is_absolute()) {
-        return std::nullopt;
-    }
-    return program.parent_path();
 }
 
 std::filesystem::path SettingsFileFor(const std::filesystem::path &dir,
@@ -71,14 +52,6 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
     files.product_list = dir / kProductListFileName;
     files.version_file = dir / kVersionFileName;
     return files;
-}
-
-SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir) {
-    SettingsPlace place;
-    place.program_directory_writable = ::access(dir.c_str(), W_OK) == 0;
-    place.xdg_config_home = Environment("XDG_CONFIG_HOME");
-    place.home = Environment("HOME");
-    return place;
 }
 
 void PrepareSettingsFolder(const ProgramFiles &files) {

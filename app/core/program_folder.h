@@ -13,7 +13,8 @@
 // the administrator writes, such as /usr/lib/dekvanto) keeps each user's settings in
 // ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/MX40.ini instead; a relative XDG_CONFIG_HOME is
 // ignored, as the desktop conventions ask. Without HOME either, the file stays beside the program
-// (its writes are then lost silently, like any settings write that cannot reach the disk).
+// (its writes are then lost silently, like any settings write that cannot reach the disk). On
+// Windows "MX40.ini" always lies beside the program.
 #pragma once
 
 #include <filesystem>
@@ -49,8 +50,8 @@ struct SettingsPlace {
     std::optional<std::string> home;
 };
 
-// The directory of the running program (Linux: the target of /proc/self/exe), or nothing when it
-// cannot be found out.
+// The directory of the running program (Linux: the target of /proc/self/exe; Windows: the
+// directory of GetModuleFileNameA's name), or nothing when it cannot be found out.
 std::optional<std::filesystem::path> RunningProgramDirectory();
 
 // The files named from program directory dir, with the settings file placed by place.
@@ -60,7 +61,8 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
 std::filesystem::path SettingsFileFor(const std::filesystem::path &dir, const SettingsPlace &place);
 
 // The facts of this machine and process for program directory dir: access(2) for writing, and
-// the variables XDG_CONFIG_HOME and HOME.
+// the variables XDG_CONFIG_HOME and HOME. On Windows: writable, so the file lies beside the
+// program.
 SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir);
 
 // Creates the settings file's folder when it is missing (the user's configuration folder at the

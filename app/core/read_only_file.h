@@ -1,5 +1,6 @@
 // A file opened for reading raw bytes, with others free to read and write it meanwhile (POSIX
-// has no share modes). Directories and other non-files count as files that do not open.
+// has no share modes; on Windows it is opened with read and write sharing). Directories and other
+// non-files count as files that do not open.
 #pragma once
 
 #include <cstddef>
@@ -36,8 +37,9 @@ class ReadOnlyFile {
     std::size_t ReadUpTo(uint8_t *buffer, std::size_t size);
 
   private:
-    explicit ReadOnlyFile(int descriptor) : descriptor_(descriptor) {}
-    int descriptor_;
+    explicit ReadOnlyFile(std::intptr_t handle) : handle_(handle) {}
+    // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 once moved from.
+    std::intptr_t handle_;
 };
 
 // The absolute, lexically normal form of path (relative paths are taken from the working

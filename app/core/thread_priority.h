@@ -4,9 +4,11 @@
 
 namespace dekvanto::app {
 
+// Windows: THREAD_PRIORITY_HIGHEST for the calling thread (SetThreadPriority).
 // Linux: lowers the calling thread's nice value by up to two steps (the highest normal priority
-// that an unprivileged user may get, within RLIMIT_NICE). A refusal is ignored: the program runs
-// at its normal priority. True when the priority was raised.
+// that an unprivileged user may get, within RLIMIT_NICE).
+// A refusal is ignored: the program runs at its normal priority. True when the priority was
+// raised.
 bool RaiseThreadPriority();
 
 }  // namespace dekvanto::app

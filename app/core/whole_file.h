@@ -24,6 +24,8 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path &path);
 // process, or no write permission bit at all, which holds even a privileged process back) is not
 // replaced. Returns false when the file could not be replaced; the file is then as it was and no
 // temporary file is left behind.
+// On Windows the rename is MoveFileExA (replacing, written through); the new file takes the old
+// one's attributes, and a file with the read-only attribute is not replaced.
 bool ReplaceWholeFile(const std::filesystem::path &path, std::string_view contents);
 
 }  // namespace dekvanto::app

@@ -1,10 +1,10 @@
-#include "core/thread_priority.h"
-
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "core/thread_priority.h"
 
 namespace dekvanto::app {
 

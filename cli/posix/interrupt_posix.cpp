@@ -1,11 +1,12 @@
-#include "interrupt.h"
-
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "interrupt.h"
 
 namespace vanto {
 namespace {
@@ -68,14 +69,14 @@ InterruptGuard::~InterruptGuard() {
     }
 }
 
-void InterruptGuard::ForwardTo(const std::vector<pid_t> &processes) {
+void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
     forwarded_count = 0;
     int count = 0;
-    for (const pid_t pid : processes) {
+    for (const long pid : processes) {
         if (count == kMaxForwarded) {
             break;
         }
-        forwarded[count++] = pid;
+        forwarded[count++] = static_cast<pid_t>(pid);
     }
     forwarded_count = count;
 }
@@ -84,8 +85,31 @@ int InterruptCount() {
     return interrupts;
 }
 
-int InterruptDescriptor() {
-    return wake_pipe[0];
+bool WaitForEnter(int fd) {
+    for (;;) {
+        if (InterruptCount() > 0) {
+            return false;
+        }
+        // The wake pipe becomes readable at every SIGINT, so a Ctrl-C that came just before the
+        // poll is not missed.
+        pollfd watched[2] = {{fd, POLLIN, 0}, {wake_pipe[0], POLLIN, 0}};
+        if (::poll(watched, watched[1].fd >= 0 ? 2 : 1, -1) < 0 && errno != EINTR) {
+            return true;
+        }
+        if (InterruptCount() > 0) {
+            return false;
+        }
+        if (watched[0].revents != 0) {
+            char c = 0;
+            const ssize_t got = ::read(fd, &c, 1);
+            if (got <= 0 && !(got < 0 && errno == EINTR)) {
+                return true;
+            }
+            if (got == 1 && c == '\n') {
+                return true;
+            }
+        }
+    }
 }
 
 }  // namespace vanto

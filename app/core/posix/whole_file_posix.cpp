@@ -1,11 +1,11 @@
-#include "core/whole_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+
+#include "core/whole_file.h"
 
 namespace dekvanto::app {
 namespace {

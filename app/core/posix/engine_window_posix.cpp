@@ -1,7 +1,5 @@
 #include "core/engine_window.h"
 
-#if !defined(_WIN32)
-
 namespace dekvanto::app {
 
 EngineWindow::EngineWindow(EngineMessageHandler &handler, DownloadView &view)
@@ -20,5 +18,3 @@ EngineWindow::EngineWindow(EngineMessageHandler &handler, DownloadView &view)
 }
 
 }  // namespace dekvanto::app
-
-#endif

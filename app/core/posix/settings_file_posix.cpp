@@ -1,0 +1,16 @@
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "core/ini_file.h"
+#include "core/settings_file.h"
+
+namespace dekvanto::app {
+
+std::unique_ptr<SettingsStore> OpenSettingsFile(const std::filesystem::path &path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return std::make_unique<IniFile>(error ? path : absolute);
+}
+
+}  // namespace dekvanto::app

@@ -1,0 +1,149 @@
+// export-artwork: writes the window's pictures as Windows resource files, drawn by the same code
+// as the Qt window's (app/qt/artwork.cpp), so that both front ends show the same icon and banner:
+//   dekvanto.ico  the program icon, 32 x 32 pixels, 16 colours, transparent where the icon is
+//   banner.bmp    the banner, 455 x 73 pixels, 256 colours
+// Usage: export-artwork <folder>. make_artwork.sh builds and runs it; its output is kept in the
+// repository beside it, so the Windows build needs no Qt.
+#include <QGuiApplication>
+#include <QImage>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "qt/artwork.h"
+
+namespace {
+
+void Put16(std::string &out, uint32_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Put32(std::string &out, uint32_t value) {
+    Put16(out, value & 0xFFFF);
+    Put16(out, value >> 16);
+}
+
+// A bottom-up device-independent bitmap's header, as both the .bmp and the .ico hold it.
+void PutInfoHeader(std::string &out, int width, int height, int bits, int colours) {
+    Put32(out, 40);
+    Put32(out, static_cast<uint32_t>(width));
+    Put32(out, static_cast<uint32_t>(height));
+    Put16(out, 1);
+    Put16(out, static_cast<uint32_t>(bits));
+    Put32(out, 0);  // no compression
+    Put32(out, 0);
+    Put32(out, 0);
+    Put32(out, 0);
+    Put32(out, static_cast<uint32_t>(colours));
+    Put32(out, 0);
+}
+
+void PutPalette(std::string &out, const QImage &image, int colours) {
+    const QList<QRgb> table = image.colorTable();
+    for (int i = 0; i < colours; ++i) {
+        const QRgb colour = i < table.size() ? table[i] : qRgb(0, 0, 0);
+        out.push_back(static_cast<char>(qBlue(colour)));
+        out.push_back(static_cast<char>(qGreen(colour)));
+        out.push_back(static_cast<char>(qRed(colour)));
+        out.push_back(0);
+    }
+}
+
+// Rows of a bitmap are padded to whole 32-bit words.
+int RowBytes(int width, int bits) {
+    return ((width * bits + 31) / 32) * 4;
+}
+
+std::string BannerBmp(const QImage &banner) {
+    const int width = banner.width();
+    const int height = banner.height();
+    const int row = RowBytes(width, 8);
+    std::string pixels;
+    for (int y = height - 1; y >= 0; --y) {
+        const uchar *line = banner.constScanLine(y);
+        pixels.append(reinterpret_cast<const char *>(line), static_cast<size_t>(width));
+        pixels.append(static_cast<size_t>(row - width), '\0');
+    }
+    std::string info;
+    PutInfoHeader(info, width, height, 8, 256);
+    PutPalette(info, banner, 256);
+    std::string out = "BM";
+    Put32(out, static_cast<uint32_t>(14 + info.size() + pixels.size()));
+    Put32(out, 0);
+    Put32(out, static_cast<uint32_t>(14 + info.size()));
+    return out + info + pixels;
+}
+
+// A 4-bit icon image: colour indices, then the mask (a set bit shows what lies behind).
+std::string IconIco(const QImage &icon) {
+    const int size = icon.width();
+    std::string image;
+    PutInfoHeader(image, size, size * 2, 4, 16);
+    PutPalette(image, icon, 16);
+    const QList<QRgb> table = icon.colorTable();
+    const auto transparent = [&](int x, int y) {
+        return qAlpha(table[icon.pixelIndex(x, y)]) == 0;
+    };
+    for (int y = size - 1; y >= 0; --y) {
+        std::string row(static_cast<size_t>(RowBytes(size, 4)), '\0');
+        for (int x = 0; x < size; ++x) {
+            const int index = transparent(x, y) ? 0 : icon.pixelIndex(x, y) & 0x0F;
+            row[static_cast<size_t>(x / 2)] |= static_cast<char>(x % 2 == 0 ? index << 4 : index);
+        }
+        image += row;
+    }
+    for (int y = size - 1; y >= 0; --y) {
+        std::string row(static_cast<size_t>(RowBytes(size, 1)), '\0');
+        for (int x = 0; x < size; ++x) {
+            if (transparent(x, y)) {
+                row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+            }
+        }
+        image += row;
+    }
+    std::string out;
+    Put16(out, 0);
+    Put16(out, 1);  // an icon
+    Put16(out, 1);  // one image
+    out.push_back(static_cast<char>(size));
+    out.push_back(static_cast<char>(size));
+    out.push_back(16);  // colours
+    out.push_back(0);
+    Put16(out, 1);  // planes
+    Put16(out, 4);  // bits per pixel
+    Put32(out, static_cast<uint32_t>(image.size()));
+    Put32(out, 6 + 16);
+    return out + image;
+}
+
+bool Write(const std::string &path, const std::string &bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: export-artwork <folder>\n");
+        return 2;
+    }
+    QGuiApplication application(argc, argv);
+    const std::string folder = argv[1];
+    const QImage banner = dekvanto::qt::BannerImage();
+    const QImage icon = dekvanto::qt::IconImage();
+    if (banner.format() != QImage::Format_Indexed8 || icon.format() != QImage::Format_Indexed8 ||
+        icon.colorCount() > 16) {
+        std::fprintf(stderr, "export-artwork: the pictures are not in their palette formats\n");
+        return 1;
+    }
+    if (!Write(folder + "/banner.bmp", BannerBmp(banner)) ||
+        !Write(folder + "/dekvanto.ico", IconIco(icon))) {
+        std::fprintf(stderr, "export-artwork: cannot write into %s\n", folder.c_str());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,160 @@
+#include "win32/settings_window.h"
+
+#include <span>
+#include <vector>
+
+#include "win32/file_dialog.h"
+#include "win32/resource_ids.h"
+
+namespace dekvanto::win32 {
+namespace {
+
+constexpr const char *kLoaderTitle = "Select Loader File for Downloading";
+constexpr const char *kLoaderFilter = "binary File (*.bin)|*.bin|All Files (*.*)|*.*||";
+
+struct SettingsWindow {
+    app::SettingsDialog &rules;
+    app::PortSource &port_source;
+    const std::string &program_directory;
+    std::vector<app::PortEntry> ports;
+};
+
+void FillList(HWND dialog, int id, std::span<const std::string_view> entries) {
+    for (const std::string_view entry : entries) {
+        const std::string text(entry);
+        SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+}
+
+void Select(HWND dialog, int id, int position) {
+    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+}
+
+int Selection(HWND dialog, int id) {
+    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+}
+
+std::string ControlText(HWND dialog, int id) {
+    const HWND control = GetDlgItem(dialog, id);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(control)) + 1, '\0');
+    text.resize(
+        static_cast<size_t>(GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Open(HWND dialog, SettingsWindow &window) {
+    FillList(dialog, IDC_SPEED, app::kSpeedEntries);
+    FillList(dialog, IDC_PARITY, app::kParityEntries);
+    FillList(dialog, IDC_STOP_BITS, app::kStopBitEntries);
+    FillList(dialog, IDC_DATA_BITS, app::kDataBitEntries);
+    FillList(dialog, IDC_WAIT_STATES, app::kWaitStateEntries);
+    FillList(dialog, IDC_BUS_SIZE, app::kBusSizeEntries);
+
+    // Inserted at the end rather than added: the box has the sorted style, but the source has
+    // already put the names in the program's order (the fixed names last, not sorted in).
+    window.ports = window.port_source.ListPorts();
+    for (const app::PortEntry &entry : window.ports) {
+        SendDlgItemMessageA(dialog, IDC_PORT_BOX, CB_INSERTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(entry.name.c_str()));
+    }
+    const app::SettingsDialogContents contents = window.rules.Open(app::PortNames(window.ports));
+    Select(dialog, IDC_PORT_BOX, contents.port_selection);
+    if (contents.port_selection < 0) {
+        SetDlgItemTextA(dialog, IDC_PORT_BOX, "");
+    }
+    SetDlgItemTextA(dialog, IDC_LOADER_PATH, contents.loader_path.c_str());
+    SetDlgItemTextA(dialog, IDC_LOADER_SIZE, contents.loader_size_text.c_str());
+    Select(dialog, IDC_SPEED, contents.speed);
+    Select(dialog, IDC_PARITY, contents.parity);
+    Select(dialog, IDC_STOP_BITS, contents.stop_bits);
+    Select(dialog, IDC_DATA_BITS, contents.data_bits);
+    Select(dialog, IDC_WAIT_STATES, contents.wait_states);
+    Select(dialog, IDC_BUS_SIZE, contents.ram_size);
+    CheckDlgButton(dialog, IDC_ACKNOWLEDGE, contents.acknowledge ? BST_CHECKED : BST_UNCHECKED);
+    CheckDlgButton(dialog, IDC_PAUSE, contents.pause ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void OnBrowseLoader(HWND dialog, SettingsWindow &window) {
+    const std::string chosen =
+        ChooseFileToOpen(dialog, kLoaderTitle, kLoaderFilter, window.program_directory);
+    if (chosen.empty()) {
+        return;
+    }
+    const std::string size_text = window.rules.ChooseLoaderFile(chosen);
+    SetDlgItemTextA(dialog, IDC_LOADER_PATH, window.rules.EditedLoaderPath().c_str());
+    SetDlgItemTextA(dialog, IDC_LOADER_SIZE, size_text.c_str());
+}
+
+app::CurrentSettings ChosenSettings(HWND dialog) {
+    app::CurrentSettings chosen;
+    chosen.port_name = ControlText(dialog, IDC_PORT_BOX);
+    chosen.speed = Selection(dialog, IDC_SPEED);
+    chosen.parity = Selection(dialog, IDC_PARITY);
+    chosen.stop_bits = Selection(dialog, IDC_STOP_BITS);
+    chosen.data_bits = Selection(dialog, IDC_DATA_BITS);
+    chosen.ram_size = Selection(dialog, IDC_BUS_SIZE);
+    chosen.wait_states = Selection(dialog, IDC_WAIT_STATES);
+    chosen.acknowledge = IsDlgButtonChecked(dialog, IDC_ACKNOWLEDGE) == BST_CHECKED ? 1 : 0;
+    chosen.pause = IsDlgButtonChecked(dialog, IDC_PAUSE) == BST_CHECKED ? 1 : 0;
+    return chosen;
+}
+
+void OnOk(HWND dialog, SettingsWindow &window) {
+    const app::SettingsDialogOutcome outcome =
+        window.rules.Ok(ChosenSettings(dialog), app::PortNames(window.ports));
+    if (outcome.typed_port) {
+        window.port_source.RegisterTypedPort(*outcome.typed_port);
+    }
+    EndDialog(dialog, IDC_SETTINGS_OK);
+}
+
+void OnCancel(HWND dialog, SettingsWindow &window) {
+    window.rules.Cancel();
+    EndDialog(dialog, IDC_SETTINGS_CANCEL);
+}
+
+INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lparam);
+        Open(dialog, *reinterpret_cast<SettingsWindow *>(lparam));
+        return TRUE;
+    }
+    auto *window = reinterpret_cast<SettingsWindow *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (window == nullptr) {
+        return FALSE;
+    }
+    switch (message) {
+        case WM_COMMAND:
+            switch (LOWORD(wparam)) {
+                case IDC_SETTINGS_OK:
+                case IDOK:
+                    OnOk(dialog, *window);
+                    return TRUE;
+                case IDC_SETTINGS_CANCEL:
+                case IDCANCEL:
+                    OnCancel(dialog, *window);
+                    return TRUE;
+                case IDC_BROWSE_LOADER:
+                    OnBrowseLoader(dialog, *window);
+                    return TRUE;
+                default:
+                    return FALSE;
+            }
+        case WM_CLOSE:
+            OnCancel(dialog, *window);
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+void RunSettingsDialog(HWND owner, app::SettingsDialog &rules, app::PortSource &ports,
+                       const std::string &program_directory) {
+    SettingsWindow window{rules, ports, program_directory, {}};
+    DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner, SettingsProc,
+                    reinterpret_cast<LPARAM>(&window));
+}
+
+}  // namespace dekvanto::win32

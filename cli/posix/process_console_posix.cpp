@@ -1,0 +1,29 @@
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "process_console.h"
+
+namespace vanto {
+
+void PrepareProcessConsole() {
+    ::signal(SIGPIPE, SIG_IGN);
+}
+
+int StandardInputDescriptor() {
+    return STDIN_FILENO;
+}
+
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int TerminalColumns() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0) {
+        return 0;
+    }
+    return size.ws_col;
+}
+
+}  // namespace vanto

@@ -1,0 +1,122 @@
+#include "station_board.h"
+
+#include <cstdio>
+
+namespace vanto {
+namespace {
+
+std::string Row(const StationState &station) {
+    char head[64];
+    std::snprintf(head, sizeof head, "%-7s %3d%% %10llu bytes  ", station.port.c_str(),
+                  station.percent, static_cast<unsigned long long>(station.bytes));
+    return head + station.last_line;
+}
+
+void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
+    out << "\nStation  Port     Result  Status  Bytes       Seconds  Last line\n";
+    int number = 1;
+    for (const StationState &station : stations) {
+        const auto &s = station.summary;
+        const std::string result =
+            s.contains("result") && s["result"].is_string() ? s["result"].get<std::string>() : "-";
+        const double seconds = s.contains("seconds") ? s["seconds"].get<double>() : 0.0;
+        char row[200];
+        std::snprintf(row, sizeof row, "%-8d %-8s %-7s %-7d %-11llu %-8.1f ", number++,
+                      station.port.c_str(), result.c_str(), station.status,
+                      static_cast<unsigned long long>(station.bytes), seconds);
+        out << row << station.last_line << '\n';
+    }
+    out << std::flush;
+}
+
+}  // namespace
+
+std::vector<std::string> StationArguments(const std::vector<std::string> &args,
+                                          const std::string &port) {
+    std::vector<std::string> station_args(args);
+    station_args.insert(station_args.end(), {"--station-port", port});
+    return station_args;
+}
+
+void StationBoard::Begin() {
+    if (terminal_) {
+        for (const StationState &station : stations_) {
+            log_ << Row(station) << '\n';
+        }
+        log_ << std::flush;
+    }
+}
+
+void StationBoard::OnOutput(StationState &station, const char *bytes, std::size_t count) {
+    station.pending.append(bytes, count);
+    for (auto end = station.pending.find('\n'); end != std::string::npos;
+         end = station.pending.find('\n')) {
+        std::string line = station.pending.substr(0, end);
+        station.pending.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        OnLine(station, line);
+    }
+}
+
+void StationBoard::OnLine(StationState &station, const std::string &line) {
+    const std::string tag = line.substr(0, 2);
+    const std::string text = line.size() > 2 ? line.substr(2) : "";
+    if (tag == "P ") {
+        unsigned long long bytes = 0;
+        std::sscanf(text.c_str(), "%d %llu", &station.percent, &bytes);
+        station.bytes = bytes;
+        if (!terminal_ && station.percent / 10 > station.last_tenth) {
+            station.last_tenth = station.percent / 10;
+            Print(station, "progress " + std::to_string(station.percent) + "%  " +
+                               std::to_string(station.bytes) + " bytes");
+        }
+    } else if (tag == "R ") {
+        station.summary = nlohmann::json::parse(text, nullptr, false);
+    } else {
+        station.last_line = tag == "L " || tag == "M " || tag == "E " ? text : line;
+        Print(station, station.last_line);
+    }
+    Redraw();
+}
+
+void StationBoard::Print(const StationState &station, const std::string &text) {
+    if (!terminal_) {
+        log_ << station.port << ": " << text << std::endl;
+    }
+}
+
+void StationBoard::Redraw() {
+    if (!terminal_) {
+        return;
+    }
+    log_ << "\x1b[" << stations_.size() << 'A';
+    for (const StationState &station : stations_) {
+        log_ << "\r\x1b[2K" << Row(station).substr(0, 120) << '\n';
+    }
+    log_ << std::flush;
+}
+
+int FinishStations(const std::vector<StationState> &stations, const DownloadOptions &options,
+                   Console &console) {
+    std::ostream &log = options.json ? console.err : console.out;
+    PrintTable(stations, log);
+    int status = kFinished;
+    nlohmann::json all = nlohmann::json::array();
+    for (const StationState &station : stations) {
+        if (status == kFinished && station.status != kFinished) {
+            status = station.status;
+        }
+        nlohmann::json entry = station.summary;
+        entry["port"] = station.port;
+        entry["status"] = station.status;
+        all.push_back(entry);
+    }
+    if (options.json) {
+        console.out << nlohmann::json{{"stations", all}, {"status", status}}.dump() << std::endl;
+    }
+    return status;
+}
+
+}  // namespace vanto

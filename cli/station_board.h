@@ -1,0 +1,60 @@
+// The parent's side of several stations at once (stations.h): what each station reported, one
+// line per station (redrawn on a terminal, prefixed lines otherwise), and the summary at the end.
+// The processes themselves are started and followed by the platform's part.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "console.h"
+#include "download_options.h"
+#include "exit_status.h"
+
+namespace vanto {
+
+// What the parent knows of one station.
+struct StationState {
+    std::string port;
+    std::string pending;  // output not yet ended by a line end
+    std::string last_line;
+    int percent = 0;
+    int last_tenth = 0;
+    uint64_t bytes = 0;
+    int status = kOtherFailure;
+    nlohmann::json summary = nlohmann::json::object();
+};
+
+// The arguments of one station's process: the tool's own, then "--station-port" and its port.
+std::vector<std::string> StationArguments(const std::vector<std::string> &args,
+                                          const std::string &port);
+
+class StationBoard {
+  public:
+    StationBoard(std::vector<StationState> &stations, std::ostream &log, bool terminal)
+        : stations_(stations), log_(log), terminal_(terminal) {}
+
+    // The first drawing of the rows (on a terminal).
+    void Begin();
+    // A chunk of a station's output: every line it ends (LF or CRLF) is taken as by OnLine.
+    void OnOutput(StationState &station, const char *bytes, std::size_t count);
+    // One tagged line of a station's output.
+    void OnLine(StationState &station, const std::string &line);
+
+  private:
+    void Print(const StationState &station, const std::string &text);
+    void Redraw();
+
+    std::vector<StationState> &stations_;
+    std::ostream &log_;
+    bool terminal_;
+};
+
+// After every station has ended: the table, the JSON summary (with --json) and the status, which
+// is 0 when every station finished, else the status of the first station that did not.
+int FinishStations(const std::vector<StationState> &stations, const DownloadOptions &options,
+                   Console &console);
+
+}  // namespace vanto
