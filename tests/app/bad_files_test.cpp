@@ -3,6 +3,7 @@
 // checked. Nothing stays open.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 
@@ -84,12 +85,15 @@ TEST_F(BadFileSummaries, TheChecksumOfALargeFileIsTheSumOfAllItsBytes) {
     EXPECT_EQ(files.code.checksum_text, ChecksumText(Sum16(all)));
 }
 
-// A path through a plain file (no process may open it, whatever its rights) and a folder: each
-// counts as a file that does not open; the main window shows nothing for it.
-TEST_F(BadFileSummaries, UnreachablePathsAndFoldersDoNotOpen) {
+// A path through a plain file (no process may open it, whatever its rights), a folder and a named
+// pipe with no writer (reading it would wait for ever): each counts as a file that does not open;
+// the main window shows nothing for it.
+TEST_F(BadFileSummaries, UnreachablePathsFoldersAndPipesDoNotOpen) {
     const std::string plain = folder.Write("plain", "x").string();
     fs::create_directory(folder / "folder.bin");
-    for (const std::string &path : {plain + "/code.bin", (folder / "folder.bin").string()}) {
+    const std::string pipe = (folder / "pipe.bin").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    for (const std::string &path : {plain + "/code.bin", (folder / "folder.bin").string(), pipe}) {
         SCOPED_TRACE(path);
         files.code.path = files.loader.path = files.perso.path = path;
         EXPECT_FALSE(files.SummariseCodeFile());
@@ -102,7 +106,8 @@ TEST_F(BadFileSummaries, UnreachablePathsAndFoldersDoNotOpen) {
         MemoryStore store;
         EXPECT_FALSE(files.ChooseCodeFile(path, store));
     }
-    EXPECT_EQ(boxes, (Lines{"Error Open Application File!", "Error Open Application File!"}));
+    EXPECT_EQ(boxes, (Lines{"Error Open Application File!", "Error Open Application File!",
+                            "Error Open Application File!"}));
 }
 
 // The code file was there when the attempt checked its inputs and is gone when the engine reads

@@ -20,12 +20,17 @@ std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
     if (path.empty()) {
         return std::nullopt;
     }
-    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    // Opened without waiting, so that a named pipe with no writer cannot hold the program; folders,
+    // pipes and sockets are not files to read.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (descriptor < 0) {
         return std::nullopt;
     }
     struct stat status {};
-    if (::fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode)) {
+    const bool readable = ::fstat(descriptor, &status) == 0 && !S_ISDIR(status.st_mode) &&
+                          !S_ISFIFO(status.st_mode) && !S_ISSOCK(status.st_mode);
+    const int flags = readable ? ::fcntl(descriptor, F_GETFL) : -1;
+    if (flags < 0 || ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(descriptor);
         return std::nullopt;
     }
