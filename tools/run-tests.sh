@@ -32,6 +32,10 @@ show_tail() {
 }
 
 # Builds one tree and runs its tests. Usage: ctest_stage <stage> <build dir> [cmake options...]
+# When $alongside names a function, it runs in the background while the tests run (the tests
+# mostly wait on lines and pauses, so a build or a fuzzer fits beside them); it must leave its
+# results in log files, since nothing it records reaches this shell.
+alongside=
 ctest_stage() {
   local stage=$1 dir=$2
   shift 2
@@ -41,10 +45,17 @@ ctest_stage() {
     echo "!! $stage: the build failed"
     show_tail "$build_log"
     record "$stage" 0 1 " (build failed)"
+    [ -n "$alongside" ] && "$alongside"
     return
+  fi
+  local beside=
+  if [ -n "$alongside" ]; then
+    "$alongside" &
+    beside=$!
   fi
   echo "== $stage: testing ($test_log)"
   ctest --test-dir "$dir" --output-on-failure --timeout 900 -j2 >"$test_log" 2>&1
+  [ -n "$beside" ] && wait "$beside"
   local line failed total
   line=$(grep -E '[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$test_log" | tail -n 1)
   if [ -z "$line" ]; then
@@ -63,28 +74,56 @@ ctest_stage() {
   record "$stage" $((total - failed)) "$failed"
 }
 
-# Replays the seeds of each fuzz target and fuzzes it briefly; each target counts as one test.
-fuzz_stage() {
-  local target log passed=0 failed=0
-  for target in map_check ini_text product_list version_file; do
-    log=$logs/fuzz-$target.log
-    echo "== fuzz $target ($log)"
-    if FUZZ_TARGETS=$target bash tools/run-fuzz.sh >"$log" 2>&1; then
+fuzz_targets=(map_check ini_text product_list version_file)
+
+# Replays the seeds of each fuzz target and fuzzes it briefly; each target's log ends in
+# build-logs/fuzz-<target>.log and its outcome in fuzz-<target>.status.
+fuzz_run() {
+  local target
+  for target in "${fuzz_targets[@]}"; do
+    echo "== fuzz $target ($logs/fuzz-$target.log)"
+    if env -u ASAN_OPTIONS -u UBSAN_OPTIONS FUZZ_TARGETS=$target bash tools/run-fuzz.sh >"$logs/fuzz-$target.log" 2>&1; then
+      echo passed >"$logs/fuzz-$target.status"
+    else
+      echo failed >"$logs/fuzz-$target.status"
+    fi
+  done
+}
+
+# Counts the fuzz targets' outcomes; each target counts as one test.
+fuzz_collect() {
+  local target passed=0 failed=0
+  for target in "${fuzz_targets[@]}"; do
+    if [ "$(cat "$logs/fuzz-$target.status" 2>/dev/null)" = passed ]; then
       passed=$((passed + 1))
     else
       failed=$((failed + 1))
       echo "!! fuzz $target failed"
-      show_tail "$log" 40
+      show_tail "$logs/fuzz-$target.log" 40
     fi
   done
   record fuzzing "$passed" "$failed"
 }
 
-# The Windows cross build and its tests under Wine, with the normal build's phone simulator.
+# The Windows cross build, made while the normal build's tests run.
+windows_build() {
+  echo "== windows: cross build ($logs/windows-build.log)"
+  bash tools/run-windows-tests.sh --build-only --build-dir build-windows --host-bin build/bin \
+    >"$logs/windows-build.log" 2>&1
+}
+
+# The Windows tests under Wine, with the normal build's phone simulator.
 windows_stage() {
   local log=$logs/windows.log line
-  echo "== windows: cross build and tests under Wine ($log)"
-  bash tools/run-windows-tests.sh --build-dir build-windows --host-bin build/bin >"$log" 2>&1
+  if ! grep -q '^windows build: done' "$logs/windows-build.log" 2>/dev/null; then
+    echo "!! windows: the cross build failed"
+    show_tail "$logs/windows-build.log" 40
+    record windows 0 1 " (build failed)"
+    return
+  fi
+  echo "== windows: tests under Wine ($log)"
+  bash tools/run-windows-tests.sh --tests-only --build-dir build-windows --host-bin build/bin \
+    >"$log" 2>&1
   line=$(grep -E '^windows tests: [0-9]+ passed, [0-9]+ failed' "$log" | tail -n 1)
   if [ -z "$line" ]; then
     echo "!! windows: ended without its summary"
@@ -109,11 +148,15 @@ if ! bash tools/install-deps.sh --fuzz --app --windows >"$logs/install.log" 2>&1
   exit 1
 fi
 
+rm -f "$logs"/fuzz-*.status "$logs/windows-build.log"
+alongside=windows_build
 ctest_stage build build -DDEKVANTO_BUILD_APP=ON
+alongside=fuzz_run
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1
 ctest_stage sanitizers build-asan -DDEKVANTO_BUILD_APP=ON -DDEKVANTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 unset ASAN_OPTIONS UBSAN_OPTIONS
-fuzz_stage
+alongside=
+fuzz_collect
 windows_stage
 
 echo

@@ -9,6 +9,8 @@
 #                         test); without it both are built in --host-build-dir
 #   --host-build-dir DIR  host build for those two programs (default build-windows-host)
 #   -j N                  parallel build jobs and tests (default 2)
+#   --build-only          build, and leave the tests for a later call with --tests-only
+#   --tests-only          run the tests of a cross build made before
 # The build's output goes to DIR/build.log, the tests' to DIR/test.log. The last line is
 # "windows tests: N passed, M failed"; the exit status is 0 only when the build worked and every
 # test passed.
@@ -16,20 +18,22 @@ set -uo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-build=build-windows host_build=build-windows-host host_bin= jobs=2
+build=build-windows host_build=build-windows-host host_bin= jobs=2 build_step=1 test_step=1
 while [ $# -gt 0 ]; do
   case "$1" in
     --build-dir) build=$2; shift 2 ;;
     --host-bin) host_bin=$2; shift 2 ;;
     --host-build-dir) host_build=$2; shift 2 ;;
     -j) jobs=$2; shift 2 ;;
+    --build-only) test_step=0; shift ;;
+    --tests-only) build_step=0; shift ;;
     *) echo "run-windows-tests: unknown option $1" >&2; exit 2 ;;
   esac
 done
 build=$(realpath -m "$build")
 mkdir -p "$build"
 build_log=$build/build.log test_log=$build/test.log
-: >"$build_log"
+[ "$build_step" -eq 1 ] && : >"$build_log"
 
 fail() {
   echo "!! $1"
@@ -56,12 +60,18 @@ for program in "${host_programs[@]}"; do
   [ -x "$host_bin/$program" ] || fail "$host_bin/$program is missing"
 done
 
-echo "== windows: cross build ($build_log)"
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
-  -DDEKVANTO_PHONE_SIM="$host_bin/vanto-phone-sim" \
-  -DDEKVANTO_HOST_SETTINGS_SCRIPT="$host_bin/settings_script" >>"$build_log" 2>&1 &&
-  cmake --build "$build" -j "$jobs" >>"$build_log" 2>&1 ||
-  fail "the cross build failed" "$build_log"
+if [ "$build_step" -eq 1 ]; then
+  echo "== windows: cross build ($build_log)"
+  cmake -S "$top" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64.cmake" \
+    -DDEKVANTO_PHONE_SIM="$host_bin/vanto-phone-sim" \
+    -DDEKVANTO_HOST_SETTINGS_SCRIPT="$host_bin/settings_script" >>"$build_log" 2>&1 &&
+    cmake --build "$build" -j "$jobs" >>"$build_log" 2>&1 ||
+    fail "the cross build failed" "$build_log"
+fi
+if [ "$test_step" -eq 0 ]; then
+  echo "windows build: done"
+  exit 0
+fi
 
 # Headless: the prefix uses Wine's null display driver (tests that draw start their own X
 # server). One wine server stays up for the whole run, so that each program starts in about a
