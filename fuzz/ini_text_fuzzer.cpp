@@ -3,6 +3,7 @@
 // Input: the file text. Every key of a small set of names is read, then written with a value cut
 // from the input. A write must read back as the value it wrote, leave every other key of the set
 // as it was, and be a no-op when repeated; a breach aborts.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -37,7 +38,10 @@ void Require(bool condition) {
     }
 }
 
-void CheckWrite(std::string_view text, std::size_t written, std::string_view value) {
+using KeyValues = std::array<std::optional<std::string>, std::size(kKeys)>;
+
+void CheckWrite(std::string_view text, const KeyValues &before, std::size_t written,
+                std::string_view value) {
     const auto [section, key] = kKeys[written];
     const std::optional<std::string> changed = IniTextWithValue(text, section, key, value);
     if (!IsStorableIniValue(value)) {
@@ -49,8 +53,7 @@ void CheckWrite(std::string_view text, std::size_t written, std::string_view val
     Require(!IniTextWithValue(after, section, key, value));
     for (std::size_t i = 0; i < std::size(kKeys); ++i) {
         if (i != written) {
-            Require(FindIniValue(after, kKeys[i].first, kKeys[i].second) ==
-                    FindIniValue(text, kKeys[i].first, kKeys[i].second));
+            Require(FindIniValue(after, kKeys[i].first, kKeys[i].second) == before[i]);
         }
     }
 }
@@ -59,14 +62,16 @@ void CheckWrite(std::string_view text, std::size_t written, std::string_view val
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char *>(data), size);
-    for (const auto &[section, key] : kKeys) {
-        if (const std::optional<std::string> value = FindIniValue(text, section, key)) {
-            IniInteger(*value, 7);
+    KeyValues before;
+    for (std::size_t i = 0; i < std::size(kKeys); ++i) {
+        before[i] = FindIniValue(text, kKeys[i].first, kKeys[i].second);
+        if (before[i]) {
+            IniInteger(*before[i], 7);
         }
     }
     const std::size_t written = size % std::size(kKeys);
     const std::string_view value = text.substr(size / 2, size / 4);
-    CheckWrite(text, written, value);
-    CheckWrite(text, written, "COM3");
+    CheckWrite(text, before, written, value);
+    CheckWrite(text, before, written, "COM3");
     return 0;
 }

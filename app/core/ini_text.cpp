@@ -1,7 +1,6 @@
 #include "core/ini_text.h"
 
 #include <cstddef>
-#include <vector>
 
 namespace dekvanto::app {
 namespace {
@@ -95,52 +94,50 @@ std::size_t BodyStart(std::string_view text) {
     return text.substr(0, kByteOrderMark.size()) == kByteOrderMark ? kByteOrderMark.size() : 0;
 }
 
-std::vector<IniLine> SplitLines(std::string_view text) {
-    std::vector<IniLine> lines;
-    std::size_t at = BodyStart(text);
-    while (at < text.size()) {
-        IniLine line;
-        line.begin = at;
-        const std::size_t stop = text.find_first_of("\r\n", at);
-        line.text_end = stop == std::string_view::npos ? text.size() : stop;
-        line.end = line.text_end;
-        if (line.end < text.size() && text[line.end] == '\r') {
-            ++line.end;
-        }
-        if (line.end < text.size() && text[line.end] == '\n' &&
-            (line.end == line.text_end || text[line.text_end] == '\r')) {
-            ++line.end;
-        }
-        Classify(text, line);
-        lines.push_back(line);
-        at = line.end;
+// The line that starts at `at`, classified.
+IniLine LineAt(std::string_view text, std::size_t at) {
+    IniLine line;
+    line.begin = at;
+    const std::size_t stop = text.find_first_of("\r\n", at);
+    line.text_end = stop == std::string_view::npos ? text.size() : stop;
+    line.end = line.text_end;
+    if (line.end < text.size() && text[line.end] == '\r') {
+        ++line.end;
     }
-    return lines;
+    if (line.end < text.size() && text[line.end] == '\n' &&
+        (line.end == line.text_end || text[line.text_end] == '\r')) {
+        ++line.end;
+    }
+    Classify(text, line);
+    return line;
 }
 
 // Where one key was looked for: the section line (none when the section is missing), the key
 // line (none when the key is missing) and the last key line of the section.
 struct KeyPlace {
-    const IniLine *section = nullptr;
-    const IniLine *key = nullptr;
-    const IniLine *last_key = nullptr;
+    std::optional<IniLine> section;
+    std::optional<IniLine> key;
+    std::optional<IniLine> last_key;
 };
 
-KeyPlace FindKey(const std::vector<IniLine> &lines, std::string_view section,
-                 std::string_view key) {
+// Walks the lines one at a time, without holding them: a settings file is read many times per
+// action, and its lines need no storage beyond the one being looked at.
+KeyPlace FindKey(std::string_view text, std::string_view section, std::string_view key) {
     KeyPlace place;
-    for (const IniLine &line : lines) {
+    for (std::size_t at = BodyStart(text); at < text.size();) {
+        const IniLine line = LineAt(text, at);
+        at = line.end;
         if (line.kind == LineKind::kSection) {
-            if (place.section != nullptr) {
+            if (place.section) {
                 break;  // the first section of the name has ended
             }
             if (SameName(line.name, section)) {
-                place.section = &line;
+                place.section = line;
             }
-        } else if (place.section != nullptr && line.kind == LineKind::kKey) {
-            place.last_key = &line;
-            if (place.key == nullptr && SameName(line.name, key)) {
-                place.key = &line;
+        } else if (place.section && line.kind == LineKind::kKey) {
+            place.last_key = line;
+            if (!place.key && SameName(line.name, key)) {
+                place.key = line;
             }
         }
     }
@@ -194,9 +191,8 @@ std::string AppendSection(std::string_view text, std::string_view section, std::
 
 std::optional<std::string> FindIniValue(std::string_view text, std::string_view section,
                                         std::string_view key) {
-    const std::vector<IniLine> lines = SplitLines(text);
-    const KeyPlace place = FindKey(lines, section, key);
-    if (place.key == nullptr) {
+    const KeyPlace place = FindKey(text, section, key);
+    if (!place.key) {
         return std::nullopt;
     }
     const IniLine &line = *place.key;
@@ -254,10 +250,9 @@ std::optional<std::string> IniTextWithValue(std::string_view text, std::string_v
         !IsStorableIniValue(value)) {
         return std::nullopt;
     }
-    const std::vector<IniLine> lines = SplitLines(text);
-    const KeyPlace place = FindKey(lines, section, key);
+    const KeyPlace place = FindKey(text, section, key);
     const std::string stored = IniStoredValue(value);
-    if (place.key != nullptr) {
+    if (place.key) {
         const IniLine &line = *place.key;
         const std::string_view old_value =
             text.substr(line.value_begin, line.value_end - line.value_begin);
@@ -266,8 +261,8 @@ std::optional<std::string> IniTextWithValue(std::string_view text, std::string_v
         }
         return ReplaceValue(text, line, stored);
     }
-    if (place.section != nullptr) {
-        const IniLine &after = place.last_key != nullptr ? *place.last_key : *place.section;
+    if (place.section) {
+        const IniLine &after = place.last_key ? *place.last_key : *place.section;
         return InsertKeyAfter(text, after, key, stored);
     }
     return AppendSection(text, section, key, stored);
