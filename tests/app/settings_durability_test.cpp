@@ -116,6 +116,49 @@ TEST(SettingsDurability, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     std::cout << "one write " << std::chrono::duration<double, std::milli>(one_write).count()
               << " ms; kills that kept the old file " << kept_old << ", took the new one "
               << took_new << "; temporary files left by killed writes " << left_behind << '\n';
+
+    // The next write that succeeds clears away what the killed writers left.
+    IniFile(file).WriteText("Setting", "Speed", "1");
+    EXPECT_EQ(FolderEntries(folder.Path()), std::vector<fs::path>{"MX40.ini"});
+}
+
+// A temporary file is removed only when its writer is gone, and only when it is one of ours.
+TEST(SettingsDurability, AWriteRemovesOnlyTheTemporaryFilesOfWritersThatAreGone) {
+    TempFolder folder;
+    const fs::path file = folder / "MX40.ini";
+    folder.Write("MX40.ini", BenchSettings(3));
+
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0) {
+        ::_exit(0);
+    }
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string dead_writer = ".MX40.ini.tmp-" + std::to_string(gone) + "-0";
+    const std::string live_writer = ".MX40.ini.tmp-" + std::to_string(::getppid()) + "-4";
+    const std::vector<std::string> not_ours = {
+        ".MX40.ini.tmp-" + std::to_string(gone),  // no count
+        ".MX40.ini.tmp--1",                       // no process number
+        ".MX40.ini.tmp-" + std::to_string(gone) + "-1x",
+        ".PRODUCTS.ini.tmp-" + std::to_string(gone) + "-0",
+        "MX40.ini.tmp-" + std::to_string(gone) + "-0",
+    };
+    for (const std::string &name : not_ours) {
+        folder.Write(name, "x");
+    }
+    folder.Write(dead_writer, "half a settings file");
+    folder.Write(live_writer, "a write in progress");
+    fs::create_directory(folder / (".MX40.ini.tmp-" + std::to_string(gone) + "-7"));
+
+    IniFile(file).WriteText("Setting", "Speed", "2");
+
+    EXPECT_FALSE(fs::exists(folder / dead_writer));
+    EXPECT_TRUE(fs::exists(folder / live_writer));
+    for (const std::string &name : not_ours) {
+        EXPECT_TRUE(fs::exists(folder / name)) << name;
+    }
+    EXPECT_TRUE(fs::is_directory(folder / (".MX40.ini.tmp-" + std::to_string(gone) + "-7")));
+    EXPECT_EQ(IniFile(file).ReadText("Setting", "Speed", ""), "2");
 }
 
 // A folder that cannot take a write: a small file system of its own, read-only or full. Needs the

@@ -1,9 +1,12 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <string>
+#include <string_view>
 
 #include "core/whole_file.h"
 
@@ -26,13 +29,18 @@ fs::path ReplacedFile(const fs::path &path) {
     return path;
 }
 
+// Temporary files are hidden and named "." + the file's name + ".tmp-<pid>-<count>".
+std::string TemporaryPrefix(const fs::path &file) {
+    return "." + file.filename().string() + ".tmp-";
+}
+
 // Creates a new, empty temporary file beside `file` and returns its descriptor (-1 on failure).
 int CreateTemporaryBeside(const fs::path &file, fs::path &temporary) {
     static std::atomic<unsigned> counter{0};
     const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        temporary = folder / ("." + file.filename().string() + ".tmp-" +
-                              std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        temporary = folder / (TemporaryPrefix(file) + std::to_string(::getpid()) + "-" +
+                              std::to_string(counter++));
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -75,6 +83,37 @@ void KeepAttributes(int fd, const fs::path &replaced) {
         // Only a privileged process may give a file away; the permission bits still hold.
     }
     (void)::fchmod(fd, status.st_mode & 07777);
+}
+
+// The writer's process number in a temporary file's name "<prefix><pid>-<count>", or 0 when the
+// name is not one of ours.
+pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
+    if (!name.starts_with(prefix)) {
+        return 0;
+    }
+    name.remove_prefix(prefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == 0 || dash == std::string_view::npos || dash + 1 == name.size() ||
+        name.find_first_not_of("0123456789") != dash ||
+        name.find_first_not_of("0123456789", dash + 1) != std::string_view::npos || dash > 9) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
+}
+
+// Removes the temporary files that writes of `file` left when their process was killed. A file
+// whose writer still runs is left alone: it may be about to become the new settings file.
+void RemoveStaleTemporaries(const fs::path &file) {
+    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
+    const std::string prefix = TemporaryPrefix(file);
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const pid_t owner = TemporaryOwner(it->path().filename().native(), prefix);
+        if (owner > 0 && it->is_regular_file(error) && !it->is_symlink(error) &&
+            ::kill(owner, 0) != 0 && errno == ESRCH) {
+            ::unlink(it->path().c_str());
+        }
+    }
 }
 
 void SyncFolder(const fs::path &file) {
@@ -139,6 +178,7 @@ bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
         return false;
     }
     SyncFolder(replaced);
+    RemoveStaleTemporaries(replaced);
     return true;
 }
 
