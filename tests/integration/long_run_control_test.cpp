@@ -18,9 +18,10 @@
 namespace dekvanto::app {
 namespace {
 
-using integration::kMemoryFiguresTell;
-using integration::LongRunCount;
-using integration::ProcessFigures;
+using integration::ExpectNothingKept;
+using integration::LongRunFigures;
+using integration::PrintFigures;
+using integration::RunLong;
 
 TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
     TempFolder folder;
@@ -51,11 +52,8 @@ TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
     const std::string completed =
         "------------------------DOWNLOAD COMPLETED--------------------------";
 
-    const int runs = LongRunCount();
-    ProcessFigures after_100;
-    const auto started = std::chrono::steady_clock::now();
-    for (int run = 1; run <= runs; ++run) {
-        {
+    const LongRunFigures figures = RunLong(
+        [&](int run) {
             sim::PhoneConfig config;
             config.delays = {0, 0, 0, 0, 0};
             sim::PhoneSimulator phone(config);
@@ -68,30 +66,10 @@ TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
             ASSERT_EQ(view.log.back(), completed) << "attempt " << run;
             ASSERT_TRUE(summary.consistent) << "attempt " << run;
             ASSERT_EQ(control.State(), DownloadState::kIdle);
-        }  // the phone and its line are gone: only what the program keeps is counted
-        if (run == 100) {
-            view = RecordingView();
-            after_100 = ProcessFigures::Now();
-        }
-    }
-    view = RecordingView();
-    const ProcessFigures after_all = ProcessFigures::Now();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    EXPECT_EQ(after_all.descriptors, after_100.descriptors);
-    if (kMemoryFiguresTell) {
-        // A download's files alone are 11 KiB: keeping them, or anything of that size, on every
-        // attempt would pass these bounds many times over.
-        EXPECT_LE(after_all.resident_kib - after_100.resident_kib, 1024);
-        EXPECT_LE(static_cast<long>(after_all.heap_bytes) - static_cast<long>(after_100.heap_bytes),
-                  16 * 1024);
-    }
-    std::cout << runs << " attempts in " << seconds
-              << " s; after attempt 100: " << after_100.descriptors << " descriptors, "
-              << after_100.resident_kib << " KiB resident, " << after_100.heap_bytes
-              << " bytes of heap; after attempt " << runs << ": " << after_all.descriptors << ", "
-              << after_all.resident_kib << " KiB, " << after_all.heap_bytes << " bytes\n";
+        },  // the phone and its line are gone: only what the program keeps is counted
+        [&] { view = RecordingView(); });
+    ExpectNothingKept(figures);
+    PrintFigures(figures, "attempt");
 }
 
 }  // namespace

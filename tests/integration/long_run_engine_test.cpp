@@ -3,8 +3,6 @@
 // after the hundredth.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "download_session.h"
 #include "process_figures.h"
 
@@ -17,41 +15,21 @@ TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
     const std::string loader = files.loader.string();
     const std::string code = files.code.string();
     const std::string perso = files.perso.string();
-    const int runs = LongRunCount();
-
-    ProcessFigures after_100;
-    const auto started = std::chrono::steady_clock::now();
-    for (int run = 1; run <= runs; ++run) {
-        sim::PhoneConfig phone;
-        phone.delays = {0, 0, 0, 0, 0};  // the phone answers at once: only the engine's pauses
-        DownloadRecords records;
-        records.files = {loader.c_str(), code.c_str(), perso.c_str()};
-        TestWindow window;
-        const SessionResult session = RunSession(phone, records, &window);
-        ASSERT_EQ(session.result, '2') << "download " << run;
-        ASSERT_TRUE(session.summary.consistent)
-            << "download " << run << ": " << ::testing::PrintToString(session.summary.errors);
-        if (run == 100) {
-            after_100 = ProcessFigures::Now();
-        }
-    }
-    const ProcessFigures after_all = ProcessFigures::Now();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-
-    EXPECT_EQ(after_all.descriptors, after_100.descriptors);
-    if (kMemoryFiguresTell) {
-        // A download's files alone are 11 KiB: keeping them, or anything of that size, on every
-        // download would pass these bounds many times over.
-        EXPECT_LE(after_all.resident_kib - after_100.resident_kib, 1024);
-        EXPECT_LE(static_cast<long>(after_all.heap_bytes) - static_cast<long>(after_100.heap_bytes),
-                  16 * 1024);
-    }
-    std::cout << runs << " downloads in " << seconds
-              << " s; after download 100: " << after_100.descriptors << " descriptors, "
-              << after_100.resident_kib << " KiB resident, " << after_100.heap_bytes
-              << " bytes of heap; after download " << runs << ": " << after_all.descriptors << ", "
-              << after_all.resident_kib << " KiB, " << after_all.heap_bytes << " bytes\n";
+    const LongRunFigures figures = RunLong(
+        [&](int run) {
+            sim::PhoneConfig phone;
+            phone.delays = {0, 0, 0, 0, 0};  // the phone answers at once: only the engine's pauses
+            DownloadRecords records;
+            records.files = {loader.c_str(), code.c_str(), perso.c_str()};
+            TestWindow window;
+            const SessionResult session = RunSession(phone, records, &window);
+            ASSERT_EQ(session.result, '2') << "download " << run;
+            ASSERT_TRUE(session.summary.consistent)
+                << "download " << run << ": " << ::testing::PrintToString(session.summary.errors);
+        },
+        [] {});
+    ExpectNothingKept(figures);
+    PrintFigures(figures, "download");
     std::filesystem::remove_all(files.dir);
 }
 

@@ -1,7 +1,12 @@
-// How long the long runs are, and whether this build's memory figures can prove anything.
+// How long the long runs are, whether this build's memory figures can prove anything, and the
+// loop that samples the process while a long run goes on.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <iostream>
 
 #include "support/process_figures.h"
 
@@ -24,6 +29,58 @@ inline int LongRunCount() {
     const char *text = std::getenv("DEKVANTO_LONG_RUNS");
     const int count = text != nullptr ? std::atoi(text) : 0;
     return count > 100 ? count : kMemoryFiguresTell ? 1000 : 300;
+}
+
+// The process after the 100th run and after the last one.
+struct LongRunFigures {
+    int runs = 0;
+    ProcessFigures after_100;
+    ProcessFigures after_all;
+    double seconds = 0;
+};
+
+// Calls `one_run(run)` for run 1 to LongRunCount(), stopping at the first fatal failure, and
+// samples the process after the 100th run and after the last. `settle()` is called before each
+// sample, to let go of what the test itself keeps between runs.
+template <typename OneRun, typename Settle>
+LongRunFigures RunLong(OneRun one_run, Settle settle) {
+    LongRunFigures figures;
+    figures.runs = LongRunCount();
+    const auto started = std::chrono::steady_clock::now();
+    for (int run = 1; run <= figures.runs && !::testing::Test::HasFatalFailure(); ++run) {
+        one_run(run);
+        if (run == 100) {
+            settle();
+            figures.after_100 = ProcessFigures::Now();
+        }
+    }
+    settle();
+    figures.after_all = ProcessFigures::Now();
+    figures.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return figures;
+}
+
+// No descriptor kept, and (where the figures tell) no memory: a run's files alone are 11 KiB, so
+// keeping them, or anything of that size, on every run would pass these bounds many times over.
+inline void ExpectNothingKept(const LongRunFigures &figures) {
+    EXPECT_EQ(figures.after_all.descriptors, figures.after_100.descriptors);
+    if (kMemoryFiguresTell) {
+        EXPECT_LE(figures.after_all.resident_kib - figures.after_100.resident_kib, 1024);
+        EXPECT_LE(static_cast<long>(figures.after_all.heap_bytes) -
+                      static_cast<long>(figures.after_100.heap_bytes),
+                  16 * 1024);
+    }
+}
+
+// Prints the figures, naming each run by `noun` ("download", "attempt").
+inline void PrintFigures(const LongRunFigures &figures, const char *noun) {
+    std::cout << figures.runs << ' ' << noun << "s in " << figures.seconds << " s; after " << noun
+              << " 100: " << figures.after_100.descriptors << " descriptors, "
+              << figures.after_100.resident_kib << " KiB resident, " << figures.after_100.heap_bytes
+              << " bytes of heap; after " << noun << ' ' << figures.runs << ": "
+              << figures.after_all.descriptors << ", " << figures.after_all.resident_kib << " KiB, "
+              << figures.after_all.heap_bytes << " bytes\n";
 }
 
 }  // namespace integration
