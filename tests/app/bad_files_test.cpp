@@ -1,6 +1,6 @@
 // Files the application cannot use: the summaries the main window shows for an empty, a huge, an
-// unreachable file and a folder, and a whole attempt whose code file is removed after it was
-// checked. Nothing stays open.
+// unreachable or an unreadable file and a folder, and a whole attempt whose code file is removed
+// after it was checked. Nothing stays open.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -16,6 +16,7 @@
 #include "support/process_figures.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
+#include "support/unprivileged_child.h"
 
 namespace dekvanto::app {
 namespace {
@@ -29,6 +30,18 @@ class BadFileSummaries : public ::testing::Test {
 
     void SetUp() override { descriptors = ProcessFigures::Now().descriptors; }
     void TearDown() override { EXPECT_EQ(ProcessFigures::Now().descriptors, descriptors); }
+
+    // All three files at `path`: none of them opens, and nothing of it is shown.
+    void ExpectNoSummaries(const std::string &path) {
+        files.code.path = files.loader.path = files.perso.path = path;
+        EXPECT_FALSE(files.SummariseCodeFile());
+        EXPECT_FALSE(files.SummariseLoaderFile());
+        EXPECT_FALSE(files.SummarisePersoFile());
+        EXPECT_EQ(files.code.path, "");
+        EXPECT_EQ(files.code.size_text, "");
+        EXPECT_EQ(files.loader.size, 0);
+        EXPECT_EQ(files.perso.size_text, "");
+    }
 
     TempFolder folder;
     Lines boxes;
@@ -95,19 +108,29 @@ TEST_F(BadFileSummaries, UnreachablePathsFoldersAndPipesDoNotOpen) {
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
     for (const std::string &path : {plain + "/code.bin", (folder / "folder.bin").string(), pipe}) {
         SCOPED_TRACE(path);
-        files.code.path = files.loader.path = files.perso.path = path;
-        EXPECT_FALSE(files.SummariseCodeFile());
-        EXPECT_FALSE(files.SummariseLoaderFile());
-        EXPECT_FALSE(files.SummarisePersoFile());
-        EXPECT_EQ(files.code.path, "");
-        EXPECT_EQ(files.code.size_text, "");
-        EXPECT_EQ(files.loader.size, 0);
-        EXPECT_EQ(files.perso.size_text, "");
+        ExpectNoSummaries(path);
         MemoryStore store;
         EXPECT_FALSE(files.ChooseCodeFile(path, store));
     }
     EXPECT_EQ(boxes, (Lines{"Error Open Application File!", "Error Open Application File!",
                             "Error Open Application File!"}));
+}
+
+// A file without read rights, met by an account without privileges (the tests may run as root):
+// it counts as a file that does not open, and choosing it brings its box.
+TEST_F(BadFileSummaries, AFileWithoutReadRightsDoesNotOpen) {
+    fs::permissions(folder.Path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    const std::string path = folder.Write("locked.bin", "locked").string();
+    fs::permissions(path, fs::perms::none);
+    EXPECT_TRUE(testing::RunUnprivileged([&] {
+        ExpectNoSummaries(path);
+        MemoryStore store;
+        EXPECT_FALSE(files.ChooseCodeFile(path, store));
+        EXPECT_FALSE(files.ChoosePersoFile(path, store));
+        EXPECT_EQ(boxes,
+                  (Lines{"Error Open Application File!", "Error open Personalization File !"}));
+    }));
 }
 
 // The code file was there when the attempt checked its inputs and is gone when the engine reads

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "download_session.h"
+#include "support/unprivileged_child.h"
 
 namespace integration {
 namespace {
@@ -155,13 +156,24 @@ TEST_F(BadFiles, AFileRemovedOnceTheDownloadHasBegunCannotBeOpened) {
     EXPECT_TRUE(vanish.done);
 }
 
+// Read rights are tested in a child without privileges (the tests may run as root). The folder
+// and the other files are open to everyone; the child keeps a port register of its own.
 TEST_F(BadFiles, AFileWithoutReadRightsCannotBeOpened) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "read rights do not hold a privileged process back; the unreachable "
-                        "paths above stand in for them";
+    fs::permissions(files.dir, fs::perms::owner_all | fs::perms::group_read |
+                                   fs::perms::group_exec | fs::perms::others_read |
+                                   fs::perms::others_exec);
+    for (const fs::path &path : {files.loader, files.code}) {
+        fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write |
+                                  fs::perms::group_read | fs::perms::others_read);
     }
     fs::permissions(files.perso, fs::perms::none);
-    EXPECT_EQ(char(Download()), 'D');
+    EXPECT_TRUE(dekvanto::testing::RunUnprivileged([this] {
+        char pattern[] = "/tmp/dekvanto-ports-XXXXXX";
+        const fs::path register_dir = ::mkdtemp(pattern);
+        ::setenv("DEKVANTO_PORTS", register_dir.c_str(), 1);
+        EXPECT_EQ(char(Download()), 'D');
+        fs::remove_all(register_dir);
+    }));
 }
 
 }  // namespace
