@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 #include <thread>
@@ -53,16 +54,20 @@ std::vector<fs::path> FolderEntries(const fs::path &folder) {
     return entries;
 }
 
-// Writes one value in a child process and kills it after `delay`; returns once it is gone.
-void KilledWrite(const fs::path &file, const std::string &value, Clock::duration delay) {
+// Writes one value in a child process and kills it after `delay` (none: lets it finish);
+// returns once it is gone.
+void ChildWrite(const fs::path &file, const std::string &value,
+                std::optional<Clock::duration> delay) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         IniFile(file).WriteText("Setting", "Speed", value);
         ::_exit(0);
     }
-    std::this_thread::sleep_for(delay);
-    ::kill(child, SIGKILL);
+    if (delay) {
+        std::this_thread::sleep_for(*delay);
+        ::kill(child, SIGKILL);
+    }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
 }
@@ -72,10 +77,11 @@ TEST(SettingsDurability, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
     const fs::path file = folder / "MX40.ini";
     folder.Write("MX40.ini", BenchSettings(2000));
 
-    // How long one write takes here, so that the kills land before, during and after writes.
+    // How long a child takes here from its start to the end of its write, so that the kills land
+    // before, during and after writes.
     const auto started = Clock::now();
     for (int i = 0; i < 5; ++i) {
-        IniFile(file).WriteText("Setting", "Speed", std::to_string(i % 2));
+        ChildWrite(file, std::to_string(i % 2), std::nullopt);
     }
     const auto one_write = (Clock::now() - started) / 5;
 
@@ -91,7 +97,7 @@ TEST(SettingsDurability, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
         const std::string new_text =
             IniTextWithValue(old_text, "Setting", "Speed", new_value).value_or("");
 
-        KilledWrite(file, new_value, std::chrono::microseconds(moment(random)));
+        ChildWrite(file, new_value, std::chrono::microseconds(moment(random)));
 
         const std::string text = folder.Read("MX40.ini");
         const std::string value = IniFile(file).ReadText("Setting", "Speed", "<none>");
@@ -113,7 +119,8 @@ TEST(SettingsDurability, AWriteKilledAtAnyMomentLeavesTheOldOrTheNewFileWhole) {
             ++left_behind;
         }
     }
-    std::cout << "one write " << std::chrono::duration<double, std::milli>(one_write).count()
+    std::cout << "one write in a child "
+              << std::chrono::duration<double, std::milli>(one_write).count()
               << " ms; kills that kept the old file " << kept_old << ", took the new one "
               << took_new << "; temporary files left by killed writes " << left_behind << '\n';
 
