@@ -43,4 +43,4 @@ dekvanto_host_header_package(nlohmann_json nlohmann_json::nlohmann_json nlohmann
 set(DEKVANTO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix CACHE PATH
     "The Wine prefix the Windows programs of this build run in")
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${PROJECT_SOURCE_DIR}/tools/wine/run.sh --prefix ${DEKVANTO_WINE_PREFIX})
+    ${PROJECT_SOURCE_DIR}/tools/wine/run.sh --prefix ${DEKVANTO_WINE_PREFIX} --report)
