@@ -2,6 +2,14 @@
 
 namespace vanto {
 
+PortDiagnosis DiagnosePortError(const std::string &port_name) {
+    PortDiagnosis diagnosis = CheckPortBeforeDownload(port_name);
+    if (diagnosis.problem == PortProblem::kNone && DeviceHeldByAnother(diagnosis.device)) {
+        diagnosis.problem = PortProblem::kBusy;
+    }
+    return diagnosis;
+}
+
 std::string PortProblemText(const std::string &port_name, const PortDiagnosis &diagnosis) {
     const std::string port = "port " + port_name + " (" + diagnosis.device + ")";
     switch (diagnosis.problem) {

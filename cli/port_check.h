@@ -22,6 +22,10 @@ struct PortDiagnosis {
 // the device (a phone may be listening for the PC's open).
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name);
 
+// Whether another program holds the device now (it opens the device to find out, so only after
+// the engine has let go of it).
+bool DeviceHeldByAnother(const std::string &device);
+
 // After a port error: the checks above, then whether another program holds the device.
 PortDiagnosis DiagnosePortError(const std::string &port_name);
 

@@ -10,6 +10,7 @@
 #include "core/settings_store.h"
 #include "core/string_table.h"
 #include "core/version_caption.h"
+#include "core/window_target.h"
 #include "qt/about_box.h"
 #include "qt/artwork.h"
 #include "qt/dialog_units.h"
@@ -205,14 +206,12 @@ void MainWindow::LoadProducts() {
 }
 
 app::MemoryTarget MainWindow::CurrentTarget() const {
-    return app::MemoryTarget{records_.loader.path, settings_.ram_size, settings_.wait_states};
+    return app::WindowTarget(records_, settings_);
 }
 
 void MainWindow::ApplyProductChoice(const std::optional<app::ProductChoice> &choice) {
     if (choice) {
-        records_.loader.path = choice->target.loader_path;
-        settings_.ram_size = choice->target.ram_size;
-        settings_.wait_states = choice->target.wait_states;
+        app::ApplyWindowTarget(choice->target, records_, settings_);
         const bool allowed = choice->personalization_allowed;
         if (!allowed) {
             perso_switch_->setChecked(false);

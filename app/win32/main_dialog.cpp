@@ -5,6 +5,7 @@
 #include "core/settings_file.h"
 #include "core/string_table.h"
 #include "core/version_caption.h"
+#include "core/window_target.h"
 #include "win32/about_box.h"
 #include "win32/file_dialog.h"
 #include "win32/message_box.h"
@@ -199,14 +200,12 @@ void MainDialog::ShowFileSummary() {
 }
 
 app::MemoryTarget MainDialog::CurrentTarget() const {
-    return app::MemoryTarget{records_.loader.path, settings_.ram_size, settings_.wait_states};
+    return app::WindowTarget(records_, settings_);
 }
 
 void MainDialog::ApplyProductChoice(const std::optional<app::ProductChoice> &choice) {
     if (choice) {
-        records_.loader.path = choice->target.loader_path;
-        settings_.ram_size = choice->target.ram_size;
-        settings_.wait_states = choice->target.wait_states;
+        app::ApplyWindowTarget(choice->target, records_, settings_);
         const bool allowed = choice->personalization_allowed;
         if (!allowed) {
             CheckDlgButton(window_, IDC_PERSO_SWITCH, BST_UNCHECKED);

@@ -22,7 +22,9 @@ std::string GroupOf(const std::string &device) {
     return owner != nullptr ? owner->gr_name : "";
 }
 
-bool HeldByAnother(const std::string &device) {
+}  // namespace
+
+bool DeviceHeldByAnother(const std::string &device) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return errno == EBUSY;
@@ -31,8 +33,6 @@ bool HeldByAnother(const std::string &device) {
     ::close(fd);
     return held;
 }
-
-}  // namespace
 
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     PortDiagnosis diagnosis;
@@ -52,14 +52,6 @@ PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     } else if (::access(device->c_str(), R_OK | W_OK) != 0) {
         diagnosis.problem = PortProblem::kNotPermitted;
         diagnosis.group = GroupOf(*device);
-    }
-    return diagnosis;
-}
-
-PortDiagnosis DiagnosePortError(const std::string &port_name) {
-    PortDiagnosis diagnosis = CheckPortBeforeDownload(port_name);
-    if (diagnosis.problem == PortProblem::kNone && HeldByAnother(diagnosis.device)) {
-        diagnosis.problem = PortProblem::kBusy;
     }
     return diagnosis;
 }

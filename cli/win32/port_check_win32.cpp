@@ -57,7 +57,9 @@ bool DeviceNameKnown(const std::string &dos_name) {
     return RunningUnderWine() && WinePrefixHasPort(dos_name);
 }
 
-bool HeldByAnother(const std::string &device) {
+}  // namespace
+
+bool DeviceHeldByAnother(const std::string &device) {
     HANDLE handle = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
@@ -67,8 +69,6 @@ bool HeldByAnother(const std::string &device) {
     ::CloseHandle(handle);
     return false;
 }
-
-}  // namespace
 
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     PortDiagnosis diagnosis;
@@ -83,14 +83,6 @@ PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     diagnosis.device = "\\\\.\\" + dos_name;
     if (!DeviceNameKnown(dos_name)) {
         diagnosis.problem = PortProblem::kMissing;
-    }
-    return diagnosis;
-}
-
-PortDiagnosis DiagnosePortError(const std::string &port_name) {
-    PortDiagnosis diagnosis = CheckPortBeforeDownload(port_name);
-    if (diagnosis.problem == PortProblem::kNone && HeldByAnother(diagnosis.device)) {
-        diagnosis.problem = PortProblem::kBusy;
     }
     return diagnosis;
 }
