@@ -22,12 +22,12 @@
 
 namespace {
 
-using mx40::testing::FakeClock;
-using mx40::testing::FakeFiles;
-using mx40::testing::LineModel;
-using mx40::testing::LineTimes;
-using mx40::testing::PhoneTimes;
-using mx40::testing::RecordingWindow;
+using dekvanto::engine::testing::FakeClock;
+using dekvanto::engine::testing::FakeFiles;
+using dekvanto::engine::testing::LineModel;
+using dekvanto::engine::testing::LineTimes;
+using dekvanto::engine::testing::PhoneTimes;
+using dekvanto::engine::testing::RecordingWindow;
 
 struct Options {
     std::vector<uint32_t> latencies_us;
@@ -84,7 +84,7 @@ void RunOne(const Options &options, uint32_t latency_us) {
     FakeClock clock;
     RecordingWindow window(false);
     FakeFiles files;
-    mx40::EngineState state;
+    dekvanto::engine::EngineState state;
     LineTimes line;
     line.latency_us = latency_us;
     line.drain_granularity_us = options.granularity_us;
@@ -101,8 +101,8 @@ void RunOne(const Options &options, uint32_t latency_us) {
     Mx40Options option_record{0, 0, 1, 0};
 
     const auto real_start = std::chrono::steady_clock::now();
-    const int32_t result = mx40::RunDownload({model, clock, window, files, state}, &settings,
-                                             &file_record, &option_record);
+    const int32_t result = dekvanto::engine::RunDownload({model, clock, window, files, state},
+                                                         &settings, &file_record, &option_record);
     const double real_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - real_start)
             .count();
@@ -120,14 +120,15 @@ void RunOne(const Options &options, uint32_t latency_us) {
         errors.push_back("the files received differ from the files sent");
     }
 
-    mx40::testing::DownloadShape shape;
+    dekvanto::engine::testing::DownloadShape shape;
     shape.loader_bytes = options.loader;
     shape.code_bytes = options.code;
     shape.perso_bytes = options.perso;
     shape.bit_rate = 57600u << options.speed_index;
     shape.latency_us = latency_us;
     shape.phone = phone;
-    const mx40::testing::IdealTime ideal = mx40::testing::ComputeIdealTime(shape);
+    const dekvanto::engine::testing::IdealTime ideal =
+        dekvanto::engine::testing::ComputeIdealTime(shape);
 
     std::printf("{\"latency_us\": %u, \"granularity_us\": %u, \"result\": \"%c\", ", latency_us,
                 options.granularity_us, static_cast<char>(result));

@@ -56,13 +56,13 @@ int main(int argc, char **argv) {
     QTest::mouseClick(perso, Qt::LeftButton, {}, QPoint(4, perso->height() / 2));
     auto *start = fixture.Find<QPushButton>("Start download");
 
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
     phone.port = port;
     phone.idle_timeout_ms = 600000;
     phone.wire.enabled = true;
     phone.wire.latency_us =
         args.count("--latency-us") ? std::atoi(args["--latency-us"].c_str()) : 1000;
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     if (!simulator.Start()) {
         std::fprintf(stderr, "vanto-window-download: %s\n", simulator.SetupError().c_str());
         return 3;
@@ -73,7 +73,7 @@ int main(int argc, char **argv) {
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     const double cpu = CpuSeconds() - cpu_before;
-    const sim::Summary summary = simulator.Finish(std::chrono::seconds(30));
+    const dekvanto::sim::Summary summary = simulator.Finish(std::chrono::seconds(30));
     std::printf("{\"wall_s\": %.3f, \"cpu_s\": %.3f, \"consistent\": %s, \"log_lines\": %d}\n",
                 wall, cpu, summary.consistent ? "true" : "false",
                 static_cast<int>(fixture.LogLines().size()));

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 std::string_view PhaseName(int32_t phase) {
     switch (phase) {
@@ -72,4 +72,4 @@ void ByteTrace::Write(int32_t direction, int32_t phase, const uint8_t *bytes, ui
     }
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

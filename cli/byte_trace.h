@@ -15,7 +15,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // The name of a trace phase (MX40_PHASE_*), "?" for another value.
 std::string_view PhaseName(int32_t phase);
@@ -45,4 +45,4 @@ class ByteTrace {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

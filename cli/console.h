@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 struct Console {
     std::ostream &out;
@@ -30,4 +30,4 @@ struct Context {
     std::filesystem::path program;
 };
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

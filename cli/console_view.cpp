@@ -6,7 +6,7 @@
 
 #include "interrupt.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 // The count in the byte counter's text "Download : <n> bytes".
@@ -110,4 +110,4 @@ void ConsoleView::TakeInterrupts() {
     }
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

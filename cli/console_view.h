@@ -22,7 +22,7 @@
 #include "core/engine_window.h"
 #include "progress_meter.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 enum class ViewMode {
     kTerminal,  // redrawn bar
@@ -93,4 +93,4 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     bool bar_shown_ = false;
 };
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -16,7 +16,7 @@
 #include "recording_engine.h"
 #include "stations.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 std::filesystem::path ProgramDirectory() {
@@ -190,4 +190,4 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
                          context);
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -7,7 +7,7 @@
 #include "console.h"
 #include "download_options.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // Runs the command and returns the exit status. args: the arguments after the program name, as
 // given (the station processes get them again).
@@ -19,4 +19,4 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
 int RunOneStation(const DownloadOptions &options, const std::string &port, Console &console,
                   const Context &context);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -4,7 +4,7 @@
 
 #include "exit_status.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
     CLI::App *cmd = app.add_subcommand(
@@ -56,4 +56,4 @@ CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
     return cmd;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

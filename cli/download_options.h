@@ -9,7 +9,7 @@ namespace CLI {
 class App;
 }
 
-namespace vanto {
+namespace dekvanto::cli {
 
 struct DownloadOptions {
     std::vector<std::string> ports;  // COM<n>; several: one station each, in parallel
@@ -35,4 +35,4 @@ struct DownloadOptions {
 // Adds the subcommand "download" with its options, filling options when parsed.
 CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &options);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

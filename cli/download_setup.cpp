@@ -9,7 +9,7 @@
 #include "core/product_selection.h"
 #include "core/settings_file.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 using dekvanto::app::CurrentSettings;
@@ -196,4 +196,4 @@ std::optional<SetupError> PrepareDownload(const DownloadOptions &o, const std::s
     return std::nullopt;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -18,7 +18,7 @@
 #include "exit_status.h"
 #include "overlay_store.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 struct DownloadSetup {
     dekvanto::app::CurrentSettings settings;
@@ -40,4 +40,4 @@ std::optional<SetupError> PrepareDownload(const DownloadOptions &options, const 
                                           const std::filesystem::path &program_directory,
                                           DownloadSetup &setup);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

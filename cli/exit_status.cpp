@@ -2,7 +2,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 ExitStatus StatusOfDownloadResult(int32_t result) {
     switch (result & 0xFFFF) {
@@ -65,4 +65,4 @@ std::string ExitStatusHelp() {
            "the order of --port) that did not.\n";
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

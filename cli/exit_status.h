@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 enum ExitStatus : int {
     kFinished = 0,            // the download finished ('2'); check-map: compatible
@@ -31,4 +31,4 @@ ExitStatus StatusOfMapCheck(int32_t result);
 // The table of statuses for --help and the README.
 std::string ExitStatusHelp();
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

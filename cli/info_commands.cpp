@@ -11,7 +11,7 @@
 #include "core/string_table.h"
 #include "exit_status.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -93,4 +93,4 @@ int RunProducts(const std::string &list_file, Console &console) {
     return kFinished;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

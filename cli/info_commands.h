@@ -8,7 +8,7 @@
 
 #include "console.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // check-map CODE PERSO: the engine's CheckMapCompat, its lines as the window's log shows them.
 // 0 when the files agree, else the mapping check's status (exit_status.h).
@@ -25,4 +25,4 @@ int RunProducts(const std::string &list_file, Console &console);
 // simulate ARGS: the phone simulator with the options of vanto-phone-sim.
 int RunSimulate(const std::vector<std::string> &args, Console &console);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -17,7 +17,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 class InterruptGuard {
   public:
@@ -40,4 +40,4 @@ int InterruptCount();
 // end of the input came, false when Ctrl-C ended the wait.
 bool WaitForEnter(int fd);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -7,15 +7,15 @@
 #include "vanto_cli.h"
 
 int main(int argc, char **argv) {
-    vanto::PrepareProcessConsole();
-    const bool terminal = vanto::StandardOutputIsTerminal();
-    vanto::Console console{std::cout, std::cerr,
-                           std::cin,  vanto::StandardInputDescriptor(),
-                           terminal,  terminal ? vanto::TerminalColumns() : 0};
+    dekvanto::cli::PrepareProcessConsole();
+    const bool terminal = dekvanto::cli::StandardOutputIsTerminal();
+    dekvanto::cli::Console console{std::cout, std::cerr,
+                                   std::cin,  dekvanto::cli::StandardInputDescriptor(),
+                                   terminal,  terminal ? dekvanto::cli::TerminalColumns() : 0};
     try {
-        return vanto::RunVanto(std::vector<std::string>(argv + 1, argv + argc), console);
+        return dekvanto::cli::RunVanto(std::vector<std::string>(argv + 1, argv + argc), console);
     } catch (const std::exception &error) {
         std::cerr << "vanto: " << error.what() << std::endl;
-        return vanto::kOtherFailure;
+        return dekvanto::cli::kOtherFailure;
     }
 }

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 std::string OverlayStore::Name(std::string_view section, std::string_view key) {
     std::string name;
@@ -45,4 +45,4 @@ void OverlayStore::WriteInt(std::string_view section, std::string_view key, int3
     integers_[Name(section, key)] = value;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

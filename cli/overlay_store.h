@@ -10,7 +10,7 @@
 
 #include "core/settings_store.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 class OverlayStore final : public dekvanto::app::SettingsStore {
   public:
@@ -33,4 +33,4 @@ class OverlayStore final : public dekvanto::app::SettingsStore {
     std::map<std::string, int32_t> integers_;
 };
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

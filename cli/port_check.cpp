@@ -1,6 +1,6 @@
 #include "port_check.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 PortDiagnosis DiagnosePortError(const std::string &port_name) {
     PortDiagnosis diagnosis = CheckPortBeforeDownload(port_name);
@@ -32,4 +32,4 @@ std::string PortProblemText(const std::string &port_name, const PortDiagnosis &d
     return port;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

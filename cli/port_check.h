@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 enum class PortProblem { kNone, kBadName, kMissing, kNotPermitted, kBusy };
 
@@ -33,4 +33,4 @@ PortDiagnosis DiagnosePortError(const std::string &port_name);
 // for kNotPermitted it ends with the hint to join the group that owns serial devices.
 std::string PortProblemText(const std::string &port_name, const PortDiagnosis &diagnosis);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

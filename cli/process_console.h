@@ -3,7 +3,7 @@
 
 #include "console.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // Sets up the process for the tool. POSIX: a reader that goes away (vanto ... | head) must not
 // kill the tool in the middle of a download, so SIGPIPE is ignored and the write fails instead.
@@ -17,4 +17,4 @@ int StandardInputDescriptor();
 bool StandardOutputIsTerminal();
 int TerminalColumns();
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 void ProgressMeter::OnBytes(uint64_t bytes, double seconds) {
     bytes_ = bytes;
@@ -77,4 +77,4 @@ bool ProgressMeter::TenthPassed() {
     return false;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

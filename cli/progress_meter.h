@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 class ProgressMeter {
   public:
@@ -40,4 +40,4 @@ class ProgressMeter {
 // "m:ss" (or "h:mm:ss" from one hour up); "--:--" for a negative value.
 std::string DurationText(double seconds);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

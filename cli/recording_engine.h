@@ -7,7 +7,7 @@
 
 #include "core/engine.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 class RecordingEngine final : public dekvanto::app::Engine {
   public:
@@ -36,4 +36,4 @@ class RecordingEngine final : public dekvanto::app::Engine {
     dekvanto::app::Engine &engine_;
 };
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 std::string Row(const StationState &station) {
@@ -119,4 +119,4 @@ int FinishStations(const std::vector<StationState> &stations, const DownloadOpti
     return status;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

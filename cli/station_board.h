@@ -13,7 +13,7 @@
 #include "download_options.h"
 #include "exit_status.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // What the parent knows of one station.
 struct StationState {
@@ -57,4 +57,4 @@ class StationBoard {
 int FinishStations(const std::vector<StationState> &stations, const DownloadOptions &options,
                    Console &console);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

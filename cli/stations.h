@@ -13,11 +13,11 @@
 #include "console.h"
 #include "download_options.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // Returns 0 when every station finished, else the status of the first station (in the order of
 // the ports) that did not.
 int RunStations(const DownloadOptions &options, const std::vector<std::string> &args,
                 Console &console, const Context &context);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -13,7 +13,7 @@
 #define DEKVANTO_VERSION "0.0.0"
 #endif
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 struct Commands {
@@ -94,4 +94,4 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
     return kBadUsage;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

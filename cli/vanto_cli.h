@@ -16,9 +16,9 @@
 
 #include "console.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // Runs the tool with the arguments after the program name; returns the exit status.
 int RunVanto(const std::vector<std::string> &args, Console &console, const Context &context = {});
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::vector<uint8_t> perso(data + 1, data + 1 + perso_size);
     const std::vector<uint8_t> code(data + 1 + perso_size, data + size);
 
-    mx40::MemoryByteSource code_source(code);
-    mx40::MemoryByteSource perso_source(perso);
-    const int32_t result = mx40::CheckMapSources(code_source, perso_source);
+    dekvanto::engine::MemoryByteSource code_source(code);
+    dekvanto::engine::MemoryByteSource perso_source(perso);
+    const int32_t result = dekvanto::engine::CheckMapSources(code_source, perso_source);
     if (result != MX40_MAP_COMPATIBLE && result != MX40_MAP_MISMATCH &&
         result != MX40_MAP_NOT_FOUND) {
         std::abort();  // opened sources can only end in 10, 11 or 15
@@ -30,8 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
 
     // The walker on the code file taken as a tag block, with a destination of its own size.
     std::vector<uint8_t> value(8);
-    for (const uint32_t key : {mx40::kTagMappingId, mx40::kTagMappingTable, 0u}) {
-        mx40::FindTag(code, key, value);
+    for (const uint32_t key :
+         {dekvanto::engine::kTagMappingId, dekvanto::engine::kTagMappingTable, 0u}) {
+        dekvanto::engine::FindTag(code, key, value);
     }
     return 0;
 }

@@ -25,7 +25,7 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::vector<char> bytes(data, data + size);
-    dekvanto::app::CVersionDoc document;
+    dekvanto::app::VersionDocument document;
     const auto result = document.LoadBytes(std::string_view(bytes.data(), bytes.size()));
     Require(result != dekvanto::app::VersionLoad::kNotLoaded);
     if (size <= 2) {

@@ -4,7 +4,7 @@
 #include <functional>
 #include <map>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 std::optional<uint32_t> Number(const std::string &text) {
@@ -205,4 +205,4 @@ Exit status: 0 consistent, 1 inconsistent or incomplete, 2 bad arguments,
 )";
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -20,7 +20,7 @@
 
 #include "sim/phone_config.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 struct CliOptions {
     PhoneConfig config;
@@ -43,4 +43,4 @@ enum ExitStatus {
     kExitSetup = 3,         // the line or its COM<n> link could not be made
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

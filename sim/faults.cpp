@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 struct SpotName {
@@ -271,4 +271,4 @@ std::string FaultName(const Fault &fault) {
     return text + "@" + PlaceName(fault.place);
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

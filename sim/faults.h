@@ -25,7 +25,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sim {
+namespace dekvanto::sim {
 
 // A spot in the download where the phone answers, or a whole file.
 enum class Spot {
@@ -109,4 +109,4 @@ std::string FaultMisfit(const Fault &fault);
 std::string PlaceName(Place place);
 std::string FaultName(const Fault &fault);
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -1,6 +1,6 @@
 #include "sim/frame_reader.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 uint8_t XorOf(const uint8_t *data, size_t count) {
     uint8_t check = 0;
@@ -101,4 +101,4 @@ std::vector<uint8_t> FrameReader::TakeAll() {
     return rest;
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -16,7 +16,7 @@
 #include <optional>
 #include <vector>
 
-namespace sim {
+namespace dekvanto::sim {
 
 struct Frame {
     uint64_t start = 0;      // position of its first byte in everything received
@@ -70,4 +70,4 @@ uint8_t XorOf(const uint8_t *data, size_t count);
 // The flash loader's 16-bit file check: 0xFFFF minus the sum of the bytes, modulo 65536.
 uint16_t Sum16(const std::vector<uint8_t> &data);
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace sim {
+namespace dekvanto::sim {
 
 int64_t ByteTimeNs(uint32_t bit_rate) {
     return bit_rate == 0 ? 0 : 10'000'000'000LL / bit_rate;
@@ -70,4 +70,4 @@ std::optional<int64_t> LineWire::NextDueNs() const {
     return next;
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

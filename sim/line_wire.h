@@ -25,7 +25,7 @@
 #include <optional>
 #include <vector>
 
-namespace sim {
+namespace dekvanto::sim {
 
 struct WireTiming {
     bool enabled = false;
@@ -95,4 +95,4 @@ class LineWire {
     int64_t tx_free_ns_ = 0;  // when the last answer has reached the PC
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -13,7 +13,8 @@
 namespace {
 
 // Waits for the session, turning SIGINT, SIGTERM and SIGHUP into a stop.
-sim::Summary WaitForSession(sim::PhoneSimulator &phone, const sigset_t &signals) {
+dekvanto::sim::Summary WaitForSession(dekvanto::sim::PhoneSimulator &phone,
+                                      const sigset_t &signals) {
     for (;;) {
         if (auto summary = phone.Wait(std::chrono::milliseconds(100))) {
             return *summary;
@@ -31,14 +32,14 @@ sim::Summary WaitForSession(sim::PhoneSimulator &phone, const sigset_t &signals)
 int main(int argc, char **argv) {
     std::string error;
     const auto options =
-        sim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
+        dekvanto::sim::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc), error);
     if (!options) {
         std::fprintf(stderr, "vanto-phone-sim: %s\n(see vanto-phone-sim --help)\n", error.c_str());
-        return sim::kExitUsage;
+        return dekvanto::sim::kExitUsage;
     }
     if (options->help) {
-        std::fputs(sim::UsageText().c_str(), stdout);
-        return sim::kExitConsistent;
+        std::fputs(dekvanto::sim::UsageText().c_str(), stdout);
+        return dekvanto::sim::kExitConsistent;
     }
 
     // The signals are taken by WaitForSession, in every thread blocked from here on.
@@ -51,7 +52,7 @@ int main(int argc, char **argv) {
         signal(SIGHUP, SIG_IGN);
         if (::setsid() < 0 && ::getsid(0) != ::getpid()) {
             std::perror("vanto-phone-sim: starting a session of its own");
-            return sim::kExitSetup;
+            return dekvanto::sim::kExitSetup;
         }
     } else {
         sigaddset(&signals, SIGHUP);
@@ -59,24 +60,24 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    sim::PhoneSimulator phone(options->config);
+    dekvanto::sim::PhoneSimulator phone(options->config);
     if (!phone.Start()) {
         std::fprintf(stderr, "vanto-phone-sim: %s\n", phone.SetupError().c_str());
-        return sim::kExitSetup;
+        return dekvanto::sim::kExitSetup;
     }
     std::printf("READY COM%d %s\n", phone.PortNumber(), phone.SlavePath().c_str());
     std::fflush(stdout);
 
-    const sim::Summary summary = WaitForSession(phone, signals);
+    const dekvanto::sim::Summary summary = WaitForSession(phone, signals);
     for (const std::string &found : summary.errors) {
         std::fprintf(stderr, "vanto-phone-sim: %s\n", found.c_str());
     }
     if (!summary.complete) {
         std::fprintf(stderr, "vanto-phone-sim: download not complete (%s while waiting for %s)\n",
-                     std::string(sim::EndReasonName(summary.end)).c_str(),
+                     std::string(dekvanto::sim::EndReasonName(summary.end)).c_str(),
                      summary.waiting_for.c_str());
     }
     std::printf("END %s\n", summary.consistent ? "consistent" : "inconsistent");
     std::fflush(stdout);
-    return summary.consistent ? sim::kExitConsistent : sim::kExitInconsistent;
+    return summary.consistent ? dekvanto::sim::kExitConsistent : dekvanto::sim::kExitInconsistent;
 }

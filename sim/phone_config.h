@@ -10,7 +10,7 @@
 #include "sim/faults.h"
 #include "sim/line_wire.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 // What the phone is told to expect. An unset value is not checked (the frame itself is still
 // checked for being well formed).
@@ -70,4 +70,4 @@ struct PhoneConfig {
     bool own_terminal = false;
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <thread>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 // Longest single poll, so that the PC letting go of the line is noticed promptly.
@@ -195,4 +195,4 @@ bool PhoneLink::Send(uint8_t byte) {
     return line_.Write(byte);
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -18,7 +18,7 @@
 #include "sim/line_wire.h"
 #include "sim/pty_line.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 // Monotonic milliseconds, and the same clock in nanoseconds.
 int64_t NowMs();
@@ -124,4 +124,4 @@ class PhoneLink {
     bool released_ = false;
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -5,7 +5,7 @@
 #include <limits>
 #include <utility>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 constexpr uint8_t kAck = 0x06;
@@ -618,4 +618,4 @@ void PhoneSession::End(EndReason reason, const std::string &waiting_for) {
     summary_.waiting_for = waiting_for;
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

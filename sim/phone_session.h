@@ -31,7 +31,7 @@
 #include "sim/phone_link.h"
 #include "sim/summary.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 class PhoneSession {
   public:
@@ -125,4 +125,4 @@ class PhoneSession {
     int64_t last_code_frame_ms_ = 0;
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -6,7 +6,7 @@
 #include "sim/phone_session.h"
 #include "sim/pty_line.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 PhoneSimulator::PhoneSimulator(PhoneConfig config)
     : config_(std::move(config)), stop_(std::make_unique<StopSignal>()) {}
@@ -23,8 +23,8 @@ bool PhoneSimulator::Start() {
         setup_error_ = "the phone has already been started";
         return false;
     }
-    const std::string dir =
-        config_.register_dir.empty() ? mx40::PortRegisterDirectory() : config_.register_dir;
+    const std::string dir = config_.register_dir.empty() ? dekvanto::engine::PortRegisterDirectory()
+                                                         : config_.register_dir;
     auto line = PtyLine::Open(config_.port, dir, setup_error_, config_.own_terminal);
     if (!line) {
         return false;
@@ -79,4 +79,4 @@ Summary PhoneSimulator::Finish(std::chrono::milliseconds grace) {
     return *summary_;
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

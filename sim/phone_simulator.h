@@ -1,12 +1,12 @@
 // A simulated VANTO phone on a background thread, for tests and for the vanto-phone-sim
 // program.
 //
-//   sim::PhoneConfig config;
+//   dekvanto::sim::PhoneConfig config;
 //   config.expect.bit_rate = 115200;
-//   sim::PhoneSimulator phone(config);
+//   dekvanto::sim::PhoneSimulator phone(config);
 //   if (!phone.Start()) { ... phone.SetupError() ... }
 //   // the engine may now open COM<phone.PortNumber()>
-//   std::optional<sim::Summary> summary = phone.Wait(std::chrono::seconds(20));
+//   std::optional<dekvanto::sim::Summary> summary = phone.Wait(std::chrono::seconds(20));
 //
 // Start() returns once the pseudo-terminal exists and COM<n> is registered; one download
 // session then runs on the thread. It ends when the last answer of the download was sent (and
@@ -27,7 +27,7 @@
 #include "sim/phone_config.h"
 #include "sim/summary.h"
 
-namespace sim {
+namespace dekvanto::sim {
 
 class PtyLine;
 class StopSignal;
@@ -75,4 +75,4 @@ class PhoneSimulator {
     std::optional<Summary> summary_;
 };
 
-}  // namespace sim
+}  // namespace dekvanto::sim

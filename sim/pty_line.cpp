@@ -12,7 +12,7 @@
 #include <cstring>
 #include <filesystem>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 namespace fs = std::filesystem;
@@ -240,4 +240,4 @@ void PtyLine::RemoveLink() {
     link_path_.clear();
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

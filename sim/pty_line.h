@@ -15,7 +15,7 @@
 #include <optional>
 #include <string>
 
-namespace sim {
+namespace dekvanto::sim {
 
 class PtyLine {
   public:
@@ -97,4 +97,4 @@ class PtyLine {
 // The bit rate of a termios speed constant (B2400 -> 2400), 0 for an unknown constant.
 uint32_t BitRateOfSpeed(unsigned speed_constant);
 
-}  // namespace sim
+}  // namespace dekvanto::sim

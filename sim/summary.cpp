@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 std::string Quoted(std::string_view text) {
@@ -183,4 +183,4 @@ bool WriteRecord(const std::string &dir, const Summary &summary, std::string &er
     return WriteFile(base / "summary.json", json.data(), json.size(), error);
 }
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace sim {
+namespace dekvanto::sim {
 
 // The line settings announced in the line setup frame.
 struct LineSettings {
@@ -96,4 +96,4 @@ std::string SummaryJson(const Summary &summary);
 // in error when something could not be written.
 bool WriteRecord(const std::string &dir, const Summary &summary, std::string &error);
 
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -83,7 +83,7 @@ std::string CaptionWithRelease(std::string_view caption, std::string_view versio
 }
 
 std::string WindowTitle(std::string_view caption, const std::string &program_directory) {
-    CVersionDoc document;
+    VersionDocument document;
     if (document.FindAndLoad(program_directory) != VersionLoad::kLoaded) {
         return std::string(caption);
     }
@@ -91,7 +91,7 @@ std::string WindowTitle(std::string_view caption, const std::string &program_dir
 }
 
 std::string AboutVersionText(const std::string &program_directory) {
-    CVersionDoc document;
+    VersionDocument document;
     document.FindAndLoad(program_directory);
     return document.VersionText();
 }

@@ -52,8 +52,8 @@ std::optional<fs::path> FindVersionFile(const fs::path &folder) {
 
 }  // namespace
 
-VersionLoad CVersionDoc::FindAndLoad(const std::string &program_directory) {
-    *this = CVersionDoc();
+VersionLoad VersionDocument::FindAndLoad(const std::string &program_directory) {
+    *this = VersionDocument();
     if (program_directory.empty()) {
         return VersionLoad::kNotLoaded;
     }
@@ -61,14 +61,14 @@ VersionLoad CVersionDoc::FindAndLoad(const std::string &program_directory) {
     return file ? Load(*file) : VersionLoad::kNotLoaded;
 }
 
-VersionLoad CVersionDoc::Load(const fs::path &path) {
-    *this = CVersionDoc();
+VersionLoad VersionDocument::Load(const fs::path &path) {
+    *this = VersionDocument();
     const std::optional<std::string> bytes = ReadWholeFile(path);
     return bytes ? LoadBytes(*bytes) : VersionLoad::kNotLoaded;
 }
 
-VersionLoad CVersionDoc::LoadBytes(std::string_view bytes) {
-    *this = CVersionDoc();
+VersionLoad VersionDocument::LoadBytes(std::string_view bytes) {
+    *this = VersionDocument();
     if (bytes.size() <= kLargestEmptyFile) {
         return VersionLoad::kLoaded;
     }

@@ -21,7 +21,7 @@ enum class VersionLoad {
     kMalformed,  // the file ends inside one of its strings, or a prefix is invalid
 };
 
-class CVersionDoc {
+class VersionDocument {
   public:
     // Looks for the version file in `program_directory` and loads it. An empty directory text
     // loads nothing. The file name is found without regard to letter case, as the system's file

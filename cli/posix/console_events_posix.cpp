@@ -1,6 +1,6 @@
 #include "console_view.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 // The engine's window record (the download control's) calls this at every pass of its waits.
 bool ConsoleView::DispatchEvents() {
@@ -8,4 +8,4 @@ bool ConsoleView::DispatchEvents() {
     return false;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

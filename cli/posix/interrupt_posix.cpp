@@ -8,7 +8,7 @@
 
 #include "interrupt.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 constexpr int kMaxForwarded = 64;
@@ -112,4 +112,4 @@ bool WaitForEnter(int fd) {
     }
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -10,7 +10,7 @@
 #include "line/port_register.h"
 #include "port_check.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 std::string GroupOf(const std::string &device) {
@@ -41,7 +41,7 @@ PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
         return diagnosis;
     }
     const auto number = dekvanto::app::NumberAfterPrefix(port_name);
-    const auto device = number ? mx40::DeviceForPort(*number) : std::nullopt;
+    const auto device = number ? dekvanto::engine::DeviceForPort(*number) : std::nullopt;
     if (!device) {
         diagnosis.problem = PortProblem::kBadName;
         return diagnosis;
@@ -56,4 +56,4 @@ PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     return diagnosis;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -7,7 +7,7 @@
 #include "exit_status.h"
 #include "info_commands.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 namespace fs = std::filesystem;
@@ -74,4 +74,4 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
     return kFinished;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -4,7 +4,7 @@
 
 #include "process_console.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 void PrepareProcessConsole() {
     ::signal(SIGPIPE, SIG_IGN);
@@ -26,4 +26,4 @@ int TerminalColumns() {
     return size.ws_col;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

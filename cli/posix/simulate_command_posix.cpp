@@ -8,17 +8,17 @@
 #include "sim/cli_options.h"
 #include "sim/phone_simulator.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 int RunSimulate(const std::vector<std::string> &args, Console &console) {
     std::string error;
-    const auto options = sim::ParseCommandLine(args, error);
+    const auto options = dekvanto::sim::ParseCommandLine(args, error);
     if (!options) {
         console.err << "vanto simulate: " << error << std::endl;
         return kBadUsage;
     }
     if (options->help) {
-        console.out << sim::UsageText();
+        console.out << dekvanto::sim::UsageText();
         return kFinished;
     }
     sigset_t signals;
@@ -29,14 +29,14 @@ int RunSimulate(const std::vector<std::string> &args, Console &console) {
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
 
-    sim::PhoneSimulator phone(options->config);
+    dekvanto::sim::PhoneSimulator phone(options->config);
     if (!phone.Start()) {
         console.err << "vanto simulate: " << phone.SetupError() << std::endl;
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-        return sim::kExitSetup;
+        return dekvanto::sim::kExitSetup;
     }
     console.out << "READY COM" << phone.PortNumber() << ' ' << phone.SlavePath() << std::endl;
-    sim::Summary summary;
+    dekvanto::sim::Summary summary;
     for (;;) {
         if (auto ended = phone.Wait(std::chrono::milliseconds(100))) {
             summary = *ended;
@@ -54,7 +54,7 @@ int RunSimulate(const std::vector<std::string> &args, Console &console) {
         console.err << "vanto simulate: " << found << std::endl;
     }
     console.out << "END " << (summary.consistent ? "consistent" : "inconsistent") << std::endl;
-    return summary.consistent ? sim::kExitConsistent : sim::kExitInconsistent;
+    return summary.consistent ? dekvanto::sim::kExitConsistent : dekvanto::sim::kExitInconsistent;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -13,7 +13,7 @@
 
 extern char **environ;
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 // A station's process and the read end of its output.
@@ -144,4 +144,4 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
     return FinishStations(stations, options, console);
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

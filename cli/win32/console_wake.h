@@ -5,11 +5,11 @@
 
 #include <windows.h>
 
-namespace vanto {
+namespace dekvanto::cli {
 
 inline constexpr UINT kInterruptMessage = WM_APP + 1;
 
 // The window woken at every Ctrl-C from now on; null: none.
 void WakeOnInterrupt(HWND window);
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -6,7 +6,7 @@
 #include "console_view.h"
 #include "win32/console_wake.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 constexpr const char *kWindowClass = "VantoEngineWindow";
@@ -135,4 +135,4 @@ Mx40WindowHandle ConsoleView::NativeWindow() {
     return native_->window;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

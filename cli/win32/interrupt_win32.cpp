@@ -5,7 +5,7 @@
 #include "interrupt.h"
 #include "win32/console_wake.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 std::atomic<int> interrupts{0};
@@ -77,4 +77,4 @@ bool WaitForEnter(int) {
     }
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -5,7 +5,7 @@
 #include "core/port_name.h"
 #include "port_check.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 std::string Environment(const char *name) {
@@ -87,4 +87,4 @@ PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     return diagnosis;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -5,7 +5,7 @@
 #include "exit_status.h"
 #include "info_commands.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 int RunPorts(const std::optional<std::string> &assign, Console &console) {
     if (assign) {
@@ -26,4 +26,4 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
     return kFinished;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -2,7 +2,7 @@
 
 #include "process_console.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 HANDLE Output() {
@@ -35,4 +35,4 @@ int TerminalColumns() {
     return information.srWindow.Right - information.srWindow.Left + 1;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

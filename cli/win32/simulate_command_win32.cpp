@@ -3,7 +3,7 @@
 #include "exit_status.h"
 #include "info_commands.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 int RunSimulate(const std::vector<std::string> &, Console &console) {
     console.err << "vanto simulate: the phone simulator needs pseudo-terminals and runs on Linux; "
@@ -12,4 +12,4 @@ int RunSimulate(const std::vector<std::string> &, Console &console) {
     return kBadUsage;
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -11,7 +11,7 @@
 #include "station_board.h"
 #include "stations.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 // A chunk of one station's output, or its end (empty bytes).
@@ -173,4 +173,4 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
     return FinishStations(stations, options, console);
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class InputFile {
   public:
@@ -32,4 +32,4 @@ class FileSource {
 // The machine's files and memory.
 FileSource &SystemFiles();
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

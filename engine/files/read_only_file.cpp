@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 #if defined(_WIN32)
 
@@ -82,4 +82,4 @@ uint64_t ReadUpTo(std::FILE *file, uint8_t *destination, uint64_t count) {
     return total;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -8,7 +8,7 @@
 #include <memory>
 #include <optional>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 struct FileCloser {
     void operator()(std::FILE *file) const { std::fclose(file); }
@@ -29,4 +29,4 @@ std::optional<uint64_t> OpenedFileLength(std::FILE *file);
 // Reads from the current position until count bytes came or the file ended; returns how many.
 uint64_t ReadUpTo(std::FILE *file, uint8_t *destination, uint64_t count);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

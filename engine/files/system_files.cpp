@@ -4,7 +4,7 @@
 #include "files/file_source.h"
 #include "files/read_only_file.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 class StdInputFile final : public InputFile {
@@ -52,4 +52,4 @@ FileSource &SystemFiles() {
     return files;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

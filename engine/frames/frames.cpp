@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr uint32_t kRefused = 0xFFFFFFFFu;
@@ -161,4 +161,4 @@ uint32_t BitRateValue(int32_t index) {
     return index >= 0 && index <= 3 ? kRates[index] : kRefused;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

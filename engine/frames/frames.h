@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 inline constexpr std::size_t kFrameBufferSize = 259;
 inline constexpr uint32_t kLoaderBlockMax = 32;  // payload of one loader block
@@ -69,4 +69,4 @@ uint32_t ParityValue(int32_t index);     // 0, 1, 2 -> none, odd, even
 uint32_t StopBitValue(int32_t index);    // 0 -> 0 (one stop bit), 1 -> 2 (two stop bits)
 uint32_t BitRateValue(int32_t index);    // 0..3 -> 57600, 115200, 230400, 460800
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

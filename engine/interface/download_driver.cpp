@@ -4,7 +4,7 @@
 
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 int32_t FinishDownload(DownloadJob &job) {
@@ -61,4 +61,4 @@ int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
     return FinishDownload(job);
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

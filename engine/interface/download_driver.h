@@ -7,10 +7,10 @@
 #include "dekvanto/mx40.h"
 #include "stages/download_job.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // Runs one download; returns its result character (MX40_RESULT_*). See Mxl40_Download.
 int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
                     const Mx40Files *files, const Mx40Options *options);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

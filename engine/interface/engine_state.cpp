@@ -1,10 +1,10 @@
 #include "interface/engine_state.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 EngineState &TheEngineState() {
     static EngineState state;
     return state;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 struct EngineState {
     // 1 while a download may go on; set by every download, cleared by Mxl40_StartStop(0).
@@ -23,4 +23,4 @@ struct EngineState {
 
 EngineState &TheEngineState();
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

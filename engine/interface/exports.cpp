@@ -13,13 +13,13 @@
 extern "C" {
 
 MX40_API int32_t MX40_CALL Mxl40_Init(int32_t value) {
-    mx40::TheEngineState().init_value = value;
+    dekvanto::engine::TheEngineState().init_value = value;
     return value;
 }
 
 MX40_API int32_t MX40_CALL Mxl40_StartStop(int32_t value) {
     if (value == 1 || value == 0) {
-        mx40::TheEngineState().running = value;
+        dekvanto::engine::TheEngineState().running = value;
     }
     return value;
 }
@@ -27,11 +27,12 @@ MX40_API int32_t MX40_CALL Mxl40_StartStop(int32_t value) {
 MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings *settings,
                                           const Mx40Files *files, const Mx40Options *options) {
     try {
-        const auto port = mx40::TracedPort(mx40::MakeSystemLinePort());
-        const auto window_layer = mx40::MakePlatformWindow(window);
-        const mx40::DownloadServices services{*port, mx40::SystemClock(), *window_layer,
-                                              mx40::SystemFiles(), mx40::TheEngineState()};
-        return mx40::RunDownload(services, settings, files, options);
+        const auto port = dekvanto::engine::TracedPort(dekvanto::engine::MakeSystemLinePort());
+        const auto window_layer = dekvanto::engine::MakePlatformWindow(window);
+        const dekvanto::engine::DownloadServices services{
+            *port, dekvanto::engine::SystemClock(), *window_layer, dekvanto::engine::SystemFiles(),
+            dekvanto::engine::TheEngineState()};
+        return dekvanto::engine::RunDownload(services, settings, files, options);
     } catch (...) {
         // Only an allocation of the engine's own bookkeeping can throw; the port and the files
         // were released when their owners unwound.
@@ -41,14 +42,14 @@ MX40_API int32_t MX40_CALL Mxl40_Download(Mx40WindowHandle window, Mx40Settings 
 
 MX40_API int32_t MX40_CALL CheckMapCompat(const char *code_path, const char *perso_path) {
     try {
-        return mx40::CheckMapCompat(code_path, perso_path);
+        return dekvanto::engine::CheckMapCompat(code_path, perso_path);
     } catch (...) {
         return MX40_MAP_NOT_FOUND;
     }
 }
 
 MX40_API int32_t MX40_CALL Mxl40_SetTrace(Mx40TraceFn fn, void *context) {
-    mx40::LineTrace &trace = mx40::TheLineTrace();
+    dekvanto::engine::LineTrace &trace = dekvanto::engine::TheLineTrace();
     trace.fn = fn;
     trace.context = context;
     return 0;

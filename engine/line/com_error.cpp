@@ -2,7 +2,7 @@
 
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 void ComError::operator()(int text_id) const {
     if (debug_messages_ == 1) {
@@ -10,4 +10,4 @@ void ComError::operator()(int text_id) const {
     }
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -5,7 +5,7 @@
 
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class ComError {
   public:
@@ -20,4 +20,4 @@ class ComError {
     const int32_t &debug_messages_;
 };
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // What one timed read of one byte gave.
 enum class ReadOutcome {
@@ -54,4 +54,4 @@ class LinePort {
 // The serial port implementation of this operating system.
 std::unique_ptr<LinePort> MakeSystemLinePort();
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -1,6 +1,6 @@
 #include "line/line_trace.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 void Report(int32_t direction, const uint8_t *bytes, uint32_t count) {
@@ -59,4 +59,4 @@ std::unique_ptr<LinePort> TracedPort(std::unique_ptr<LinePort> port) {
     return std::make_unique<TracingPort>(std::move(port));
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -9,7 +9,7 @@
 #include "dekvanto/mx40.h"
 #include "line/line_port.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 struct LineTrace {
     Mx40TraceFn fn = nullptr;
@@ -27,4 +27,4 @@ void SetTracePhase(int32_t phase);
 // port, reporting to the trace installed at each call. Without a trace it only passes through.
 std::unique_ptr<LinePort> TracedPort(std::unique_ptr<LinePort> port);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 std::string Environment(const char *name) {
@@ -60,4 +60,4 @@ std::optional<int> PortNumberFromDeviceName(const std::string &device_name) {
     return static_cast<int>(number);
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // The port register directory ("" when neither the variables nor HOME say where it is).
 std::string PortRegisterDirectory();
@@ -20,4 +20,4 @@ std::optional<std::string> DeviceForPort(int number);
 // The port number in a device name "\\.\COM<n>" (also "COM<n>"), or nothing.
 std::optional<int> PortNumberFromDeviceName(const std::string &device_name);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

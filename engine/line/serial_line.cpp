@@ -3,7 +3,7 @@
 #include "frames/frames.h"
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr uint32_t kAckTimeoutMs = 100;
@@ -128,4 +128,4 @@ int8_t SerialLine::SendAck(uint8_t *data, uint32_t count, int32_t wait) {
     return ReadAck(&data[0]) == kAcknowledged ? 0 : -1;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

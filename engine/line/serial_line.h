@@ -11,7 +11,7 @@
 #include "line/line_port.h"
 #include "platform/clock.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // The phone's answers.
 inline constexpr uint8_t kAck = 0x06;
@@ -76,4 +76,4 @@ class SerialLine {
     bool write_failed_ = false;
 };
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -17,7 +17,7 @@
 #include "line/port_register.h"
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 bool BaudConstant(uint32_t bits_per_second, speed_t &out) {
@@ -285,4 +285,4 @@ std::unique_ptr<LinePort> MakeSystemLinePort() {
     return std::make_unique<TermiosPort>();
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

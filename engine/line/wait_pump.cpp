@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 // Longest sleep between two passes: the window's events and a stop request wait at most this
@@ -30,4 +30,4 @@ int WaitPump(uint32_t wait_ms, Window &window, Clock &clock, const std::atomic<i
     }
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -7,7 +7,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // Waits wait_ms milliseconds while dispatching the caller's events. Each pass dispatches what is
 // waiting, then tests the time (more than wait_ms passed: 0), then the running flag (0: 1).
@@ -15,4 +15,4 @@ namespace mx40 {
 // end of the wait, at most 10 ms at a time, so a stop or a window event waits at most that long.
 int WaitPump(uint32_t wait_ms, Window &window, Clock &clock, const std::atomic<int32_t> &running);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -4,7 +4,7 @@
 #include "line/line_port.h"
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr DWORD kQueueBytes = 1600;
@@ -194,4 +194,4 @@ std::unique_ptr<LinePort> MakeSystemLinePort() {
     return std::make_unique<Win32Port>();
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

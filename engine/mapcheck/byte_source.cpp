@@ -8,7 +8,7 @@
 
 #include "files/read_only_file.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 class FileByteSource final : public ByteSource {
@@ -57,4 +57,4 @@ ByteSourceOpener &SystemFileOpener() {
     return opener;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class ByteSource {
   public:
@@ -43,4 +43,4 @@ class ByteSourceOpener {
 // cannot be opened (reading them could block or never end).
 ByteSourceOpener &SystemFileOpener();
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

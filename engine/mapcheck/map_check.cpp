@@ -7,7 +7,7 @@
 #include "dekvanto/mx40.h"
 #include "mapcheck/tag_walker.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr uint64_t kTagOffsetField = 48;
@@ -159,4 +159,4 @@ int32_t CheckMapCompat(const char *code_path, const char *perso_path) {
     return CheckMapCompat(code_path, perso_path, SystemFileOpener());
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

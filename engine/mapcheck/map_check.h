@@ -35,7 +35,7 @@
 
 #include "mapcheck/byte_source.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // The mapping check on two files, opened read-only and shared through the machine's file layer
 // and closed again before it returns. This is the exported CheckMapCompat.
@@ -49,4 +49,4 @@ int32_t CheckMapCompat(const char *code_path, const char *perso_path, ByteSource
 // never more than they hold; ends on any content.
 int32_t CheckMapSources(ByteSource &code, ByteSource &perso);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

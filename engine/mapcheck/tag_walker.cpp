@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr std::size_t kMagicSize = 4;
@@ -56,4 +56,4 @@ TagLookup FindTag(std::span<const uint8_t> block, uint32_t key, std::span<uint8_
     return TagLookup::kNotFound;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <span>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 inline constexpr uint32_t kTagBlockMagic = 0x1AC6F8DEu;
 
@@ -54,4 +54,4 @@ inline uint32_t LoadLe32(std::span<const uint8_t> bytes) {
 TagLookup FindTag(std::span<const uint8_t> block, uint32_t key, std::span<uint8_t> destination,
                   uint32_t *value_length = nullptr);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <ctime>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class Clock {
   public:
@@ -22,4 +22,4 @@ class Clock {
 // The machine's clocks.
 Clock &SystemClock();
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

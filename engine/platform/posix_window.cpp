@@ -5,7 +5,7 @@
 
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 void WriteToStandardError(const char *text) {
@@ -64,4 +64,4 @@ std::unique_ptr<Window> MakePlatformWindow(Mx40WindowHandle handle) {
     return std::make_unique<PosixWindow>(handle);
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -3,7 +3,7 @@
 
 #include "platform/clock.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 class MachineClock final : public Clock {
@@ -26,4 +26,4 @@ Clock &SystemClock() {
     return clock;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

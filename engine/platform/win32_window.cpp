@@ -6,7 +6,7 @@
 
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 class Win32Window final : public Window {
@@ -51,4 +51,4 @@ std::unique_ptr<Window> MakePlatformWindow(Mx40WindowHandle handle) {
     return std::make_unique<Win32Window>(reinterpret_cast<HWND>(handle));
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -8,7 +8,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class Window {
   public:
@@ -29,4 +29,4 @@ class Window {
 // The window layer of this platform over the caller's handle (null: no window).
 std::unique_ptr<Window> MakePlatformWindow(Mx40WindowHandle handle);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -6,7 +6,7 @@
 #include "report/engine_texts.h"
 #include "report/time_format.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 void DownloadReport::SendLine(const char *text) {
     if (window_.Present()) {
@@ -85,4 +85,4 @@ void DownloadReport::BlockSent(uint32_t n) {
     }
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

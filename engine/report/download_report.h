@@ -9,7 +9,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 class DownloadReport {
   public:
@@ -48,4 +48,4 @@ class DownloadReport {
     uint32_t step_accumulator_ = 0;
 };
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

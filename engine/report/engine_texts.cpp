@@ -1,6 +1,6 @@
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 const char *EngineText(int id) {
     switch (id) {
@@ -55,4 +55,4 @@ const char *EngineText(int id) {
     }
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -1,7 +1,7 @@
 // The engine's string table: every text that the engine shows or logs, by numeric identifier.
 #pragma once
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 enum TextId : int {
     kTextOpenPort = 1,            // "Open COM%d"
@@ -32,4 +32,4 @@ enum TextId : int {
 // The text with this identifier, or an empty text for an unknown identifier.
 const char *EngineText(int id);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

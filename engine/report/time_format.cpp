@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 std::tm LocalTime(std::time_t t) {
@@ -74,4 +74,4 @@ std::string FormatDuration(const char *format, int64_t seconds) {
     return out;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

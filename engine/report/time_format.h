@@ -5,7 +5,7 @@
 #include <ctime>
 #include <string>
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // Replaces every "%X" in format by the local time of day of t as HH:MM:SS; "%%" gives one
 // percent sign, any other character after a percent sign stands for itself.
@@ -16,4 +16,4 @@ std::string FormatTimeOfDay(const char *format, std::time_t t);
 // character after a percent sign stands for itself. Negative durations count as 0.
 std::string FormatDuration(const char *format, int64_t seconds);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

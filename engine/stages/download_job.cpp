@@ -5,7 +5,7 @@
 #include "line/wait_pump.h"
 #include "report/engine_texts.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 DownloadJob::DownloadJob(const DownloadServices &services, Mx40Settings &settings_record,
                          const Mx40Files &file_record, const Mx40Options &option_record)
@@ -95,4 +95,4 @@ int32_t SendImageBlocks(DownloadJob &job, const FileImage &image, uint32_t block
     return 0;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

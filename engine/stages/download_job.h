@@ -15,7 +15,7 @@
 #include "platform/window.h"
 #include "report/download_report.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 
 // Bits of the file flags: which files follow the loader.
 inline constexpr uint32_t kCodeFileFlag = 0x01;
@@ -101,4 +101,4 @@ int32_t SendImageBlocks(DownloadJob &job, const FileImage &image, uint32_t block
 int32_t RunLoaderStage(DownloadJob &job);
 int32_t RunFlashStage(DownloadJob &job);
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

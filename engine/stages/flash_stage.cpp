@@ -8,7 +8,7 @@
 #include "report/engine_texts.h"
 #include "stages/download_job.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr uint32_t kBeforeRequestMs = 5;
@@ -191,4 +191,4 @@ int32_t RunFlashStage(DownloadJob &job) {
     return DrainLine(job);
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

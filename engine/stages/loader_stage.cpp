@@ -7,7 +7,7 @@
 #include "report/engine_texts.h"
 #include "stages/download_job.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 constexpr uint32_t kAfterTargetByteMs = 100;
@@ -178,4 +178,4 @@ int32_t RunLoaderStage(DownloadJob &job) {
     return 0;
 }
 
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -164,7 +164,7 @@ TEST(BadFileAttempt, ACodeFileRemovedAfterItWasCheckedEndsWithItsErrorLines) {
     const int descriptors = ProcessFigures::Now().descriptors;
     std::string port;
     {
-        sim::PhoneSimulator phone{sim::PhoneConfig{}};
+        dekvanto::sim::PhoneSimulator phone{dekvanto::sim::PhoneConfig{}};
         ASSERT_TRUE(phone.Start()) << phone.SetupError();
         port = "COM" + std::to_string(phone.PortNumber());
         settings.port_name = port;

@@ -47,8 +47,8 @@ class ControlEndToEnd : public ::testing::Test {
     }
 
     // Starts the phone, points the current port at it and presses "&Start download".
-    sim::Summary RunAttempt() {
-        sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::Summary RunAttempt() {
+        dekvanto::sim::PhoneSimulator simulator(phone);
         if (!simulator.Start()) {
             ADD_FAILURE() << simulator.SetupError();
             return {};
@@ -83,13 +83,13 @@ class ControlEndToEnd : public ::testing::Test {
     FileRecords files;
     DownloadSwitches switches;
     RecordingView view;
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
     std::string port;
     std::unique_ptr<DownloadControl> control;
 };
 
 TEST_F(ControlEndToEnd, SuccessfulDownloadLogsEveryStepAndTheCompletedLine) {
-    const sim::Summary summary = RunAttempt();
+    const dekvanto::sim::Summary summary = RunAttempt();
 
     EXPECT_TRUE(summary.consistent) << ::testing::PrintToString(summary.errors);
     EXPECT_EQ(summary.code.size(), 20000u);
@@ -113,7 +113,7 @@ TEST_F(ControlEndToEnd, SuccessfulDownloadLogsEveryStepAndTheCompletedLine) {
 
 TEST_F(ControlEndToEnd, RefusedCodeBlockEndsWithTheBadAcknowledgeLines) {
     std::string error;
-    const auto fault = sim::ParseFault("nak@code-block:2", error);
+    const auto fault = dekvanto::sim::ParseFault("nak@code-block:2", error);
     ASSERT_TRUE(fault) << error;
     phone.faults = {*fault};
     RunAttempt();

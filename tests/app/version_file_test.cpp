@@ -81,7 +81,7 @@ TEST(ArchiveString, TruncatedOrInvalidPrefixesAreErrors) {
 
 TEST(VersionDocument, FilesOfUpToTwoBytesLoadAsThreeEmptyStrings) {
     for (const std::string &bytes : {std::string(), std::string("\x05"), std::string("\x09x")}) {
-        CVersionDoc document;
+        VersionDocument document;
         EXPECT_EQ(document.LoadBytes(bytes), VersionLoad::kLoaded);
         EXPECT_EQ(document.VersionText(), "");
     }
@@ -89,7 +89,7 @@ TEST(VersionDocument, FilesOfUpToTwoBytesLoadAsThreeEmptyStrings) {
 
 TEST(VersionDocument, ThreeStringsLoadWholeAndTrailingBytesAreIgnored) {
     const std::string version(300, '7');
-    CVersionDoc document;
+    VersionDocument document;
     EXPECT_EQ(document.LoadBytes(Archived(version) + Archived("") + Archived("") + "tail"),
               VersionLoad::kLoaded);
     EXPECT_EQ(document.VersionText(), version);
@@ -101,7 +101,7 @@ TEST(VersionDocument, ThreeStringsLoadWholeAndTrailingBytesAreIgnored) {
 
 TEST(VersionDocument, FileEndingInsideAStringIsMalformedAndKeepsNothing) {
     const std::string whole = Archived("A-000-12-07") + Archived("two") + Archived("three");
-    CVersionDoc document;
+    VersionDocument document;
     for (std::size_t size = 3; size < whole.size(); ++size) {
         EXPECT_EQ(document.LoadBytes(whole.substr(0, size)), VersionLoad::kMalformed) << size;
         EXPECT_EQ(document.VersionText(), "") << size;
@@ -110,7 +110,7 @@ TEST(VersionDocument, FileEndingInsideAStringIsMalformedAndKeepsNothing) {
 
 TEST(VersionDocument, FoundInTheProgramDirectoryWithOrWithoutSeparator) {
     TempFolder folder;
-    CVersionDoc document;
+    VersionDocument document;
     EXPECT_EQ(document.FindAndLoad(folder.Path().string()), VersionLoad::kNotLoaded);
     EXPECT_EQ(document.FindAndLoad(""), VersionLoad::kNotLoaded);
 
@@ -124,7 +124,7 @@ TEST(VersionDocument, FoundInTheProgramDirectoryWithOrWithoutSeparator) {
 TEST(VersionDocument, FileNameIsFoundInAnyLetterCase) {
     TempFolder folder;
     folder.Write("Dekvanto.vrs", Archived("B-000-31-01") + Archived("") + Archived(""));
-    CVersionDoc document;
+    VersionDocument document;
     EXPECT_EQ(document.FindAndLoad(folder.Path().string()), VersionLoad::kLoaded);
     EXPECT_EQ(document.VersionText(), "B-000-31-01");
 }

@@ -5,7 +5,7 @@
 #include "exit_status.h"
 #include "progress_meter.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 TEST(ExitStatus, EachResultCharacterFallsIntoItsClass) {
@@ -65,4 +65,4 @@ TEST(ProgressMeter, DurationsFromAnHourUpShowHours) {
 }
 
 }  // namespace
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -7,7 +7,7 @@
 
 #include "dekvanto/firmware_image.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 
 inline std::vector<std::string> SampleDownloadArgs(const dekvanto::image::SampleSetPaths &paths,
                                                    const std::string &ports) {
@@ -22,4 +22,4 @@ inline std::vector<std::string> SampleDownloadArgs(const dekvanto::image::Sample
             paths.perso.string()};
 }
 
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -18,7 +18,7 @@
 #include "support/temp_folder.h"
 #include "vanto_cli.h"
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 using dekvanto::app::TempFolder;
@@ -59,7 +59,7 @@ class VantoInProcess : public ::testing::Test {
 
     TempFolder folder;
     dekvanto::image::SampleSetPaths paths;
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
     std::ostringstream out;
     std::ostringstream err;
 };
@@ -89,14 +89,14 @@ bool Contains(const std::vector<uint8_t> &stream, const std::vector<uint8_t> &pa
 }
 
 TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
     const std::string trace_file = (folder / "trace.txt").string();
     args.insert(args.end(), {"--json", "--trace", trace_file});
 
     EXPECT_EQ(Run(args), kFinished) << err.str();
-    const sim::Summary summary = simulator.Finish(std::chrono::seconds(120));
+    const dekvanto::sim::Summary summary = simulator.Finish(std::chrono::seconds(120));
     EXPECT_TRUE(summary.consistent);
 
     const auto json = nlohmann::json::parse(out.str());  // standard output holds only the JSON
@@ -129,7 +129,7 @@ TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
 
 TEST_F(VantoInProcess, CtrlCAtAStepPromptStopsAndLeavesThePortFree) {
     phone.end_on_release = false;  // the line stays, to be opened again after the tool
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
     args.push_back("--step");
@@ -172,10 +172,10 @@ TEST_F(VantoInProcess, PhoneFailuresEndWithTheirClassStatus) {
          "-------------- Mobile and PC can't be synchronized -------------------"},
     };
     for (const Case &c : cases) {
-        sim::PhoneConfig config = phone;
+        dekvanto::sim::PhoneConfig config = phone;
         std::string error;
-        config.faults.push_back(*sim::ParseFault(c.fault, error));
-        sim::PhoneSimulator simulator(config);
+        config.faults.push_back(*dekvanto::sim::ParseFault(c.fault, error));
+        dekvanto::sim::PhoneSimulator simulator(config);
         ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
         auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
         args.push_back("--json");
@@ -188,7 +188,7 @@ TEST_F(VantoInProcess, PhoneFailuresEndWithTheirClassStatus) {
 }
 
 TEST_F(VantoInProcess, SettingsTheEngineRefusesComeFromTheSettingsFile) {
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     const auto ini =
         folder.Write("MX40.ini", "[Setting]\nCOM=COM" + std::to_string(simulator.PortNumber()) +
@@ -215,7 +215,7 @@ TEST_F(VantoInProcess, ProductFromTheListBesideTheSettingsFile) {
                    paths.perso.string()}),
               kBadUsage);
     // A bus width of 4 bits reaches the engine as it stands and is refused there.
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     EXPECT_EQ(Run({"download", "--settings", ini.string(), "--product", "Vanto P", "--port",
                    "COM" + std::to_string(simulator.PortNumber())}),
@@ -268,7 +268,7 @@ TEST_F(VantoInProcess, BadInputGivesOneLineAndItsStatus) {
 // that it is busy rather than missing.
 TEST_F(VantoInProcess, BusyPortIsNamedAsSuch) {
     phone.end_on_release = false;  // two openers at once: the phone must not take the line away
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     const int holder = ::open(simulator.LinkPath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(holder, 0);
@@ -298,4 +298,4 @@ TEST_F(VantoInProcess, CheckMapAndProductList) {
 }
 
 }  // namespace
-}  // namespace vanto
+}  // namespace dekvanto::cli

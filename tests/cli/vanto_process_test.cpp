@@ -21,7 +21,7 @@
 
 extern char **environ;
 
-namespace vanto {
+namespace dekvanto::cli {
 namespace {
 
 using dekvanto::app::TempFolder;
@@ -105,11 +105,11 @@ class VantoAsProcess : public ::testing::Test {
 
     TempFolder folder;
     dekvanto::image::SampleSetPaths paths;
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
 };
 
 TEST_F(VantoAsProcess, DownloadPrintsTheLogAndProgressLinesIntoAPipe) {
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     VantoProcess vanto(DownloadArgs("COM" + std::to_string(simulator.PortNumber())));
     EXPECT_EQ(vanto.Wait(), kFinished) << vanto.Seen();
@@ -120,7 +120,7 @@ TEST_F(VantoAsProcess, DownloadPrintsTheLogAndProgressLinesIntoAPipe) {
 }
 
 TEST_F(VantoAsProcess, SigintMidDownloadStopsWithTheCancelLineAndReleasesThePort) {
-    sim::PhoneSimulator simulator(phone);
+    dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
     auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
     args.push_back("--step");
@@ -133,18 +133,18 @@ TEST_F(VantoAsProcess, SigintMidDownloadStopsWithTheCancelLineAndReleasesThePort
     EXPECT_NE(vanto.Seen().find("------------------------DOWNLOAD CANCELED-------"),
               std::string::npos)
         << vanto.Seen();
-    const sim::Summary summary = simulator.Finish(std::chrono::seconds(120));
-    EXPECT_EQ(summary.end, sim::EndReason::kReleased) << "the tool let go of the line";
+    const dekvanto::sim::Summary summary = simulator.Finish(std::chrono::seconds(120));
+    EXPECT_EQ(summary.end, dekvanto::sim::EndReason::kReleased) << "the tool let go of the line";
     EXPECT_TRUE(summary.Reached("loader"));
     EXPECT_TRUE(summary.code.empty());
 }
 
 TEST_F(VantoAsProcess, TwoStationsInParallelOneFailing) {
-    sim::PhoneSimulator good(phone);
-    sim::PhoneConfig failing_config = phone;
+    dekvanto::sim::PhoneSimulator good(phone);
+    dekvanto::sim::PhoneConfig failing_config = phone;
     std::string error;
-    failing_config.faults.push_back(*sim::ParseFault("silent@code-size", error));
-    sim::PhoneSimulator failing(failing_config);
+    failing_config.faults.push_back(*dekvanto::sim::ParseFault("silent@code-size", error));
+    dekvanto::sim::PhoneSimulator failing(failing_config);
     ASSERT_TRUE(good.Start()) << good.SetupError();
     ASSERT_TRUE(failing.Start()) << failing.SetupError();
     const std::string good_port = "COM" + std::to_string(good.PortNumber());
@@ -176,4 +176,4 @@ TEST_F(VantoAsProcess, VersionAndHelpNameTheExitStatuses) {
 }
 
 }  // namespace
-}  // namespace vanto
+}  // namespace dekvanto::cli

@@ -8,7 +8,7 @@
 #include "dekvanto/mx40.h"
 #include "download_bench.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::DownloadBench;
@@ -129,4 +129,4 @@ TEST(Driver, StartStopAndInitTouchOnlyTheirFlags) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -146,4 +146,4 @@ TEST(SettingTables, TurnIndicesIntoFrameValuesAndRefuseTheRest) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -5,7 +5,7 @@
 
 #include "download_bench.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::DownloadBench;
@@ -110,4 +110,4 @@ TEST(LineDrain, AFailedDrainEndsWith9LikeAFailedWrite) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

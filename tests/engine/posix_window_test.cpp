@@ -8,7 +8,7 @@
 
 #include "platform/window.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 struct Caller {
@@ -80,4 +80,4 @@ TEST(PosixWindow, WithoutWindowBoxesGoToStandardErrorAndPromptsNeverHangAScript)
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

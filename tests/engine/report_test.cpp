@@ -7,7 +7,7 @@
 #include "report/engine_texts.h"
 #include "report/time_format.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::FakeClock;
@@ -131,4 +131,4 @@ TEST(DownloadReport, TinyAndEmptyTotalsNeitherDivideByZeroNorLoop) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

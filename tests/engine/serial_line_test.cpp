@@ -7,7 +7,7 @@
 #include "fakes.h"
 #include "line/wait_pump.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::FakeClock;
@@ -172,4 +172,4 @@ TEST(WaitPump, EndsOnAStopFromTheWindowOrAQuitRequest) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -6,7 +6,7 @@
 
 #include "download_bench.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::DownloadBench;
@@ -491,4 +491,4 @@ TEST(VanishedLine, AFailedWriteEndsWith9InBothModes) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

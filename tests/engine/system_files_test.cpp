@@ -10,7 +10,7 @@
 
 #include "files/file_source.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 namespace fs = std::filesystem;
@@ -55,4 +55,4 @@ TEST_F(SystemFilesTest, AFileCutShortAfterItWasOpenedReadsShort) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

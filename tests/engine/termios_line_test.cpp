@@ -14,7 +14,7 @@
 #include "line/serial_line.h"
 #include "pty_port.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::PtyPort;
@@ -165,4 +165,4 @@ TEST_F(TermiosLine, AVanishedLineFailsWritesAndEndsReadsAtOnce) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

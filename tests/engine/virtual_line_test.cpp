@@ -7,7 +7,7 @@
 #include "interface/download_driver.h"
 #include "line_model.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using testing::FakeClock;
@@ -107,4 +107,4 @@ TEST(VirtualLine, LatencyCostsTwiceItsValuePerRequiredRoundTrip) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

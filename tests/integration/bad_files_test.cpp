@@ -10,7 +10,7 @@
 #include "download_session.h"
 #include "support/unprivileged_child.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 namespace fs = std::filesystem;
@@ -108,13 +108,13 @@ class BadFiles : public ::testing::TestWithParam<BadFile> {
         if (!window.log_lines.empty() && session.result != '2') {
             EXPECT_EQ(window.log_lines.back(), "Close COM" + std::to_string(records.settings.Port));
         }
-        EXPECT_EQ(session.summary.end,
-                  session.result == '2' ? sim::EndReason::kFinished : sim::EndReason::kReleased)
-            << sim::EndReasonName(session.summary.end);
+        EXPECT_EQ(session.summary.end, session.result == '2' ? dekvanto::sim::EndReason::kFinished
+                                                             : dekvanto::sim::EndReason::kReleased)
+            << dekvanto::sim::EndReasonName(session.summary.end);
         return session.result;
     }
 
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
     SessionFiles files;
     TestWindow window;
 };
@@ -177,4 +177,4 @@ TEST_F(BadFiles, AFileWithoutReadRightsCannotBeOpened) {
 }
 
 }  // namespace
-}  // namespace integration
+}  // namespace dekvanto::integration

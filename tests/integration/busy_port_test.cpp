@@ -8,7 +8,7 @@
 
 #include "download_session.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 // The first process tells the second that it holds the port (its first byte went out), then
@@ -35,9 +35,9 @@ TEST(BusyPort, ASecondProcessGetsThePortErrorAndTheFirstGoesThrough) {
     const std::string loader = files.loader.string();
     const std::string code = files.code.string();
     const std::string perso = files.perso.string();
-    sim::PhoneConfig config;
+    dekvanto::sim::PhoneConfig config;
     config.end_on_release = false;  // two openers: the second one's close must not end the phone
-    sim::PhoneSimulator phone(config);
+    dekvanto::sim::PhoneSimulator phone(config);
     ASSERT_TRUE(phone.Start()) << phone.SetupError();
     DownloadRecords records;
     records.settings.Port = phone.PortNumber() - 1;
@@ -73,7 +73,7 @@ TEST(BusyPort, ASecondProcessGetsThePortErrorAndTheFirstGoesThrough) {
     int status = 0;
     ASSERT_EQ(::waitpid(first, &status, 0), first);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first download failed";
-    const sim::Summary summary = phone.Finish(std::chrono::seconds(30));
+    const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
     EXPECT_TRUE(summary.consistent) << ::testing::PrintToString(summary.errors);
     EXPECT_EQ(summary.code, files.code_bytes);
     for (int fd : {holding[0], holding[1], done[0], done[1]}) {
@@ -83,4 +83,4 @@ TEST(BusyPort, ASecondProcessGetsThePortErrorAndTheFirstGoesThrough) {
 }
 
 }  // namespace
-}  // namespace integration
+}  // namespace dekvanto::integration

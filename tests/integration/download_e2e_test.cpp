@@ -6,7 +6,7 @@
 
 #include "download_session.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -43,7 +43,7 @@ class EndToEnd : public ::testing::Test {
     // The log lines between the starting time and the finish line.
     Lines Middle() const { return Lines(window.log_lines.begin() + 1, window.log_lines.end() - 1); }
 
-    sim::PhoneConfig phone;
+    dekvanto::sim::PhoneConfig phone;
     DownloadRecords records;
     TestWindow window;
     SessionFiles files;
@@ -162,7 +162,7 @@ TEST_P(PhoneFaults, EndTheDownloadWithTheirResult) {
     const LineFault &fault = GetParam();
     UseFiles(1000, 6000, 1500);
     std::string error;
-    const auto parsed = sim::ParseFault(fault.fault, error);
+    const auto parsed = dekvanto::sim::ParseFault(fault.fault, error);
     ASSERT_TRUE(parsed) << error;
     phone.faults = {*parsed};
     const SessionResult session = Run();
@@ -197,8 +197,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(EndToEnd, GroupsOfFiveAreProvedByWithheldAnswers) {
     UseFiles(1000, 20000, 0);  // 1000 is no multiple of 32: the last loader group is short
     std::string error;
-    phone.faults = {*sim::ParseFault("withhold@loader", error),
-                    *sim::ParseFault("withhold@code", error)};
+    phone.faults = {*dekvanto::sim::ParseFault("withhold@loader", error),
+                    *dekvanto::sim::ParseFault("withhold@code", error)};
     const SessionResult session = Run();
     EXPECT_EQ(session.result, '2');
     EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
@@ -283,14 +283,14 @@ TEST_F(EndToEnd, UnpluggedLineNeverEndsAsSuccess) {
         records.options.Acknowledge = acknowledge;
         phone.acknowledged = acknowledge == 1;
         std::string error;
-        phone.faults = {*sim::ParseFault("unplug@code-block:30", error)};
+        phone.faults = {*dekvanto::sim::ParseFault("unplug@code-block:30", error)};
         const SessionResult session = Run();
         if (acknowledge == 1) {
             EXPECT_TRUE(session.result == '9' || session.result == 'H') << char(session.result);
         } else {
             EXPECT_EQ(session.result, '9');
         }
-        EXPECT_EQ(session.summary.end, sim::EndReason::kUnplugged);
+        EXPECT_EQ(session.summary.end, dekvanto::sim::EndReason::kUnplugged);
         EXPECT_EQ(window.log_lines.back().rfind("Close COM", 0), 0u);
         EXPECT_LT(window.byte_counts.empty() ? 0u : window.byte_counts.back(), 100u * 1024);
         std::filesystem::remove_all(files.dir);
@@ -298,4 +298,4 @@ TEST_F(EndToEnd, UnpluggedLineNeverEndsAsSuccess) {
 }
 
 }  // namespace
-}  // namespace integration
+}  // namespace dekvanto::integration

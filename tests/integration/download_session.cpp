@@ -7,7 +7,7 @@
 
 #include "dekvanto/firmware_image.h"
 
-namespace integration {
+namespace dekvanto::integration {
 
 TestWindow::TestWindow() {
     record.context = this;
@@ -62,11 +62,12 @@ SessionFiles MakeFiles(uint32_t loader_size, uint32_t code_size, uint32_t perso_
     return files;
 }
 
-SessionResult RunSession(sim::PhoneConfig phone, DownloadRecords &records, TestWindow *window) {
+SessionResult RunSession(dekvanto::sim::PhoneConfig phone, DownloadRecords &records,
+                         TestWindow *window) {
     SessionResult session;
     session.descriptors_before = OpenDescriptors();
     {
-        sim::PhoneSimulator simulator(phone);
+        dekvanto::sim::PhoneSimulator simulator(phone);
         if (!simulator.Start()) {
             session.summary.errors.push_back("simulator: " + simulator.SetupError());
             return session;
@@ -111,4 +112,4 @@ int OpenDescriptors() {
     return count;
 }
 
-}  // namespace integration
+}  // namespace dekvanto::integration

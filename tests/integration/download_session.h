@@ -12,7 +12,7 @@
 #include "dekvanto/mx40.h"
 #include "sim/phone_simulator.h"
 
-namespace integration {
+namespace dekvanto::integration {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -47,7 +47,7 @@ SessionFiles MakeFiles(uint32_t loader_size, uint32_t code_size, uint32_t perso_
 
 struct SessionResult {
     int32_t result = 0;
-    sim::Summary summary;
+    dekvanto::sim::Summary summary;
     int descriptors_before = 0;
     int descriptors_after = 0;
 };
@@ -60,11 +60,12 @@ struct DownloadRecords {
 };
 
 // Runs the phone and one download; the phone's port goes into settings.Port.
-SessionResult RunSession(sim::PhoneConfig phone, DownloadRecords &records, TestWindow *window);
+SessionResult RunSession(dekvanto::sim::PhoneConfig phone, DownloadRecords &records,
+                         TestWindow *window);
 
 // A private port register for this test process.
 void UsePrivatePortRegister();
 
 int OpenDescriptors();
 
-}  // namespace integration
+}  // namespace dekvanto::integration

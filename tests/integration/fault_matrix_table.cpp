@@ -4,7 +4,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 // The phone's '8' that directly follows an answer; when the answer is missing, the '8' must come
@@ -209,4 +209,4 @@ std::vector<FaultCase> AllFaultCases() {
     return cases;
 }
 
-}  // namespace integration
+}  // namespace dekvanto::integration

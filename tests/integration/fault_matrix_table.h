@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace integration {
+namespace dekvanto::integration {
 
 // The progress lines of a download's log, in the order they come. A failing download's log is
 // the successful one cut after one of them, then "Close COM<n>" unless no '8' came.
@@ -73,4 +73,4 @@ inline constexpr uint32_t kMatrixLoaderSize = 10 * 32 + 10;
 inline constexpr uint32_t kMatrixCodeSize = 5 * 256 + 20;
 inline constexpr uint32_t kMatrixPersoSize = 256 + 44;
 
-}  // namespace integration
+}  // namespace dekvanto::integration

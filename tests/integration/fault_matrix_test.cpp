@@ -11,7 +11,7 @@
 #include "download_session.h"
 #include "fault_matrix_table.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -39,7 +39,7 @@ size_t HeapInUse() {
 // Carries out the case's stop or unplug when its moment comes.
 struct Trigger {
     const FaultCase *fault = nullptr;
-    sim::PhoneSimulator *phone = nullptr;
+    dekvanto::sim::PhoneSimulator *phone = nullptr;
     int counts[2][8] = {};
     bool fired = false;
 
@@ -108,9 +108,9 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
     // A short whole download (loader only) into a fresh phone on COM<port> (0: any free port).
     // Returns the port it used, or 0 when the download did not succeed.
     int TinyDownload(int port) {
-        sim::PhoneConfig config;
+        dekvanto::sim::PhoneConfig config;
         config.port = port;
-        sim::PhoneSimulator phone(config);
+        dekvanto::sim::PhoneSimulator phone(config);
         if (!phone.Start()) {
             ADD_FAILURE() << phone.SetupError();
             return 0;
@@ -121,7 +121,7 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
         TestWindow window;
         const int32_t result =
             Mxl40_Download(&window.record, &records.settings, &records.files, &records.options);
-        const sim::Summary summary = phone.Finish(std::chrono::seconds(30));
+        const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
         EXPECT_EQ(result, '2') << "a download on COM" << phone.PortNumber();
         EXPECT_TRUE(summary.consistent) << ::testing::PrintToString(summary.errors);
         return result == '2' ? phone.PortNumber() : 0;
@@ -159,7 +159,7 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
 
     // The case's download, checked; returns the port it used.
     int FaultedDownload(const FaultCase &c) {
-        sim::PhoneConfig config;
+        dekvanto::sim::PhoneConfig config;
         config.acknowledged = c.mode == Mode::kAcknowledged;
         // The engine's own waits end every session here: the phone never gives up first.
         config.idle_timeout_ms = 600000;
@@ -172,13 +172,13 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
         }
         for (const std::string &text : c.faults) {
             std::string error;
-            const auto fault = sim::ParseFault(text, error);
+            const auto fault = dekvanto::sim::ParseFault(text, error);
             EXPECT_TRUE(fault) << text << ": " << error;
             if (fault) {
                 config.faults.push_back(*fault);
             }
         }
-        sim::PhoneSimulator phone(config);
+        dekvanto::sim::PhoneSimulator phone(config);
         if (!phone.Start()) {
             ADD_FAILURE() << phone.SetupError();
             return 0;
@@ -201,7 +201,7 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
         const int32_t result =
             Mxl40_Download(&window.record, &records.settings, &records.files, &records.options);
         Mxl40_SetTrace(nullptr, nullptr);
-        const sim::Summary summary = phone.Finish(std::chrono::seconds(30));
+        const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
 
         EXPECT_EQ(char(result), char(c.outcome.result));
         if (c.action != Action::kPhoneFault) {
@@ -222,9 +222,10 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
             EXPECT_EQ(window.boxes, c.box.empty() ? Lines{} : Lines{c.box});
             // The phone saw the engine let go of the line, while it still waited for it or
             // after its last answer.
-            EXPECT_TRUE(summary.end == sim::EndReason::kReleased ||
-                        summary.end == sim::EndReason::kFinished)
-                << sim::EndReasonName(summary.end) << ", waiting for " << summary.waiting_for;
+            EXPECT_TRUE(summary.end == dekvanto::sim::EndReason::kReleased ||
+                        summary.end == dekvanto::sim::EndReason::kFinished)
+                << dekvanto::sim::EndReasonName(summary.end) << ", waiting for "
+                << summary.waiting_for;
         }
         return port;
     }
@@ -256,4 +257,4 @@ INSTANTIATE_TEST_SUITE_P(Download, FaultMatrix, ::testing::ValuesIn(AllFaultCase
                          [](const auto &info) { return info.param.name; });
 
 }  // namespace
-}  // namespace integration
+}  // namespace dekvanto::integration

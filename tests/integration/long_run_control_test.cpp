@@ -18,10 +18,10 @@
 namespace dekvanto::app {
 namespace {
 
-using integration::ExpectNothingKept;
-using integration::LongRunFigures;
-using integration::PrintFigures;
-using integration::RunLong;
+using dekvanto::integration::ExpectNothingKept;
+using dekvanto::integration::LongRunFigures;
+using dekvanto::integration::PrintFigures;
+using dekvanto::integration::RunLong;
 
 TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
     TempFolder folder;
@@ -54,14 +54,14 @@ TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
 
     const LongRunFigures figures = RunLong(
         [&](int run) {
-            sim::PhoneConfig config;
+            dekvanto::sim::PhoneConfig config;
             config.delays = {0, 0, 0, 0, 0};
-            sim::PhoneSimulator phone(config);
+            dekvanto::sim::PhoneSimulator phone(config);
             ASSERT_TRUE(phone.Start()) << phone.SetupError();
             settings.port_name = "COM" + std::to_string(phone.PortNumber());
             view = RecordingView();
             control.OnStartStop();
-            const sim::Summary summary = phone.Finish(std::chrono::seconds(30));
+            const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
             ASSERT_FALSE(view.log.empty()) << "attempt " << run;
             ASSERT_EQ(view.log.back(), completed) << "attempt " << run;
             ASSERT_TRUE(summary.consistent) << "attempt " << run;

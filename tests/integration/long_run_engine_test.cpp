@@ -6,7 +6,7 @@
 #include "download_session.h"
 #include "process_figures.h"
 
-namespace integration {
+namespace dekvanto::integration {
 namespace {
 
 TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
@@ -17,7 +17,7 @@ TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
     const std::string perso = files.perso.string();
     const LongRunFigures figures = RunLong(
         [&](int run) {
-            sim::PhoneConfig phone;
+            dekvanto::sim::PhoneConfig phone;
             phone.delays = {0, 0, 0, 0, 0};  // the phone answers at once: only the engine's pauses
             DownloadRecords records;
             records.files = {loader.c_str(), code.c_str(), perso.c_str()};
@@ -34,4 +34,4 @@ TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
 }
 
 }  // namespace
-}  // namespace integration
+}  // namespace dekvanto::integration

@@ -10,7 +10,7 @@
 
 #include "support/process_figures.h"
 
-namespace integration {
+namespace dekvanto::integration {
 
 using dekvanto::app::ProcessFigures;
 
@@ -83,4 +83,4 @@ inline void PrintFigures(const LongRunFigures &figures, const char *noun) {
               << figures.after_all.heap_bytes << " bytes\n";
 }
 
-}  // namespace integration
+}  // namespace dekvanto::integration

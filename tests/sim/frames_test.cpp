@@ -5,7 +5,7 @@
 #include "pc_side.h"
 #include "sim/frame_reader.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 TEST(PcFrames, MatchHandComputedBytes) {
@@ -18,7 +18,7 @@ TEST(PcFrames, MatchHandComputedBytes) {
 }
 
 TEST(FrameReader, TakesAFrameOnlyWhenItIsComplete) {
-    sim::FrameReader reader;
+    dekvanto::sim::FrameReader reader;
     const Bytes size_frame{0x04, 0x00, 0x45, 0x23, 0x01, 0x00, 0x63};
     reader.Append(size_frame.data(), 3, 460800, 10);
     EXPECT_EQ(reader.TakeLongFrame(), std::nullopt);
@@ -42,7 +42,7 @@ TEST(FrameReader, TakesAFrameOnlyWhenItIsComplete) {
 }
 
 TEST(FrameReader, SeesADamagedCheckByte) {
-    sim::FrameReader reader;
+    dekvanto::sim::FrameReader reader;
     const Bytes damaged{0x02, 0x00, 0xCD, 0xAB, 0x65};
     reader.Append(damaged.data(), damaged.size(), 115200, 0);
     const auto frame = reader.TakeLongFrame();
@@ -52,10 +52,10 @@ TEST(FrameReader, SeesADamagedCheckByte) {
 }
 
 TEST(FrameReader, Sum16OfTheReceivedFile) {
-    EXPECT_EQ(sim::Sum16({0x61, 0x62, 0x63}), 0xFED9);
-    EXPECT_EQ(sim::Sum16({}), 0xFFFF);
-    EXPECT_EQ(sim::Sum16(Bytes(257, 0xFF)), 0x0000);
+    EXPECT_EQ(dekvanto::sim::Sum16({0x61, 0x62, 0x63}), 0xFED9);
+    EXPECT_EQ(dekvanto::sim::Sum16({}), 0xFFFF);
+    EXPECT_EQ(dekvanto::sim::Sum16(Bytes(257, 0xFF)), 0x0000);
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

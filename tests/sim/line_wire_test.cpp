@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-namespace sim {
+namespace dekvanto::sim {
 namespace {
 
 constexpr int64_t kMs = 1'000'000;
@@ -93,4 +93,4 @@ TEST(LineWire, TakesInNoMoreThanItsRoom) {
 }
 
 }  // namespace
-}  // namespace sim
+}  // namespace dekvanto::sim

@@ -22,9 +22,9 @@ TEST(FaultText, ParsesEveryKindAndNamesItBack) {
     };
     for (const auto &c : cases) {
         std::string error;
-        const auto fault = sim::ParseFault(c.text, error);
+        const auto fault = dekvanto::sim::ParseFault(c.text, error);
         ASSERT_TRUE(fault.has_value()) << c.text << ": " << error;
-        EXPECT_EQ(sim::FaultName(*fault), c.name);
+        EXPECT_EQ(dekvanto::sim::FaultName(*fault), c.name);
     }
 }
 
@@ -49,37 +49,37 @@ TEST(FaultText, RefusesMalformedOrMisplacedFaults) {
     };
     for (const auto &c : cases) {
         std::string error;
-        EXPECT_FALSE(sim::ParseFault(c.text, error).has_value()) << c.text;
+        EXPECT_FALSE(dekvanto::sim::ParseFault(c.text, error).has_value()) << c.text;
         EXPECT_NE(error.find(c.reason), std::string::npos) << c.text << ": " << error;
     }
 }
 
 TEST(CommandLine, FillsThePhoneConfig) {
     std::string error;
-    const auto options = sim::ParseCommandLine({"--port",
-                                                "7",
-                                                "--record=/tmp/r",
-                                                "--blind",
-                                                "--expect-target",
-                                                "0x38",
-                                                "--expect-speed",
-                                                "460800",
-                                                "--expect-parity",
-                                                "2",
-                                                "--expect-stop-bits=2",
-                                                "--erase-delay-ms",
-                                                "40",
-                                                "--restart-delay-ms",
-                                                "0",
-                                                "--idle-timeout-ms",
-                                                "900",
-                                                "--fault",
-                                                "nak@checksum",
-                                                "--fault",
-                                                "withhold@code"},
-                                               error);
+    const auto options = dekvanto::sim::ParseCommandLine({"--port",
+                                                          "7",
+                                                          "--record=/tmp/r",
+                                                          "--blind",
+                                                          "--expect-target",
+                                                          "0x38",
+                                                          "--expect-speed",
+                                                          "460800",
+                                                          "--expect-parity",
+                                                          "2",
+                                                          "--expect-stop-bits=2",
+                                                          "--erase-delay-ms",
+                                                          "40",
+                                                          "--restart-delay-ms",
+                                                          "0",
+                                                          "--idle-timeout-ms",
+                                                          "900",
+                                                          "--fault",
+                                                          "nak@checksum",
+                                                          "--fault",
+                                                          "withhold@code"},
+                                                         error);
     ASSERT_TRUE(options.has_value()) << error;
-    const sim::PhoneConfig &c = options->config;
+    const dekvanto::sim::PhoneConfig &c = options->config;
     EXPECT_EQ(c.port, 7);
     EXPECT_EQ(c.record_dir, "/tmp/r");
     EXPECT_FALSE(c.acknowledged);
@@ -109,7 +109,7 @@ TEST(CommandLine, ExplainsBadArguments) {
     };
     for (const auto &c : cases) {
         std::string error;
-        EXPECT_FALSE(sim::ParseCommandLine(c.args, error).has_value()) << c.reason;
+        EXPECT_FALSE(dekvanto::sim::ParseCommandLine(c.args, error).has_value()) << c.reason;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     }
 }
@@ -120,17 +120,19 @@ namespace {
 
 TEST(CommandLine, WireTimingIsOffByDefaultAndTakesTheAdapterLatency) {
     std::string error;
-    const auto plain = sim::ParseCommandLine({}, error);
+    const auto plain = dekvanto::sim::ParseCommandLine({}, error);
     ASSERT_TRUE(plain.has_value()) << error;
     EXPECT_FALSE(plain->config.wire.enabled);
 
-    const auto timed = sim::ParseCommandLine({"--wire-timed", "--adapter-latency-us=16000"}, error);
+    const auto timed =
+        dekvanto::sim::ParseCommandLine({"--wire-timed", "--adapter-latency-us=16000"}, error);
     ASSERT_TRUE(timed.has_value()) << error;
     EXPECT_TRUE(timed->config.wire.enabled);
     EXPECT_EQ(timed->config.wire.latency_us, 16000u);
 
-    EXPECT_FALSE(sim::ParseCommandLine({"--wire-timed=1"}, error).has_value());
-    EXPECT_FALSE(sim::ParseCommandLine({"--adapter-latency-us", "2000000"}, error).has_value());
+    EXPECT_FALSE(dekvanto::sim::ParseCommandLine({"--wire-timed=1"}, error).has_value());
+    EXPECT_FALSE(
+        dekvanto::sim::ParseCommandLine({"--adapter-latency-us", "2000000"}, error).has_value());
 }
 
 }  // namespace

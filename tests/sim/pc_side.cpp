@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 // Only a broken phone is ever waited for this long.
@@ -293,4 +293,4 @@ std::string PlayDownload(PcLine &pc, const Download &d) {
     return e;
 }
 
-}  // namespace simtest
+}  // namespace dekvanto::simtest

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace simtest {
+namespace dekvanto::simtest {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -74,4 +74,4 @@ std::string PlayCode(PcLine &pc, const Download &d);       // size, blocks, chec
 std::string PlayPerso(PcLine &pc, const Download &d);      // '8', 115200, size, blocks, '8'
 std::string PlayDownload(PcLine &pc, const Download &d);
 
-}  // namespace simtest
+}  // namespace dekvanto::simtest

@@ -3,7 +3,7 @@
 
 #include "phone_fixture.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 Download SmallDownload() {
@@ -22,7 +22,7 @@ TEST_F(PhoneTest, DamagedLineFrameIsRefused) {
     pc.Send(damaged);
     EXPECT_EQ(pc.Read(), 0x15);
 
-    const sim::Summary s = phone->Finish();
+    const dekvanto::sim::Summary s = phone->Finish();
     EXPECT_FALSE(s.consistent);
     EXPECT_TRUE(s.HasErrorContaining("line setup frame has check byte 0x56"))
         << ::testing::PrintToString(s.errors);
@@ -31,7 +31,7 @@ TEST_F(PhoneTest, DamagedLineFrameIsRefused) {
 
 // The phone accepts any well-formed settings, but reports those it was not told to expect.
 TEST_F(PhoneTest, UnexpectedTargetAndLineSettingsAreReported) {
-    sim::PhoneConfig config = QuickConfig();
+    dekvanto::sim::PhoneConfig config = QuickConfig();
     config.expect = {0x18, 115200, 0, 1, std::nullopt};
     auto phone = StartPhone(config);
     PcLine pc(phone->LinkPath());
@@ -39,7 +39,7 @@ TEST_F(PhoneTest, UnexpectedTargetAndLineSettingsAreReported) {
     pc.Send(kLine460800);
     EXPECT_EQ(pc.Read(), 0x06);
 
-    const sim::Summary s = phone->Finish();
+    const dekvanto::sim::Summary s = phone->Finish();
     EXPECT_EQ(s.target_byte, 0x38);
     ASSERT_TRUE(s.line.has_value());
     EXPECT_EQ(s.line->bit_rate, 460800u);
@@ -61,7 +61,7 @@ TEST_F(PhoneTest, WrongLineSpeedOfEachPhaseIsReported) {
     PcLine pc(phone->LinkPath());
     EXPECT_EQ(PlayDownload(pc, d), "");
 
-    const sim::Summary s = Ended(*phone);
+    const dekvanto::sim::Summary s = Ended(*phone);
     EXPECT_TRUE(s.complete);
     EXPECT_FALSE(s.consistent);
     EXPECT_TRUE(s.HasErrorContaining("loader phase came at 230400 bit/s, expected 460800"));
@@ -84,7 +84,7 @@ TEST_F(PhoneTest, WrongChecksumAndShortBlockInTheMiddleAreRefused) {
         EXPECT_EQ(pc.Read(3), Bytes(3, 0x06));
         pc.Send(SumFrame(FileSum(*d.code) + 1));
         EXPECT_EQ(pc.Read(), 0x15);
-        const sim::Summary s = phone->Finish();
+        const dekvanto::sim::Summary s = phone->Finish();
         EXPECT_EQ(s.checksum_computed, FileSum(*d.code));
         EXPECT_TRUE(s.HasErrorContaining("checksum frame says"));
     }
@@ -99,7 +99,7 @@ TEST_F(PhoneTest, WrongChecksumAndShortBlockInTheMiddleAreRefused) {
         pc.Send(LongFrame(Pattern(256, 5)));
         pc.Send(LongFrame(Pattern(244, 5)));
         EXPECT_EQ(pc.Read(3), (Bytes{0x15, 0x06, 0x06}));
-        const sim::Summary s = phone->Finish();
+        const dekvanto::sim::Summary s = phone->Finish();
         EXPECT_TRUE(s.HasErrorContaining("block 1 of the code file carries only 100 bytes"));
     }
 }
@@ -109,8 +109,9 @@ TEST_F(PhoneTest, WrongChecksumAndShortBlockInTheMiddleAreRefused) {
 TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
     {
         SCOPED_TRACE("request byte before the loader's '8'");
-        sim::PhoneConfig config = QuickConfig();
-        config.faults = {{sim::FaultKind::kDelay, {sim::Spot::kLoaderReady, 0}, 0, 300}};
+        dekvanto::sim::PhoneConfig config = QuickConfig();
+        config.faults = {
+            {dekvanto::sim::FaultKind::kDelay, {dekvanto::sim::Spot::kLoaderReady, 0}, 0, 300}};
         auto phone = StartPhone(config);
         Download d = SmallDownload();
         d.acknowledged = false;  // plays the loader without waiting for the '8'
@@ -119,7 +120,7 @@ TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
         ASSERT_EQ(PlayLoader(pc, d), "");
         ASSERT_EQ(PlayRequest(pc, d), "");
         pc.Close();  // the phone ends once it has taken in the request byte
-        const sim::Summary s = Ended(*phone);
+        const dekvanto::sim::Summary s = Ended(*phone);
         EXPECT_TRUE(s.HasErrorContaining(
             "the download request byte came before the PC could have read the answer to "
             "loader-ready"))
@@ -127,8 +128,9 @@ TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
     }
     {
         SCOPED_TRACE("checksum frame after a refused block");
-        sim::PhoneConfig config = QuickConfig();
-        config.faults = {{sim::FaultKind::kWrongAck, {sim::Spot::kCodeBlock, 2}, 0, 0}};
+        dekvanto::sim::PhoneConfig config = QuickConfig();
+        config.faults = {
+            {dekvanto::sim::FaultKind::kWrongAck, {dekvanto::sim::Spot::kCodeBlock, 2}, 0, 0}};
         auto phone = StartPhone(config);
         const Download d = SmallDownload();
         PcLine pc(phone->LinkPath(), /*exclusive=*/true);
@@ -137,11 +139,11 @@ TEST_F(PhoneTest, PcThatDoesNotWaitOrGoesOnAfterARefusalIsCaught) {
         EXPECT_EQ(pc.Read(), 0x06);           // the third answer of the group
         pc.Send(SumFrame(FileSum(*d.code)));  // going on regardless
         pc.Close();
-        const sim::Summary s = Ended(*phone);
+        const dekvanto::sim::Summary s = Ended(*phone);
         EXPECT_TRUE(s.HasErrorContaining("the PC went on with the checksum frame"))
             << ::testing::PrintToString(s.errors);
     }
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

@@ -4,13 +4,13 @@
 
 #include "phone_fixture.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 using ::testing::ElementsAre;
 
 TEST_F(PhoneTest, AcknowledgedDownloadOfBothFilesIsRecordedByteForByte) {
-    sim::PhoneConfig config = QuickConfig();
+    dekvanto::sim::PhoneConfig config = QuickConfig();
     config.expect.target_byte = 0x38;
     config.expect.bit_rate = 460800;
     config.expect.parity = 2;
@@ -30,9 +30,9 @@ TEST_F(PhoneTest, AcknowledgedDownloadOfBothFilesIsRecordedByteForByte) {
     ASSERT_TRUE(pc.IsOpen());
     EXPECT_EQ(PlayDownload(pc, d), "");
 
-    const sim::Summary s = Ended(*phone);
+    const dekvanto::sim::Summary s = Ended(*phone);
     EXPECT_TRUE(s.consistent) << ::testing::PrintToString(s.errors);
-    EXPECT_EQ(s.end, sim::EndReason::kFinished);
+    EXPECT_EQ(s.end, dekvanto::sim::EndReason::kFinished);
     EXPECT_THAT(s.phases, ElementsAre("target", "line", "loader", "loader-ready", "request", "code",
                                       "checksum", "erase-start", "erase-end", "deke-ready", "perso",
                                       "perso-done"));
@@ -64,7 +64,7 @@ TEST_F(PhoneTest, AcknowledgedDownloadOfBothFilesIsRecordedByteForByte) {
 
 // In blind mode the PC reads nothing, only pauses, and gives the line up at once at the end.
 TEST_F(PhoneTest, BlindDownloadIsTakenWithoutTheAnswersBeingRead) {
-    sim::PhoneConfig config = QuickConfig();
+    dekvanto::sim::PhoneConfig config = QuickConfig();
     config.acknowledged = false;
     auto phone = StartPhone(config);
 
@@ -77,7 +77,7 @@ TEST_F(PhoneTest, BlindDownloadIsTakenWithoutTheAnswersBeingRead) {
     EXPECT_EQ(PlayDownload(pc, d), "");
     pc.Close();
 
-    const sim::Summary s = Ended(*phone);
+    const dekvanto::sim::Summary s = Ended(*phone);
     EXPECT_TRUE(s.consistent) << ::testing::PrintToString(s.errors);
     EXPECT_EQ(s.loader, d.loader);
     EXPECT_EQ(s.code, *d.code);
@@ -103,7 +103,7 @@ TEST_F(PhoneTest, RequestByteDecidesWhichFilesFollow) {
         PcLine pc(phone->LinkPath());
         EXPECT_EQ(PlayDownload(pc, d), "");
 
-        const sim::Summary s = Ended(*phone);
+        const dekvanto::sim::Summary s = Ended(*phone);
         EXPECT_TRUE(s.consistent) << ::testing::PrintToString(s.errors);
         EXPECT_EQ(s.request_byte, with_code ? 0x41 : 0x42);
         EXPECT_EQ(s.Reached("erase-end"), with_code);
@@ -114,4 +114,4 @@ TEST_F(PhoneTest, RequestByteDecidesWhichFilesFollow) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

@@ -5,13 +5,14 @@
 
 #include "phone_fixture.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
-using sim::FaultKind;
-using sim::Spot;
+using dekvanto::sim::FaultKind;
+using dekvanto::sim::Spot;
 
-sim::PhoneConfig WithFaults(sim::PhoneConfig config, std::vector<sim::Fault> faults) {
+dekvanto::sim::PhoneConfig WithFaults(dekvanto::sim::PhoneConfig config,
+                                      std::vector<dekvanto::sim::Fault> faults) {
     config.faults = std::move(faults);
     return config;
 }
@@ -58,7 +59,7 @@ TEST_F(PhoneTest, WrongOrMissingSynchronisationInsteadOfEight) {
     EXPECT_TRUE(pc.QuietFor(300));                    // no '8' from DEKE
     pc.Close();  // the phone ends once it has been through its restart
 
-    const sim::Summary s = Ended(*phone);
+    const dekvanto::sim::Summary s = Ended(*phone);
     EXPECT_EQ(s.counts.wrong_syncs, 1u);
     EXPECT_EQ(s.counts.silences, 1u);
     EXPECT_TRUE(s.Reached("deke-ready"));
@@ -104,7 +105,7 @@ TEST_F(PhoneTest, WithheldAnswersComeOnlyAfterTheFifthBlock) {
     pc.Send(SumFrame(FileSum(*d.code)));
     EXPECT_EQ(pc.Read(3), (Bytes{0x06, '8', '8'}));
 
-    const sim::Summary s = Ended(*phone);
+    const dekvanto::sim::Summary s = Ended(*phone);
     EXPECT_TRUE(s.consistent) << ::testing::PrintToString(s.errors);
     EXPECT_EQ(s.code, *d.code);
 }
@@ -124,12 +125,12 @@ TEST_F(PhoneTest, UnplugTakesTheLineAway) {
     pc.Send(LongFrame(Bytes(d.code->begin() + 256, d.code->begin() + 512)));
     EXPECT_TRUE(pc.HangsUp());
 
-    const sim::Summary s = Ended(*phone);
-    EXPECT_EQ(s.end, sim::EndReason::kUnplugged);
+    const dekvanto::sim::Summary s = Ended(*phone);
+    EXPECT_EQ(s.end, dekvanto::sim::EndReason::kUnplugged);
     EXPECT_FALSE(s.consistent);
     EXPECT_EQ(s.code.size(), 512u);
     EXPECT_TRUE(LinkGone(link));
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

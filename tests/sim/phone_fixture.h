@@ -15,7 +15,7 @@
 #include "pc_side.h"
 #include "sim/phone_simulator.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 
 class PhoneTest : public ::testing::Test {
   protected:
@@ -35,23 +35,24 @@ class PhoneTest : public ::testing::Test {
     // Short pauses of the phone's own. The phone never gives up on the PC by itself: a session
     // ends by the download's end, the PC letting go of the line, or the test stopping it, so a
     // slow machine cannot end one early.
-    static sim::PhoneConfig QuickConfig() {
-        sim::PhoneConfig config;
+    static dekvanto::sim::PhoneConfig QuickConfig() {
+        dekvanto::sim::PhoneConfig config;
         config.delays = {5, 20, 20, 20, 5};
         config.idle_timeout_ms = 600000;
         config.linger_ms = 600000;
         return config;
     }
 
-    std::unique_ptr<sim::PhoneSimulator> StartPhone(const sim::PhoneConfig &config) {
-        auto phone = std::make_unique<sim::PhoneSimulator>(config);
+    std::unique_ptr<dekvanto::sim::PhoneSimulator> StartPhone(
+        const dekvanto::sim::PhoneConfig &config) {
+        auto phone = std::make_unique<dekvanto::sim::PhoneSimulator>(config);
         EXPECT_TRUE(phone->Start()) << phone->SetupError();
         return phone;
     }
 
     // The summary once the session has ended by itself. The bound only keeps a broken phone
     // from hanging the run.
-    static sim::Summary Ended(sim::PhoneSimulator &phone) {
+    static dekvanto::sim::Summary Ended(dekvanto::sim::PhoneSimulator &phone) {
         return phone.Finish(std::chrono::seconds(120));
     }
 
@@ -68,4 +69,4 @@ class PhoneTest : public ::testing::Test {
     std::filesystem::path ports_;
 };
 
-}  // namespace simtest
+}  // namespace dekvanto::simtest

@@ -7,7 +7,7 @@
 
 #include "phone_fixture.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 namespace fs = std::filesystem;
@@ -21,9 +21,9 @@ TEST_F(PhoneTest, TakesTheLowestFreePortAndGivesItBackAtTheEnd) {
     EXPECT_EQ(phone->PortNumber(), 2);
     EXPECT_EQ(fs::read_symlink(phone->LinkPath()), phone->SlavePath());
 
-    sim::PhoneConfig taken = QuickConfig();
+    dekvanto::sim::PhoneConfig taken = QuickConfig();
     taken.port = 2;
-    sim::PhoneSimulator second(taken);
+    dekvanto::sim::PhoneSimulator second(taken);
     EXPECT_FALSE(second.Start());
     EXPECT_NE(second.SetupError().find("COM2 is already registered"), std::string::npos);
 
@@ -36,30 +36,30 @@ TEST_F(PhoneTest, TakesTheLowestFreePortAndGivesItBackAtTheEnd) {
 TEST_F(PhoneTest, SessionEndsWhenIdleStoppedOrReleased) {
     {
         SCOPED_TRACE("idle");
-        sim::PhoneConfig config = QuickConfig();
+        dekvanto::sim::PhoneConfig config = QuickConfig();
         config.idle_timeout_ms = 200;  // counted from the PC's latest byte
         auto phone = StartPhone(config);
         PcLine pc(phone->LinkPath());
         pc.Send(0x38);
-        const sim::Summary s = Ended(*phone);
-        EXPECT_EQ(s.end, sim::EndReason::kIdle);
+        const dekvanto::sim::Summary s = Ended(*phone);
+        EXPECT_EQ(s.end, dekvanto::sim::EndReason::kIdle);
         EXPECT_EQ(s.waiting_for, "the line setup frame");
         EXPECT_FALSE(s.complete);
     }
     {
         SCOPED_TRACE("stopped");
-        sim::PhoneConfig config = QuickConfig();
+        dekvanto::sim::PhoneConfig config = QuickConfig();
         config.idle_timeout_ms = 200;
         auto phone = StartPhone(config);
         // Without a first byte from the PC the idle clock does not run: the phone still waits.
         EXPECT_EQ(phone->Wait(std::chrono::milliseconds(400)), std::nullopt);
-        const sim::Summary s = phone->Finish();
-        EXPECT_EQ(s.end, sim::EndReason::kStopped);
+        const dekvanto::sim::Summary s = phone->Finish();
+        EXPECT_EQ(s.end, dekvanto::sim::EndReason::kStopped);
         EXPECT_EQ(s.waiting_for, "the memory target byte");
     }
     {
         SCOPED_TRACE("released");
-        sim::PhoneConfig config = QuickConfig();
+        dekvanto::sim::PhoneConfig config = QuickConfig();
         config.idle_timeout_ms = 60000;
         auto phone = StartPhone(config);
         PcLine pc(phone->LinkPath(), /*exclusive=*/true);
@@ -67,11 +67,11 @@ TEST_F(PhoneTest, SessionEndsWhenIdleStoppedOrReleased) {
         pc.Send(kLine115200);
         EXPECT_EQ(pc.Read(), 0x06);
         pc.Close();
-        const sim::Summary s = Ended(*phone);
-        EXPECT_EQ(s.end, sim::EndReason::kReleased);
+        const dekvanto::sim::Summary s = Ended(*phone);
+        EXPECT_EQ(s.end, dekvanto::sim::EndReason::kReleased);
         EXPECT_EQ(s.waiting_for, "loader block 1 or the end frame");
     }
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

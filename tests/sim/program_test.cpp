@@ -6,7 +6,7 @@
 
 #include "phone_fixture.h"
 
-namespace simtest {
+namespace dekvanto::simtest {
 namespace {
 
 struct ProgramRun {
@@ -77,4 +77,4 @@ TEST_F(PhoneTest, ProgramRefusesBadArguments) {
 }
 
 }  // namespace
-}  // namespace simtest
+}  // namespace dekvanto::simtest

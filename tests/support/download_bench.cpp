@@ -1,6 +1,6 @@
 #include "download_bench.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 DownloadBench::DownloadBench() {
     SetLoader(std::vector<uint8_t>(100, 0x5A));
@@ -124,4 +124,4 @@ int DownloadBench::CountFrames(Frame kind) const {
     return count;
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

@@ -12,7 +12,7 @@
 #include "interface/download_driver.h"
 #include "interface/engine_state.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 // The frames a phone tells apart, in the order they come.
 enum class Frame {
@@ -75,4 +75,4 @@ class DownloadBench {
     std::map<Frame, int> counts_;
 };
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

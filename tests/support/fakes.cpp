@@ -4,7 +4,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 void RecordingWindow::Send(uint32_t message, uintptr_t wparam, intptr_t) {
     WindowMessage m{message, wparam, ""};
@@ -183,4 +183,4 @@ MemoryBlock FakeFiles::Allocate(uint64_t size) {
     return MemoryBlock(new uint8_t[size == 0 ? 1 : size], release);
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

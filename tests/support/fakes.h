@@ -15,7 +15,7 @@
 #include "platform/clock.h"
 #include "platform/window.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 // Time passes only through SleepMs, Advance and the scripted port's empty reads.
 class FakeClock final : public Clock {
@@ -134,4 +134,4 @@ class FakeFiles final : public FileSource {
     int open_files = 0;                           // files currently open
 };
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

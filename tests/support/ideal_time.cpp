@@ -4,7 +4,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 namespace {
 
 constexpr int64_t kNsPerMs = 1'000'000;
@@ -133,4 +133,4 @@ IdealTime ComputeIdealTime(const DownloadShape &shape) {
     return ideal;
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

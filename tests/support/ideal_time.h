@@ -10,7 +10,7 @@
 
 #include "virtual_phone.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 struct DownloadShape {
     uint32_t loader_bytes = 0;
@@ -31,4 +31,4 @@ struct IdealTime {
 // Acknowledged mode.
 IdealTime ComputeIdealTime(const DownloadShape &shape);
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

@@ -4,7 +4,7 @@
 
 #include "line/line_trace.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 namespace {
 
 constexpr int64_t kNsPerMs = 1'000'000;
@@ -147,4 +147,4 @@ ReadOutcome LineModel::ReadByte(uint8_t &byte) {
     return ReadOutcome::kByte;
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

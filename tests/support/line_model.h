@@ -27,7 +27,7 @@
 #include "line/line_port.h"
 #include "virtual_phone.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 struct LineTimes {
     uint32_t latency_us = 1000;            // adapter latency at each change of direction
@@ -95,4 +95,4 @@ class LineModel final : public LinePort {
     int64_t phase_mark_ns_ = 0;
 };
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

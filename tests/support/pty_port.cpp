@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 namespace {
 
 uint32_t RateOf(speed_t speed) {
@@ -115,4 +115,4 @@ int OpenDescriptorCount() {
     return count;
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 class PtyPort {
   public:
@@ -41,4 +41,4 @@ class PtyPort {
 // Number of descriptors this process has open.
 int OpenDescriptorCount();
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

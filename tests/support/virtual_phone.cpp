@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 namespace {
 
 constexpr uint8_t kAck = 0x06;
@@ -47,7 +47,8 @@ void VirtualPhone::Send(uint8_t byte, uint32_t delay_ms) {
     answers_.push_back({clock_ns_, byte});
 }
 
-bool VirtualPhone::Check(const sim::Frame &frame, uint32_t expected_rate, const char *name) {
+bool VirtualPhone::Check(const dekvanto::sim::Frame &frame, uint32_t expected_rate,
+                         const char *name) {
     bool good = true;
     if (frame.bit_rate != expected_rate) {
         errors_.push_back(std::string(name) + " came at " + std::to_string(frame.bit_rate) +
@@ -121,7 +122,7 @@ bool VirtualPhone::HandleFrame() {
     return false;
 }
 
-bool VirtualPhone::HandleLoaderFrame(const sim::Frame &frame) {
+bool VirtualPhone::HandleLoaderFrame(const dekvanto::sim::Frame &frame) {
     const bool good = Check(frame, announced_rate_, "a loader frame");
     if (frame.length == 0) {
         Send(kSync, times_.loader_start_ms);
@@ -133,7 +134,7 @@ bool VirtualPhone::HandleLoaderFrame(const sim::Frame &frame) {
     return true;
 }
 
-bool VirtualPhone::HandleRequest(const sim::Frame &frame) {
+bool VirtualPhone::HandleRequest(const dekvanto::sim::Frame &frame) {
     Check(frame, announced_rate_, "the download request byte");
     flags_ = frame.payload[0] & 0x03;
     if ((flags_ & 0x01) != 0) {
@@ -147,7 +148,7 @@ bool VirtualPhone::HandleRequest(const sim::Frame &frame) {
     return true;
 }
 
-void VirtualPhone::HandleSize(const sim::Frame &frame, uint32_t &size, Phase next) {
+void VirtualPhone::HandleSize(const dekvanto::sim::Frame &frame, uint32_t &size, Phase next) {
     const bool perso_file = next == Phase::kPersoBlocks;
     const bool good =
         Check(frame, perso_file ? kDekeRate : announced_rate_, "a size frame") && frame.length == 4;
@@ -163,8 +164,8 @@ void VirtualPhone::HandleSize(const sim::Frame &frame, uint32_t &size, Phase nex
     }
 }
 
-void VirtualPhone::HandleBlock(const sim::Frame &frame, std::vector<uint8_t> &image, uint32_t size,
-                               int &blocks) {
+void VirtualPhone::HandleBlock(const dekvanto::sim::Frame &frame, std::vector<uint8_t> &image,
+                               uint32_t size, int &blocks) {
     const bool perso_file = &image == &perso;
     const bool good = Check(frame, perso_file ? kDekeRate : announced_rate_, "a data block");
     image.insert(image.end(), frame.payload.begin(), frame.payload.end());
@@ -181,9 +182,9 @@ void VirtualPhone::HandleBlock(const sim::Frame &frame, std::vector<uint8_t> &im
     }
 }
 
-void VirtualPhone::HandleChecksum(const sim::Frame &frame) {
+void VirtualPhone::HandleChecksum(const dekvanto::sim::Frame &frame) {
     bool good = Check(frame, announced_rate_, "the checksum frame") && frame.length == 2;
-    if (good && Little(frame.payload, 2) != sim::Sum16(code)) {
+    if (good && Little(frame.payload, 2) != dekvanto::sim::Sum16(code)) {
         errors_.push_back("the checksum frame does not match the code file received");
         good = false;
     }
@@ -198,4 +199,4 @@ void VirtualPhone::HandleChecksum(const sim::Frame &frame) {
     }
 }
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

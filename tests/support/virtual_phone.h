@@ -11,7 +11,7 @@
 
 #include "sim/frame_reader.h"
 
-namespace mx40::testing {
+namespace dekvanto::engine::testing {
 
 // The phone's own pauses before its '8's, in milliseconds (the simulator's defaults).
 struct PhoneTimes {
@@ -64,20 +64,20 @@ class VirtualPhone {
 
     // Handles the next complete frame; false when none is complete yet.
     bool HandleFrame();
-    bool HandleLoaderFrame(const sim::Frame &frame);
-    bool HandleRequest(const sim::Frame &frame);
-    void HandleSize(const sim::Frame &frame, uint32_t &size, Phase next);
-    void HandleBlock(const sim::Frame &frame, std::vector<uint8_t> &image, uint32_t size,
+    bool HandleLoaderFrame(const dekvanto::sim::Frame &frame);
+    bool HandleRequest(const dekvanto::sim::Frame &frame);
+    void HandleSize(const dekvanto::sim::Frame &frame, uint32_t &size, Phase next);
+    void HandleBlock(const dekvanto::sim::Frame &frame, std::vector<uint8_t> &image, uint32_t size,
                      int &blocks);
-    void HandleChecksum(const sim::Frame &frame);
+    void HandleChecksum(const dekvanto::sim::Frame &frame);
     // Checks a frame's speed and check byte; false when it is damaged.
-    bool Check(const sim::Frame &frame, uint32_t expected_rate, const char *name);
+    bool Check(const dekvanto::sim::Frame &frame, uint32_t expected_rate, const char *name);
     // Sends byte delay_ms after the frame just taken has arrived (or the phone's last answer).
     void Send(uint8_t byte, uint32_t delay_ms = 0);
     int64_t ArrivalOfLastTaken() const;
 
     PhoneTimes times_;
-    sim::FrameReader reader_;
+    dekvanto::sim::FrameReader reader_;
     Phase phase_ = Phase::kTarget;
     uint32_t announced_rate_ = 0;
     uint8_t flags_ = 0;
@@ -91,4 +91,4 @@ class VirtualPhone {
     std::vector<std::string> errors_;
 };
 
-}  // namespace mx40::testing
+}  // namespace dekvanto::engine::testing

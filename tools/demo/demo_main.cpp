@@ -206,11 +206,11 @@ int RunDemo(const DemoOptions &options) {
         return 3;
     }
 
-    sim::PhoneConfig config;
+    dekvanto::sim::PhoneConfig config;
     config.acknowledged = !options.blind;
     config.record_dir = (work / "received").string();
     config.expect.bit_rate = options.bit_rate;
-    sim::PhoneSimulator phone(config);
+    dekvanto::sim::PhoneSimulator phone(config);
     if (!phone.Start()) {
         std::fprintf(stderr, "vanto-demo: the simulated phone did not start: %s\n",
                      phone.SetupError().c_str());
@@ -239,7 +239,7 @@ int RunDemo(const DemoOptions &options) {
     std::printf("\nResult '%c': %s\n", static_cast<char>(result), Verdict(result));
 
     // The engine has let go of the line; the phone ends once it has taken in everything sent.
-    const sim::Summary summary = phone.Finish(std::chrono::seconds(120));
+    const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(120));
     std::printf("\nWhat the phone received (also in %s):\n", config.record_dir.c_str());
     bool same = Same("loader", ReadWhole(paths.loader), summary.loader);
     same = Same("code file", ReadWhole(paths.code), summary.code) && same;

@@ -100,7 +100,7 @@ bool LinkToFreeNumber(const fs::path &directory, std::map<int, RegisterEntry> &e
 }  // namespace
 
 PosixPortSource::Places PosixPortSource::SystemPlaces() {
-    return {mx40::PortRegisterDirectory(), SystemRoots{}};
+    return {dekvanto::engine::PortRegisterDirectory(), SystemRoots{}};
 }
 
 std::vector<PortEntry> PosixPortSource::ListPorts() {

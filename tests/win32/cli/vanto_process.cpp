@@ -1,6 +1,6 @@
 #include "vanto_process.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 std::string Quoted(const std::string &argument) {
@@ -109,4 +109,4 @@ VantoRun RunVanto(const std::vector<std::string> &args) {
     return {status, vanto.Output()};
 }
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

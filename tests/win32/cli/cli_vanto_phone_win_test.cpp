@@ -8,7 +8,7 @@
 #include "download_files.h"
 #include "vanto_process.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 bool Holds(const std::string &output, const std::string &text) {
@@ -42,4 +42,4 @@ TEST_F(VantoWithPhone, AWholeDownloadEndsCompletedWithEveryByteCounted) {
 }
 
 }  // namespace
-}  // namespace wintest
+}  // namespace dekvanto::wintest

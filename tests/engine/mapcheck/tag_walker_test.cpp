@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -99,4 +99,4 @@ TEST(FindTag, LengthsNearTwoToThe32DoNotWrapAround) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

@@ -1,6 +1,6 @@
 #include "engine_library.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 template <typename Fn>
@@ -40,4 +40,4 @@ bool EngineLibrary::Bound() const {
     return init && start_stop && download && check_map_compat && set_trace;
 }
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

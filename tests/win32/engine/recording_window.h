@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 class RecordingWindow {
   public:
@@ -37,4 +37,4 @@ class RecordingWindow {
     HWND window_ = nullptr;
 };
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

@@ -6,7 +6,7 @@
 #include <fstream>
 #include <vector>
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 std::string Environment(const char *name) {
@@ -64,4 +64,4 @@ std::string WindowsPathOfUnixPath(const std::string &unix_path) {
     return path;
 }
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

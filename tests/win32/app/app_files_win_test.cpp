@@ -13,7 +13,7 @@ namespace dekvanto::app {
 namespace {
 
 TEST(WholeFileTest, ReplaceSwapsTheContentsAndLeavesNoTemporaryFile) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     const auto file = folder / "dekvanto.cfg";
     ASSERT_TRUE(ReplaceWholeFile(file, "first\r\n"));
     ASSERT_TRUE(ReplaceWholeFile(file, "second\r\n"));
@@ -23,7 +23,7 @@ TEST(WholeFileTest, ReplaceSwapsTheContentsAndLeavesNoTemporaryFile) {
 }
 
 TEST(WholeFileTest, AReadOnlyFileIsNotReplacedAndOtherMarksAreKept) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     const auto file = folder.Write("MX40.ini", "old");
     const std::string name = file.string();
     ASSERT_TRUE(::SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -38,7 +38,7 @@ TEST(WholeFileTest, AReadOnlyFileIsNotReplacedAndOtherMarksAreKept) {
 }
 
 TEST(WholeFileTest, AMissingFileSaysSoAndAFolderCannotBeRead) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     std::error_code error;
     EXPECT_FALSE(ReadWholeFile(folder / "missing.ini", error).has_value());
     EXPECT_EQ(error, std::errc::no_such_file_or_directory);
@@ -49,7 +49,7 @@ TEST(WholeFileTest, AMissingFileSaysSoAndAFolderCannotBeRead) {
 }
 
 TEST(ReadOnlyFileTest, OpensWhileAnotherProgramWritesAndReportsSizeAndTime) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     const std::string name = folder.Write("code.bin", "0123456789").string();
     HANDLE writer = ::CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -75,7 +75,7 @@ TEST(ReadOnlyFileTest, OpensWhileAnotherProgramWritesAndReportsSizeAndTime) {
 }
 
 TEST(ReadOnlyFileTest, FoldersDevicesAndMissingFilesDoNotOpen) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     EXPECT_FALSE(ReadOnlyFile::Open(folder.Path().string()).has_value());
     EXPECT_FALSE(ReadOnlyFile::Open("NUL").has_value());
     EXPECT_FALSE(ReadOnlyFile::Open((folder / "missing.bin").string()).has_value());

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 class VantoProcess {
   public:
@@ -53,4 +53,4 @@ struct VantoRun {
 };
 VantoRun RunVanto(const std::vector<std::string> &args);
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

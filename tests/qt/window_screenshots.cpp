@@ -37,10 +37,10 @@ int main(int argc, char **argv) {
     auto *perso = f.Find<QCheckBox>("Download Binary Personalization File");
     QTest::mouseClick(perso, Qt::LeftButton, {}, QPoint(4, perso->height() / 2));
 
-    ::sim::PhoneConfig phone;
+    ::dekvanto::sim::PhoneConfig phone;
     phone.port = 3;
     phone.expect.bit_rate = 115200;
-    ::sim::PhoneSimulator simulator(phone);
+    ::dekvanto::sim::PhoneSimulator simulator(phone);
     if (!simulator.Start()) {
         std::fprintf(stderr, "window_screenshots: %s\n", simulator.SetupError().c_str());
         return 1;

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 class TempFolder {
   public:
@@ -65,4 +65,4 @@ class TempFolder {
     std::filesystem::path path_;
 };
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

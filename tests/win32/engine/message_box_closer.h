@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 class MessageBoxCloser {
   public:
@@ -27,4 +27,4 @@ class MessageBoxCloser {
     HHOOK hook_ = nullptr;
 };
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

@@ -63,7 +63,7 @@ struct DownloadFixture : WindowFixture {
 
     // Starts the phone and presses "&Start download"; returns once the engine has returned.
     bool RunAttempt() {
-        ::sim::PhoneSimulator simulator(phone);
+        ::dekvanto::sim::PhoneSimulator simulator(phone);
         if (!simulator.Start()) {
             qWarning("%s", simulator.SetupError().c_str());
             return false;
@@ -103,7 +103,7 @@ struct DownloadFixture : WindowFixture {
     }
 
     dekvanto::image::SampleSetPaths set;
-    ::sim::PhoneConfig phone;
+    ::dekvanto::sim::PhoneConfig phone;
     QCheckBox *perso = nullptr;
     QPushButton *start = nullptr;
     QProgressBar *progress = nullptr;

@@ -1,6 +1,6 @@
 #include "message_box_closer.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 // One closer at a time per thread; the hook procedure finds its list here.
@@ -62,4 +62,4 @@ std::vector<std::string> MessageBoxCloser::Texts() const {
     return texts;
 }
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

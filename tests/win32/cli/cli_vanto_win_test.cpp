@@ -10,7 +10,7 @@
 
 #include "vanto_process.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 bool Holds(const std::string &output, const std::string &text) {
@@ -100,4 +100,4 @@ TEST(VantoTest, CheckMapUsesTheEngineBesideTheProgram) {
 }
 
 }  // namespace
-}  // namespace wintest
+}  // namespace dekvanto::wintest

@@ -65,7 +65,7 @@ TEST(EngineLibraryTest, BoundByFullPathWithTheFourFunctionsFoundByName) {
 TEST(EngineLibraryTest, RelativePathsOtherLibrariesAndNonLibrariesGiveNoEngine) {
     EXPECT_EQ(EngineLibrary::Load("DLL_MX40.DLL"), nullptr);
 
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     // Not a library: refused without any box (a box would hang an unattended run).
     EXPECT_EQ(EngineLibrary::Load(folder.Write("DLL_MX40.DLL", "not a library")), nullptr);
 
@@ -79,7 +79,7 @@ TEST(EngineLibraryTest, RelativePathsOtherLibrariesAndNonLibrariesGiveNoEngine) 
 }
 
 TEST(StartUpTest, TheLibraryMustLieInTheProgramFolderItself) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     // This test program's own folder holds DLL_MX40.DLL and is on the library search path, but
     // a program in another folder must not take it.
     StartUp refused = StartApplicationIn(folder.Path(), ObserveSettingsPlace(folder.Path()));

@@ -10,7 +10,7 @@
 #include "dekvanto/firmware_image.h"
 #include "dekvanto/mx40.h"
 
-namespace mx40 {
+namespace dekvanto::engine {
 namespace {
 
 namespace fs = std::filesystem;
@@ -300,4 +300,4 @@ TEST_F(MapCheckTest, MalformedFilesEndWithoutReadingPastThem) {
 }
 
 }  // namespace
-}  // namespace mx40
+}  // namespace dekvanto::engine

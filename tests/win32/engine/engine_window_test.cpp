@@ -15,13 +15,14 @@
 
 namespace {
 
-using wintest::EngineLibrary;
-using wintest::MessageBoxCloser;
-using wintest::RecordingWindow;
+using dekvanto::wintest::EngineLibrary;
+using dekvanto::wintest::MessageBoxCloser;
+using dekvanto::wintest::RecordingWindow;
 using Lines = std::vector<std::string>;
 
-std::unique_ptr<mx40::Window> LayerOver(const RecordingWindow &window) {
-    return mx40::MakePlatformWindow(reinterpret_cast<Mx40WindowHandle>(window.Handle()));
+std::unique_ptr<dekvanto::engine::Window> LayerOver(const RecordingWindow &window) {
+    return dekvanto::engine::MakePlatformWindow(
+        reinterpret_cast<Mx40WindowHandle>(window.Handle()));
 }
 
 TEST(Win32Window, TheThreeMessagesAreHandledBeforeSendReturns) {
@@ -42,7 +43,7 @@ TEST(Win32Window, TheThreeMessagesAreHandledBeforeSendReturns) {
 
 TEST(Win32Window, WithoutAWindowNothingIsSentButTheThreadsQueueIsStillDispatched) {
     RecordingWindow window;
-    const auto layer = mx40::MakePlatformWindow(nullptr);
+    const auto layer = dekvanto::engine::MakePlatformWindow(nullptr);
     EXPECT_FALSE(layer->Present());
     layer->Send(MX40_WM_PROGRESS_STEP, 0, 0);
     EXPECT_TRUE(window.messages.empty());
@@ -83,10 +84,12 @@ TEST(Win32Window, MessageBoxesAndPromptsAreModalOverTheCallersWindow) {
 
 class WaitPumpOnWin32 : public ::testing::Test {
   protected:
-    int Wait(uint32_t ms) { return mx40::WaitPump(ms, *layer, mx40::SystemClock(), running); }
+    int Wait(uint32_t ms) {
+        return dekvanto::engine::WaitPump(ms, *layer, dekvanto::engine::SystemClock(), running);
+    }
 
     RecordingWindow window;
-    std::unique_ptr<mx40::Window> layer = LayerOver(window);
+    std::unique_ptr<dekvanto::engine::Window> layer = LayerOver(window);
     std::atomic<int32_t> running{1};
 };
 
@@ -123,7 +126,7 @@ class MissingPort : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(engine.Bound()) << engine.Path();
-        files = wintest::WriteDownloadFiles(100, 200, 0);
+        files = dekvanto::wintest::WriteDownloadFiles(100, 200, 0);
         paths.LoadFilePath = files.loader.c_str();
         paths.AppFilePath = files.code.c_str();
         settings.Port = 76;  // COM77: no device in the prefix
@@ -139,7 +142,7 @@ class MissingPort : public ::testing::Test {
     }
 
     EngineLibrary engine;
-    wintest::DownloadFiles files;
+    dekvanto::wintest::DownloadFiles files;
     RecordingWindow window;
     Mx40Settings settings{};
     Mx40Files paths{};
@@ -169,10 +172,10 @@ TEST_F(MissingPort, IsSilentWithDebugMessagesOff) {
 }
 
 TEST(Win32Port, AMissingPortIsRefusedAtItsFirstStep) {
-    const auto port = mx40::MakeSystemLinePort();
+    const auto port = dekvanto::engine::MakeSystemLinePort();
     EXPECT_EQ(port->Open("\\\\.\\COM77"), 10);
     uint8_t byte = 0;
-    EXPECT_EQ(port->ReadByte(byte), mx40::ReadOutcome::kGone);  // nothing is held
+    EXPECT_EQ(port->ReadByte(byte), dekvanto::engine::ReadOutcome::kGone);  // nothing is held
     uint32_t written = 0;
     EXPECT_FALSE(port->Write(&byte, 1, written));
 }

@@ -8,7 +8,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 class EngineLibrary {
   public:
@@ -36,4 +36,4 @@ class EngineLibrary {
 // The folder of the running program, ending in a backslash.
 std::string ProgramFolder();
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

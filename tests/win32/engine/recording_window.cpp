@@ -2,7 +2,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace wintest {
+namespace dekvanto::wintest {
 namespace {
 
 constexpr char kClassName[] = "DekvantoRecordingWindow";
@@ -66,4 +66,4 @@ void RecordingWindow::Record(UINT message, WPARAM wparam) {
     }
 }
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

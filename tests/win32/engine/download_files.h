@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace wintest {
+namespace dekvanto::wintest {
 
 struct DownloadFiles {
     std::string folder;               // Windows path, ending in a backslash
@@ -25,4 +25,4 @@ int PhoneCom();
 // A Unix path as Wine's Windows programs reach it: "Z:" and the path with backslashes.
 std::string WindowsPathOfUnixPath(const std::string &unix_path);
 
-}  // namespace wintest
+}  // namespace dekvanto::wintest

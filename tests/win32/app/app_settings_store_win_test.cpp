@@ -13,7 +13,7 @@ namespace {
 
 class PrivateProfileStoreTest : public ::testing::Test {
   protected:
-    wintest::TempFolder folder_;
+    dekvanto::wintest::TempFolder folder_;
     PrivateProfileStore store_{folder_ / "MX40.ini"};
 };
 
@@ -75,7 +75,7 @@ TEST_F(PrivateProfileStoreTest, HandEditsCountAtTheNextReadAndReadOnlyFilesLoseW
 }
 
 TEST(SettingsFileTest, ARelativeNameMeansTheWorkingFolderNotTheWindowsFolder) {
-    wintest::TempFolder folder;
+    dekvanto::wintest::TempFolder folder;
     const std::filesystem::path previous = std::filesystem::current_path();
     std::filesystem::current_path(folder.Path());
     {

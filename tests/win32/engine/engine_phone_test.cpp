@@ -18,14 +18,14 @@
 
 namespace {
 
-using wintest::MessageBoxCloser;
-using wintest::RecordingWindow;
+using dekvanto::wintest::MessageBoxCloser;
+using dekvanto::wintest::RecordingWindow;
 using Lines = std::vector<std::string>;
 
 class PhoneDownload : public ::testing::Test {
   protected:
     void SetUp() override {
-        com = wintest::PhoneCom();
+        com = dekvanto::wintest::PhoneCom();
         if (com == 0) {
             GTEST_SKIP() << "needs a phone on a COM port (tools/wine/with-phone.sh)";
         }
@@ -38,7 +38,7 @@ class PhoneDownload : public ::testing::Test {
     }
 
     void UseFiles(uint32_t loader, uint32_t code, uint32_t perso) {
-        files = wintest::WriteDownloadFiles(loader, code, perso);
+        files = dekvanto::wintest::WriteDownloadFiles(loader, code, perso);
         paths.LoadFilePath = files.loader.c_str();
         paths.AppFilePath = files.code.c_str();
         paths.PersoFilePath = files.perso.c_str();
@@ -57,8 +57,8 @@ class PhoneDownload : public ::testing::Test {
     }
 
     int com = 0;
-    wintest::EngineLibrary engine;
-    wintest::DownloadFiles files;
+    dekvanto::wintest::EngineLibrary engine;
+    dekvanto::wintest::DownloadFiles files;
     RecordingWindow window;
     MessageBoxCloser closer;
     Mx40Settings settings{};
@@ -119,11 +119,11 @@ TEST_F(PhoneDownload, AStopFromTheWindowDuringTheCodeFileEndsTheDownload) {
 // The line itself: its read time-outs on a quiet line, and a read that returns as soon as the
 // phone answers.
 TEST_F(PhoneDownload, ReadsWaitForTheirTimeOutOrReturnWithTheAnswer) {
-    const auto window_layer = mx40::MakePlatformWindow(nullptr);
+    const auto window_layer = dekvanto::engine::MakePlatformWindow(nullptr);
     const int32_t debug_messages = 0;
-    const mx40::ComError com_error(*window_layer, debug_messages);
-    const auto port = mx40::MakeSystemLinePort();
-    mx40::SerialLine line(*port, mx40::SystemClock(), com_error);
+    const dekvanto::engine::ComError com_error(*window_layer, debug_messages);
+    const auto port = dekvanto::engine::MakeSystemLinePort();
+    dekvanto::engine::SerialLine line(*port, dekvanto::engine::SystemClock(), com_error);
     line.SetDeviceName("\\\\.\\" + Port());
     ASSERT_TRUE(line.Open());
 
@@ -131,7 +131,7 @@ TEST_F(PhoneDownload, ReadsWaitForTheirTimeOutOrReturnWithTheAnswer) {
     // magnitude is checked (125 ms for an acknowledgement, N + 75 ms for the '8').
     uint8_t byte = 0;
     DWORD start = ::GetTickCount();
-    EXPECT_EQ(line.ReadAck(&byte), mx40::kNoAnswer);
+    EXPECT_EQ(line.ReadAck(&byte), dekvanto::engine::kNoAnswer);
     DWORD took = ::GetTickCount() - start;
     EXPECT_GE(took, 100u);
     EXPECT_LT(took, 2000u);
@@ -148,13 +148,13 @@ TEST_F(PhoneDownload, ReadsWaitForTheirTimeOutOrReturnWithTheAnswer) {
     // The memory target byte, then the line setup frame, which the phone acknowledges.
     uint8_t frame[16];
     uint32_t length = 0;
-    ASSERT_EQ(mx40::MakeTargetByte(frame, length, 0x00, 0x20), 0);
+    ASSERT_EQ(dekvanto::engine::MakeTargetByte(frame, length, 0x00, 0x20), 0);
     uint32_t written = 0;
     ASSERT_TRUE(line.Write(frame, length, written));
-    ASSERT_EQ(mx40::MakeLineFrame(frame, length, 115200, 0, 0), 0);
+    ASSERT_EQ(dekvanto::engine::MakeLineFrame(frame, length, 115200, 0, 0), 0);
     start = ::GetTickCount();
     EXPECT_EQ(line.SendAck(frame, length, 1), 0);
-    EXPECT_EQ(frame[0], mx40::kAck);
+    EXPECT_EQ(frame[0], dekvanto::engine::kAck);
     EXPECT_LT(::GetTickCount() - start, 2000u);
 
     EXPECT_TRUE(line.SetSpeed(3));
