@@ -1,8 +1,10 @@
 #include "sim/pty_line.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -43,6 +45,41 @@ bool LinkPort(const fs::path &entry, const std::string &device) {
         fs::remove(entry, ignored);
     }
     return ::symlink(device.c_str(), entry.c_str()) == 0;
+}
+
+// How many descriptors of all processes that can be looked at have the device behind fd open.
+// Processes come and go meanwhile: what cannot be read is passed over.
+int DescriptorsOpenOn(int fd) {
+    struct stat device {};
+    if (fd < 0 || ::fstat(fd, &device) != 0) {
+        return 0;
+    }
+    int count = 0;
+    DIR *processes = ::opendir("/proc");
+    if (processes == nullptr) {
+        return 0;
+    }
+    while (const dirent *process = ::readdir(processes)) {
+        if (process->d_name[0] < '0' || process->d_name[0] > '9') {
+            continue;
+        }
+        const std::string folder = std::string("/proc/") + process->d_name + "/fd";
+        DIR *descriptors = ::opendir(folder.c_str());
+        if (descriptors == nullptr) {
+            continue;
+        }
+        while (const dirent *entry = ::readdir(descriptors)) {
+            struct stat target {};
+            const std::string path = folder + "/" + entry->d_name;
+            if (entry->d_name[0] != '.' && ::stat(path.c_str(), &target) == 0 &&
+                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev) {
+                ++count;
+            }
+        }
+        ::closedir(descriptors);
+    }
+    ::closedir(processes);
+    return count;
 }
 
 }  // namespace
@@ -148,8 +185,9 @@ PtyLine::Openings PtyLine::PcOpenings() {
     for (;;) {
         const ssize_t n = notify_ < 0 ? -1 : ::read(notify_, events, sizeof events);
         if (n <= 0) {
-            return openings_;
+            break;
         }
+        openers_looked_at_ = false;
         for (ssize_t at = 0; at < n;) {
             const auto *event = reinterpret_cast<const inotify_event *>(events + at);
             openings_.opens += (event->mask & IN_OPEN) != 0;
@@ -157,6 +195,15 @@ PtyLine::Openings PtyLine::PcOpenings() {
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
         }
     }
+    const bool counts_let_go = openings_.opens > 0 && openings_.closes >= openings_.opens;
+    if (!counts_let_go) {
+        openings_.held_elsewhere = false;
+    } else if (!openers_looked_at_) {
+        // The phone's own descriptor of the slave is one of the openers found.
+        openings_.held_elsewhere = DescriptorsOpenOn(slave_) > 1;
+        openers_looked_at_ = true;
+    }
+    return openings_;
 }
 
 ssize_t PtyLine::ReadAvailable(uint8_t *buffer, size_t capacity) {

@@ -68,13 +68,17 @@ class PtyLine {
 
     // How often the PC side has opened and closed the line's device so far, taken from the file
     // system's notifications (the phone's own descriptor is not counted). A PC has let go of the
-    // line once it has closed it as often as it opened it. Two opens in a row that are not read
-    // in between count once (the notifications merge), so with several openers at a time the
-    // first close may already look like the last one.
+    // line once it has closed it as often as it opened it and no descriptor but the phone's own
+    // has the device open any more. The second test is needed because two opens in a row that
+    // are not read in between count once (the notifications merge): a PC that opens the device
+    // twice (as Wine does) would otherwise look gone at its first close, when the phone is slow
+    // to read. The open files are looked through only when the counts say the PC has let go, and
+    // again only after the next notification.
     struct Openings {
         uint64_t opens = 0;
         uint64_t closes = 0;
-        bool LetGo() const { return opens > 0 && closes >= opens; }
+        bool held_elsewhere = false;  // found open by another descriptor despite the counts
+        bool LetGo() const { return opens > 0 && closes >= opens && !held_elsewhere; }
     };
     Openings PcOpenings();
 
@@ -89,6 +93,7 @@ class PtyLine {
     int slave_ = -1;
     int notify_ = -1;  // open and close notifications of the slave device
     Openings openings_;
+    bool openers_looked_at_ = false;  // held_elsewhere is up to date with the notifications
     int port_ = 0;
     std::string slave_path_;
     std::string link_path_;

@@ -1,4 +1,5 @@
 // The phone's COM<n> entry in the port register, and how a session ends.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <fstream>
 
 #include "phone_fixture.h"
+#include "sim/pty_line.h"
 
 namespace dekvanto::simtest {
 namespace {
@@ -71,6 +73,22 @@ TEST_F(PhoneTest, SessionEndsWhenIdleStoppedOrReleased) {
         EXPECT_EQ(s.end, dekvanto::sim::EndReason::kReleased);
         EXPECT_EQ(s.waiting_for, "loader block 1 or the end frame");
     }
+}
+
+// A PC that opens the line twice before the phone looks (Wine keeps a second descriptor of the
+// device) has not let go at its first close: the two open notifications merge into one.
+TEST_F(PhoneTest, APcWithTwoDescriptorsHasLetGoOnlyAfterClosingBoth) {
+    std::string error;
+    const auto line = dekvanto::sim::PtyLine::Open(0, ports_.string(), error);
+    ASSERT_NE(line, nullptr) << error;
+    const int first = ::open(line->LinkPath().c_str(), O_RDWR | O_NOCTTY);
+    const int second = ::open(line->LinkPath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    ::close(second);
+    EXPECT_FALSE(line->PcOpenings().LetGo());
+    ::close(first);
+    EXPECT_TRUE(line->PcOpenings().LetGo());
 }
 
 }  // namespace
