@@ -5,6 +5,9 @@
 #include <iosfwd>
 #include <string>
 
+#include "core/engine.h"
+#include "core/program_folder.h"
+
 namespace dekvanto::cli {
 
 struct Console {
@@ -28,6 +31,17 @@ struct Context {
     std::filesystem::path engine_library;
     // The program started once per station; empty: this program (/proc/self/exe).
     std::filesystem::path program;
+    // An engine to download with in place of the library (a test's); null: the library.
+    dekvanto::app::Engine *engine = nullptr;
+
+    // The files of the running program, with engine_library in place of its own when given.
+    dekvanto::app::ProgramFiles Files() const {
+        dekvanto::app::ProgramFiles files = dekvanto::app::FilesOfRunningProgram();
+        if (!engine_library.empty()) {
+            files.engine_library = engine_library;
+        }
+        return files;
+    }
 };
 
 }  // namespace dekvanto::cli

@@ -65,7 +65,6 @@ void ConsoleView::ShowProgress() {
 }
 
 void ConsoleView::AddLogLine(std::string_view text) {
-    lines_.emplace_back(text);
     EndBar();
     log_ << (mode_ == ViewMode::kStation ? "L " : "") << text << std::endl;
 }

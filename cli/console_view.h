@@ -15,7 +15,6 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "console.h"
 #include "core/download_view.h"
@@ -49,9 +48,6 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     // An engine message that reached the view's own window.
     void DeliverEngineMessage(uint32_t message, uintptr_t wparam);
 
-    // The log lines so far, in order.
-    const std::vector<std::string> &Lines() const { return lines_; }
-    uint64_t Bytes() const { return meter_.Bytes(); }
     // Marks the start of the engine's run (the rate and time left count from here).
     void StartClock() { start_ = std::chrono::steady_clock::now(); }
     // Ends a bar that is being redrawn (before any other output).
@@ -84,7 +80,6 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     bool step_mode_;
     ProgressMeter meter_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-    std::vector<std::string> lines_;
     std::function<void()> stop_;
     dekvanto::app::EngineMessageHandler *handler_ = nullptr;
     // Windows: the hidden window; none elsewhere.

@@ -6,28 +6,25 @@
 #include "byte_trace.h"
 #include "console_view.h"
 #include "core/download_control.h"
+#include "core/download_request.h"
 #include "core/engine_library.h"
-#include "core/program_folder.h"
 #include "core/string_table.h"
-#include "download_setup.h"
 #include "exit_status.h"
 #include "interrupt.h"
 #include "port_check.h"
-#include "recording_engine.h"
 #include "stations.h"
 
 namespace dekvanto::cli {
 namespace {
 
-std::filesystem::path ProgramDirectory() {
-    return dekvanto::app::RunningProgramDirectory().value_or(std::filesystem::current_path());
-}
+using dekvanto::app::DownloadOutcome;
+using dekvanto::app::OutcomeClass;
 
-std::filesystem::path EngineLibraryPath(const Context &context) {
-    if (!context.engine_library.empty()) {
-        return context.engine_library;
-    }
-    return ProgramDirectory() / MX40_LIBRARY_FILE_NAME;
+// An attempt that ended before the download control ran.
+DownloadOutcome EndedBefore(OutcomeClass status) {
+    DownloadOutcome outcome;
+    outcome.status = status;
+    return outcome;
 }
 
 // How one station reports: errors, and the JSON summary at the end.
@@ -53,26 +50,19 @@ class StationReport {
         summary_["error"] = text;
     }
 
-    // Prints the summary where it is asked for, and returns the status.
-    int End(int status, const ConsoleView *view, const RecordingEngine *engine) {
+    // Prints the summary where it is asked for, and returns the exit status.
+    int End(const DownloadOutcome &outcome) {
+        const int status = ExitStatusOf(outcome.status);
         summary_["status"] = status;
-        if (view != nullptr) {
-            summary_["lines"] = view->Lines();
-            summary_["bytes"] = view->Bytes();
-        } else {
-            summary_["lines"] = nlohmann::json::array();
-            summary_["bytes"] = 0;
-        }
+        summary_["lines"] = outcome.lines;
+        summary_["bytes"] = outcome.bytes;
         summary_["result"] = nullptr;
-        summary_["seconds"] = 0.0;
-        if (engine != nullptr) {
-            if (engine->map_check) {
-                summary_["map_check"] = *engine->map_check;
-            }
-            if (engine->download) {
-                summary_["result"] = std::string(1, static_cast<char>(*engine->download & 0xFFFF));
-                summary_["seconds"] = engine->download_seconds;
-            }
+        if (outcome.result) {
+            summary_["result"] = std::string(1, static_cast<char>(*outcome.result));
+        }
+        summary_["seconds"] = outcome.seconds;
+        if (outcome.map_check) {
+            summary_["map_check"] = *outcome.map_check;
         }
         if (Station()) {
             console_.out << "R " << summary_.dump() << std::endl;
@@ -88,17 +78,6 @@ class StationReport {
     nlohmann::json summary_;
 };
 
-// The status that the attempt came to.
-int StatusOf(const RecordingEngine &engine) {
-    if (engine.map_check && *engine.map_check != MX40_MAP_COMPATIBLE) {
-        return StatusOfMapCheck(*engine.map_check);
-    }
-    if (engine.download) {
-        return StatusOfDownloadResult(*engine.download);
-    }
-    return kOtherFailure;
-}
-
 ViewMode ModeFor(const StationReport &report, const Console &console, bool json) {
     if (report.Station()) {
         return ViewMode::kStation;
@@ -106,31 +85,63 @@ ViewMode ModeFor(const StationReport &report, const Console &console, bool json)
     return console.terminal && !json ? ViewMode::kTerminal : ViewMode::kPlain;
 }
 
+// Runs the download control once (unless Ctrl-C came first) and returns its outcome.
+DownloadOutcome RunControl(dekvanto::app::Engine &engine, ConsoleView &view,
+                           dekvanto::app::DownloadRequest &request) {
+    dekvanto::app::DownloadControl control(engine, view, request.settings, request.files,
+                                           request.switches, request.store);
+    view.OnInterrupt([&control] { control.OnStartStop(); });
+    view.OnEngineMessages(control);
+    DownloadOutcome outcome;
+    if (InterruptCount() == 0) {
+        view.StartClock();
+        control.OnStartStop();
+        outcome = control.Outcome();
+    } else {
+        const std::string canceled(
+            dekvanto::app::AppString(dekvanto::app::StringId::kDownloadCanceled));
+        view.AddLogLine(canceled);
+        outcome.lines.push_back(canceled);
+    }
+    view.EndBar();
+    if (InterruptCount() > 0 && !outcome.result) {
+        outcome.status = OutcomeClass::kStopped;
+    }
+    return outcome;
+}
+
 }  // namespace
 
 int RunOneStation(const DownloadOptions &options, const std::string &port, Console &console,
                   const Context &context) {
     StationReport report(options, port, console);
-    DownloadSetup setup;
-    if (const auto refused = PrepareDownload(options, port, ProgramDirectory(), setup)) {
+    const dekvanto::app::ProgramFiles files = context.Files();
+    dekvanto::app::DownloadOverrides overrides = options.request;
+    overrides.port = port;
+    dekvanto::app::DownloadRequest request;
+    if (const auto refused = dekvanto::app::BuildDownloadRequest(overrides, files, request)) {
         report.Error(refused->text);
-        return report.End(refused->status, nullptr, nullptr);
+        return report.End(EndedBefore(refused->status));
     }
-    const std::string &port_name = setup.settings.port_name;
+    const std::string &port_name = request.settings.port_name;
     if (const PortDiagnosis found = CheckPortBeforeDownload(port_name);
         found.problem != PortProblem::kNone) {
         report.Error(PortProblemText(port_name, found));
-        return report.End(found.problem == PortProblem::kBadName ? kBadUsage : kPortError, nullptr,
-                          nullptr);
+        return report.End(EndedBefore(found.problem == PortProblem::kBadName
+                                          ? OutcomeClass::kBadRequest
+                                          : OutcomeClass::kPortError));
     }
-    const std::filesystem::path library_path = EngineLibraryPath(context);
-    const auto library = dekvanto::app::EngineLibrary::Load(library_path);
-    if (!library) {
-        report.Error("cannot load the engine library " + library_path.string());
-        return report.End(kOtherFailure, nullptr, nullptr);
+    std::unique_ptr<dekvanto::app::EngineLibrary> library;
+    if (context.engine == nullptr) {
+        library = dekvanto::app::EngineLibrary::Load(files.engine_library);
+        if (!library) {
+            report.Error("cannot load the engine library " + files.engine_library.string());
+            return report.End(EndedBefore(OutcomeClass::kOtherFailure));
+        }
     }
+    auto find = [&library](const char *name) { return library ? library->Find(name) : nullptr; };
     std::unique_ptr<ByteTrace> trace;
-    auto set_trace = reinterpret_cast<Mxl40_SetTrace_Fn>(library->Find("Mxl40_SetTrace"));
+    auto set_trace = reinterpret_cast<Mxl40_SetTrace_Fn>(find("Mxl40_SetTrace"));
     if (options.trace_file) {
         // Stations side by side each write their own file: FILE.COM<n>.
         const std::string file =
@@ -138,39 +149,28 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
         trace = std::make_unique<ByteTrace>(file);
         if (!trace->Good()) {
             report.Error("cannot write the trace file " + file);
-            return report.End(kFileError, nullptr, nullptr);
+            return report.End(EndedBefore(OutcomeClass::kFileError));
         }
         if (set_trace == nullptr) {
-            report.Error("the engine library " + library_path.string() + " has no byte trace");
-            return report.End(kOtherFailure, nullptr, nullptr);
+            report.Error("the engine library " + files.engine_library.string() +
+                         " has no byte trace");
+            return report.End(EndedBefore(OutcomeClass::kOtherFailure));
         }
         set_trace(&ByteTrace::OnBytes, trace.get());
     }
 
-    InterruptGuard interrupts(
-        reinterpret_cast<Mxl40_StartStop_Fn>(library->Find("Mxl40_StartStop")));
-    RecordingEngine engine(*library);
+    InterruptGuard interrupts(reinterpret_cast<Mxl40_StartStop_Fn>(find("Mxl40_StartStop")));
     ConsoleView view(ModeFor(report, console, options.json), report.Log(), console,
-                     setup.total_bytes, options.step);
-    dekvanto::app::DownloadControl control(engine, view, setup.settings, *setup.files,
-                                           setup.switches, *setup.store);
-    view.OnInterrupt([&control] { control.OnStartStop(); });
-    view.OnEngineMessages(control);
-    if (InterruptCount() == 0) {
-        view.StartClock();
-        control.OnStartStop();
-    } else {
-        view.AddLogLine(dekvanto::app::AppString(dekvanto::app::StringId::kDownloadCanceled));
-    }
-    view.EndBar();
+                     request.total_bytes, options.request.step);
+    dekvanto::app::Engine *engine = library ? library.get() : context.engine;
+    const DownloadOutcome outcome = RunControl(*engine, view, request);
     if (trace && set_trace != nullptr) {
         set_trace(nullptr, nullptr);
     }
-    int status = InterruptCount() > 0 && !engine.download ? kStopped : StatusOf(engine);
-    if (engine.download && (*engine.download & 0xFFFF) == MX40_RESULT_PORT_ERROR) {
+    if (outcome.result == MX40_RESULT_PORT_ERROR) {
         report.Error(PortProblemText(port_name, DiagnosePortError(port_name)));
     }
-    return report.End(status, &view, &engine);
+    return report.End(outcome);
 }
 
 int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::string> &args,
@@ -179,7 +179,7 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
         return RunOneStation(options, options.station_port, console, context);
     }
     if (options.ports.size() > 1) {
-        if (options.step) {
+        if (options.request.step) {
             console.err << "vanto: --step needs one port: several stations cannot share Enter"
                         << std::endl;
             return kBadUsage;

@@ -2,9 +2,20 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/setting_values.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
+namespace {
+
+// An option that takes one of a setting's words; anything else is refused with the list.
+void AddSettingOption(CLI::App &cmd, const std::string &name, std::optional<std::string> &value,
+                      const dekvanto::app::SettingValues &values, const std::string &type,
+                      const std::string &help) {
+    cmd.add_option(name, value, help)->check(CLI::IsMember(values.Words()))->type_name(type);
+}
+
+}  // namespace
 
 CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
     CLI::App *cmd = app.add_subcommand(
@@ -17,35 +28,37 @@ CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
                     "phones at once, one process per port")
         ->delimiter(',');
     cmd->add_option("--station-port", o.station_port)->group("");  // one station of several
-    cmd->add_option("--loader", o.loader,
+    dekvanto::app::DownloadOverrides &r = o.request;
+    cmd->add_option("--loader", r.loader,
                     "loader file (default: the product's, or the settings "
                     "file's LoadFilePath)");
-    cmd->add_option("--code", o.code, "code file (.bin); left out: no code file is sent");
-    cmd->add_option("--perso", o.perso,
+    cmd->add_option("--code", r.code, "code file (.bin); left out: no code file is sent");
+    cmd->add_option("--perso", r.perso,
                     "personalization file (.psb); left out: no personalization file is sent");
-    cmd->add_option("--speed", o.speed, "download speed in bit/s")
-        ->check(CLI::IsMember({57600, 115200, 230400, 460800}));
-    cmd->add_option("--parity", o.parity, "parity the phone switches to")
-        ->check(CLI::IsMember({"none", "odd", "even"}));
-    cmd->add_option("--stop-bits", o.stop_bits, "stop bits")->check(CLI::IsMember({1, 2}));
-    cmd->add_option("--bus", o.bus, "phone memory bus width in bits")
-        ->check(CLI::IsMember({8, 16}));
-    cmd->add_option("--wait-states", o.wait_states, "phone memory wait states")
-        ->check(CLI::Range(0, 3));
-    cmd->add_flag("--blind", o.blind,
+    AddSettingOption(*cmd, "--speed", r.speed, dekvanto::app::kSpeeds, "INT",
+                     "download speed in bit/s");
+    AddSettingOption(*cmd, "--parity", r.parity, dekvanto::app::kParities, "TEXT",
+                     "parity the phone switches to");
+    AddSettingOption(*cmd, "--stop-bits", r.stop_bits, dekvanto::app::kStopBits, "INT",
+                     "stop bits");
+    AddSettingOption(*cmd, "--bus", r.bus, dekvanto::app::kBusWidths, "INT",
+                     "phone memory bus width in bits");
+    AddSettingOption(*cmd, "--wait-states", r.wait_states, dekvanto::app::kWaitStates, "INT",
+                     "phone memory wait states");
+    cmd->add_flag("--blind", r.blind,
                   "blind mode: do not read the phone's answers (default: acknowledged)");
-    cmd->add_flag("--step", o.step,
+    cmd->add_flag("--step", r.step,
                   "step mode: confirm the code file and the personalization file with Enter");
-    cmd->add_option("--reboot-delay", o.reboot_delay,
+    cmd->add_option("--reboot-delay", r.reboot_delay,
                     "seconds to wait for the phone's restart before the personalization file "
                     "(blind mode without --step)")
         ->check(CLI::Range(0, 3600));
-    cmd->add_option("--settings", o.settings_file,
+    cmd->add_option("--settings", r.settings_file,
                     "settings file MX40.ini to take the window's settings from (never written)");
-    cmd->add_option("--product", o.product,
-                    "product name from the product list: sets the loader, bus width and wait "
-                    "states");
-    cmd->add_option("--products", o.products_file,
+    cmd->add_option("--product", r.product,
+                    "product name from the product list (letter case ignored): sets the loader, "
+                    "bus width and wait states");
+    cmd->add_option("--products", r.product_list,
                     "product list (default: dekvanto.cfg beside --settings, else beside vanto)");
     cmd->add_option("--trace", o.trace_file,
                     "write every byte sent and received, with time and phase, to this file");

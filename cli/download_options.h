@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/download_request.h"
+
 namespace CLI {
 class App;
 }
@@ -14,25 +16,14 @@ namespace dekvanto::cli {
 struct DownloadOptions {
     std::vector<std::string> ports;  // COM<n>; several: one station each, in parallel
     std::string station_port;        // set by the parent for one station's process (hidden)
-    std::optional<std::string> loader;
-    std::optional<std::string> code;
-    std::optional<std::string> perso;
-    std::optional<int> speed;  // bit/s
-    std::optional<std::string> parity;
-    std::optional<int> stop_bits;    // 1 or 2
-    std::optional<int> bus;          // 8 or 16
-    std::optional<int> wait_states;  // 0 to 3
-    bool blind = false;
-    bool step = false;
-    std::optional<int> reboot_delay;
-    std::optional<std::string> settings_file;
-    std::optional<std::string> product;
-    std::optional<std::string> products_file;
+    // Settings file, product, files and line settings; the port is the station's.
+    dekvanto::app::DownloadOverrides request;
     std::optional<std::string> trace_file;
     bool json = false;
 };
 
-// Adds the subcommand "download" with its options, filling options when parsed.
+// Adds the subcommand "download" with its options, filling options when parsed. The line
+// settings take the words of the settings' value lists, and the help names them.
 CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &options);
 
 }  // namespace dekvanto::cli

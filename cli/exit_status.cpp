@@ -1,52 +1,38 @@
 #include "exit_status.h"
 
-#include "dekvanto/mx40.h"
-
 namespace dekvanto::cli {
 
-ExitStatus StatusOfDownloadResult(int32_t result) {
-    switch (result & 0xFFFF) {
-        case MX40_RESULT_DONE:
+ExitStatus ExitStatusOf(dekvanto::app::OutcomeClass outcome) {
+    using dekvanto::app::OutcomeClass;
+    switch (outcome) {
+        case OutcomeClass::kFinished:
             return kFinished;
-        case MX40_RESULT_STOPPED:
-        case MX40_RESULT_STOPPED_WAITING:
-            return kStopped;
-        case MX40_RESULT_PORT_ERROR:
-            return kPortError;
-        case MX40_RESULT_CODE_OPEN:
-        case MX40_RESULT_LOADER_OPEN:
-        case MX40_RESULT_FILE_MEMORY:
-        case MX40_RESULT_LOADER_MEMORY:
-        case MX40_RESULT_FILE_READ:
-        case MX40_RESULT_LOADER_READ:
-        case MX40_RESULT_PERSO_OPEN:
-        case MX40_RESULT_NO_FILES:
-            return kFileError;
-        case MX40_RESULT_NO_SYNC:
-        case MX40_RESULT_BAD_ACK:
-        case MX40_RESULT_NO_ACK:
-            return kNoAcknowledgement;
-        case MX40_RESULT_BAD_PARITY:
-        case MX40_RESULT_BAD_SPEED:
-        case MX40_RESULT_BAD_WAIT_STATES:
-        case MX40_RESULT_BAD_BUS_SIZE:
-        case MX40_RESULT_BAD_STOP_BITS:
-            return kUnsupportedSetting;
-        default:
+        case OutcomeClass::kOtherFailure:
             return kOtherFailure;
+        case OutcomeClass::kBadRequest:
+            return kBadUsage;
+        case OutcomeClass::kStopped:
+            return kStopped;
+        case OutcomeClass::kPortError:
+            return kPortError;
+        case OutcomeClass::kFileError:
+            return kFileError;
+        case OutcomeClass::kNoAcknowledgement:
+            return kNoAcknowledgement;
+        case OutcomeClass::kUnsupportedSetting:
+            return kUnsupportedSetting;
+        case OutcomeClass::kMappingRefused:
+            return kMappingRefused;
     }
+    return kOtherFailure;
+}
+
+ExitStatus StatusOfDownloadResult(int32_t result) {
+    return ExitStatusOf(dekvanto::app::ClassOfDownloadResult(result));
 }
 
 ExitStatus StatusOfMapCheck(int32_t result) {
-    switch (result) {
-        case MX40_MAP_COMPATIBLE:
-            return kFinished;
-        case MX40_MAP_NO_CODE_FILE:
-        case MX40_MAP_NO_PERSO_FILE:
-            return kFileError;
-        default:
-            return kMappingRefused;
-    }
+    return ExitStatusOf(dekvanto::app::ClassOfMapCheck(result));
 }
 
 std::string ExitStatusHelp() {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/download_outcome.h"
+
 namespace dekvanto::cli {
 
 enum ExitStatus : int {
@@ -21,6 +23,9 @@ enum ExitStatus : int {
                               // engine ('5', '6', '7', '8', '>')
     kMappingRefused = 8,      // the mapping check refused the pair (11, 14, 15)
 };
+
+// The status for each class of outcome of the download control.
+ExitStatus ExitStatusOf(dekvanto::app::OutcomeClass outcome);
 
 // The status for a result character of Mxl40_Download (its low 16 bits).
 ExitStatus StatusOfDownloadResult(int32_t result);

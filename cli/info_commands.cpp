@@ -1,46 +1,29 @@
 #include "info_commands.h"
 
 #include <cstdio>
-#include <fstream>
 #include <ostream>
 
 #include "core/engine_library.h"
 #include "core/product_table.h"
-#include "core/program_folder.h"
 #include "core/result_lines.h"
+#include "core/setting_values.h"
 #include "core/string_table.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
 namespace {
 
-namespace fs = std::filesystem;
-
-fs::path EngineLibraryPath(const Context &context) {
-    if (!context.engine_library.empty()) {
-        return context.engine_library;
-    }
-    return dekvanto::app::RunningProgramDirectory().value_or(fs::current_path()) /
-           MX40_LIBRARY_FILE_NAME;
-}
-
-bool BlankOrComment(const std::string &line) {
-    for (const char c : line) {
-        if (c == '#') {
-            return true;
-        }
-        if (c != ' ' && c != '\t' && c != '\r') {
-            return false;
-        }
-    }
-    return true;
+// The bus width column: the width that the product's bus index stands for, "?" for an index the
+// engine does not take.
+std::string BusText(int32_t ram_size) {
+    return std::string(dekvanto::app::kBusWidths.WordAt(ram_size).value_or("?"));
 }
 
 }  // namespace
 
 int RunCheckMap(const std::string &code, const std::string &perso, Console &console,
                 const Context &context) {
-    const fs::path path = EngineLibraryPath(context);
+    const std::filesystem::path path = context.Files().engine_library;
     const auto library = dekvanto::app::EngineLibrary::Load(path);
     if (!library) {
         console.err << "vanto: cannot load the engine library " << path.string() << std::endl;
@@ -60,33 +43,23 @@ int RunCheckMap(const std::string &code, const std::string &perso, Console &cons
 }
 
 int RunProducts(const std::string &list_file, Console &console) {
-    std::ifstream in(list_file);
-    if (!in) {
+    const auto list = dekvanto::app::LoadProductListReport(list_file);
+    if (!list) {
         console.err << "vanto: cannot read product list " << list_file << std::endl;
         return kFileError;
     }
-    std::vector<std::string> skipped;
-    std::vector<dekvanto::app::Product> products;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (auto product = dekvanto::app::ParseProductLine(line)) {
-            products.push_back(*product);
-        } else if (!BlankOrComment(line)) {
-            skipped.push_back("  line " + std::to_string(number) + ": " + line);
-        }
-    }
     console.out << "Product                          Loader               Bus  Wait  Perso\n";
-    for (const auto &p : products) {
+    for (const auto &p : list->products) {
         char row[512];
-        std::snprintf(row, sizeof row, "%-32s %-20s %-4d %-5d %s", p.name.c_str(),
-                      p.loader_file.c_str(), (p.ram_size + 1) * 8, p.wait_states,
+        std::snprintf(row, sizeof row, "%-32s %-20s %-4s %-5d %s", p.name.c_str(),
+                      p.loader_file.c_str(), BusText(p.ram_size).c_str(), p.wait_states,
                       p.TakesPersonalization() ? "yes" : "no");
         console.out << row << '\n';
     }
-    if (!skipped.empty()) {
+    if (!list->skipped.empty()) {
         console.out << "Skipped lines:\n";
-        for (const std::string &text : skipped) {
-            console.out << text << '\n';
+        for (const auto &line : list->skipped) {
+            console.out << "  line " << line.number << ": " << line.text << '\n';
         }
     }
     console.out << std::flush;

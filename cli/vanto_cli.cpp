@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <ostream>
 
-#include "core/program_folder.h"
 #include "download_command.h"
 #include "exit_status.h"
 #include "info_commands.h"
@@ -24,12 +23,6 @@ struct Commands {
     std::optional<std::string> products;
     std::vector<std::string> simulate_args;
 };
-
-std::string DefaultProductList() {
-    return (dekvanto::app::RunningProgramDirectory().value_or(std::filesystem::current_path()) /
-            dekvanto::app::kProductListFileName)
-        .string();
-}
 
 }  // namespace
 
@@ -86,7 +79,7 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
         return RunPorts(c.assign, console);
     }
     if (products->parsed()) {
-        return RunProducts(c.products.value_or(DefaultProductList()), console);
+        return RunProducts(c.products.value_or(context.Files().product_list.string()), console);
     }
     if (simulate->parsed()) {
         return RunSimulate(simulate->remaining(), console);

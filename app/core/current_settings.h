@@ -3,8 +3,8 @@
 // changes them (and writes them) at OK; choosing a product changes the bus width and the wait
 // states; every download takes its records from them.
 //
-// The index settings are positions in the Settings dialog's lists (0 = first entry; -1 when a
-// list had no selection at OK). They are passed to the engine unchanged, never range-tested.
+// The index settings are positions in the Settings dialog's lists (setting_values.h; 0 = first
+// entry; -1 when a list had no selection at OK). They are passed to the engine unchanged, never range-tested.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "core/download_control.h"
 
+#include <chrono>
 #include <cstdio>
 #include <limits>
 
@@ -59,6 +60,7 @@ void DownloadControl::OnStartStop() {
 }
 
 void DownloadControl::Start() {
+    outcome_ = DownloadOutcome{};
     if (!engine_.Init(0)) {
         view_.ShowMessage(AppString(StringId::kNoInitFunction));
         return;
@@ -73,11 +75,13 @@ void DownloadControl::Start() {
     view_.Repaint();
 
     if (!CheckFileChoices()) {
+        outcome_.status = OutcomeClass::kBadRequest;
         BackToIdle();
         return;
     }
     const auto port = PortFieldOf(settings_.port_name);
     if (!port) {
+        outcome_.status = OutcomeClass::kBadRequest;
         view_.ShowMessage(PortWithoutNumberText(settings_.port_name));
         BackToIdle();
         return;
@@ -130,13 +134,19 @@ void DownloadControl::RunDownload(Mx40Settings &settings, const std::string &loa
     view_.StopFileWatch();
     controls_off_ = true;
     state_ = DownloadState::kDownloading;
+    const auto start = std::chrono::steady_clock::now();
     const auto result = engine_.Download(EngineWindowHandle(), &settings, &files, &options);
     if (!result) {
+        outcome_.status = OutcomeClass::kOtherFailure;
         view_.ShowMessage(AppString(StringId::kNoDownloadFunction));
         BackToIdle();
         return;
     }
+    outcome_.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int32_t character = *result & 0xFFFF;
+    outcome_.result = character;
+    outcome_.status = ClassOfDownloadResult(character);
     state_ = DownloadState::kStopping;  // flag 0 while the lines are added
     if (character == MX40_RESULT_DONE) {
         view_.ResetProgress();
@@ -153,6 +163,8 @@ bool DownloadControl::PassesMapCheck(const std::string &code, const std::string 
         view_.ShowMessage(AppString(StringId::kNoCheckMapCompatFunction));
         return false;
     }
+    outcome_.map_check = *result;
+    outcome_.status = ClassOfMapCheck(*result);
     const MapCheckLines outcome = MapCheckResultLines(*result);
     for (const StringId line : outcome.lines) {
         AddLogString(line);
@@ -190,14 +202,14 @@ void DownloadControl::BackToIdle() {
 void DownloadControl::OnEngineMessage(uint32_t message, uintptr_t wparam) {
     switch (message) {
         case MX40_WM_BYTE_COUNT:
+            outcome_.bytes = static_cast<uint32_t>(wparam);
             view_.SetByteCounterText(
                 ByteCounterText(static_cast<long>(static_cast<uint32_t>(wparam))));
             view_.Repaint();
             break;
         case MX40_WM_LOG_LINE:
             if (wparam != 0) {
-                const std::string line(reinterpret_cast<const char *>(wparam));
-                view_.AddLogLine(line);
+                AddLogLine(reinterpret_cast<const char *>(wparam));
             }
             break;
         case MX40_WM_PROGRESS_STEP:
@@ -217,7 +229,12 @@ bool DownloadControl::OnCloseRequest() {
 }
 
 void DownloadControl::AddLogString(StringId id) {
-    view_.AddLogLine(AppString(id));
+    AddLogLine(AppString(id));
+}
+
+void DownloadControl::AddLogLine(std::string_view text) {
+    outcome_.lines.emplace_back(text);
+    view_.AddLogLine(text);
 }
 
 Mx40WindowHandle DownloadControl::EngineWindowHandle() {

@@ -30,6 +30,12 @@
 //   function doesn't exist"); its result's low 16 bits logged as result_lines.h says ('2' also
 //   sets the progress back to 0 first); back to idle with the controls enabled.
 //
+// Each attempt leaves its outcome (download_outcome.h): its class, the result character, the
+// mapping check's answer, every log line it added (the engine's among them), the last byte
+// count and how long the engine ran. A refusal before the engine ran leaves the class
+// kBadRequest (a missing file choice, a port name without a number), the mapping check's class,
+// or kOtherFailure (a missing engine function).
+//
 // Stop (a press while the flag is 1): Mxl40_StartStop(0) (missing: "Sorry mxl40_StartStop()
 // function doesn't exist !" and the download goes on); button "&Start download", flag 0,
 // controls enabled, file watch running. The engine then returns '3' or '4' and the start that is
@@ -40,6 +46,7 @@
 #include <string>
 
 #include "core/current_settings.h"
+#include "core/download_outcome.h"
 #include "core/download_view.h"
 #include "core/engine.h"
 #include "core/engine_window.h"
@@ -79,6 +86,8 @@ class DownloadControl final : public EngineMessageHandler {
         return state_ == DownloadState::kChecking || state_ == DownloadState::kDownloading;
     }
     DownloadState State() const { return state_; }
+    // How the last attempt ended (an empty outcome of class kOtherFailure before the first).
+    const DownloadOutcome &Outcome() const { return outcome_; }
 
   private:
     void Start();
@@ -93,6 +102,8 @@ class DownloadControl final : public EngineMessageHandler {
                      const std::string &perso);
     bool PassesMapCheck(const std::string &code, const std::string &perso);
     void AddLogString(StringId id);
+    // Adds a line to the log list and to the attempt's outcome.
+    void AddLogLine(std::string_view text);
     Mx40WindowHandle EngineWindowHandle();
 
     Engine &engine_;
@@ -106,6 +117,7 @@ class DownloadControl final : public EngineMessageHandler {
 #endif
     DownloadState state_ = DownloadState::kIdle;
     bool controls_off_ = false;
+    DownloadOutcome outcome_;
 };
 
 }  // namespace dekvanto::app

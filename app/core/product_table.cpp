@@ -9,6 +9,17 @@ bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// Nothing but white space before the end of the line or its comment.
+bool BlankOrComment(std::string_view line) {
+    line = line.substr(0, line.find('#'));
+    for (const char c : line) {
+        if (!IsSpace(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads the fields after a product's name the way a scanf pattern "%s %d %d %d" does.
 class FieldScanner {
   public:
@@ -85,21 +96,38 @@ std::optional<Product> ParseProductLine(std::string_view line) {
 }
 
 ProductTable ParseProductList(std::string_view text) {
-    ProductTable table;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        const std::string_view line = text.substr(0, end);
-        if (std::optional<Product> product = ParseProductLine(line)) {
-            table.push_back(std::move(*product));
-        }
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
-    return table;
+    return ReadProductList(text).products;
 }
 
 ProductTable LoadProductList(const std::filesystem::path &file) {
     const std::optional<std::string> text = ReadWholeFile(file);
     return text ? ParseProductList(*text) : ProductTable{};
+}
+
+ProductListReport ReadProductList(std::string_view text) {
+    ProductListReport report;
+    for (int number = 1; !text.empty(); ++number) {
+        const std::size_t end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        if (std::optional<Product> product = ParseProductLine(line)) {
+            report.products.push_back(std::move(*product));
+        } else if (!BlankOrComment(line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.remove_suffix(1);
+            }
+            report.skipped.push_back({number, std::string(line)});
+        }
+        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    }
+    return report;
+}
+
+std::optional<ProductListReport> LoadProductListReport(const std::filesystem::path &file) {
+    const std::optional<std::string> text = ReadWholeFile(file);
+    if (!text) {
+        return std::nullopt;
+    }
+    return ReadProductList(*text);
 }
 
 }  // namespace dekvanto::app

@@ -49,4 +49,24 @@ ProductTable ParseProductList(std::string_view text);
 // The products of the list file, or an empty table when it cannot be opened (no message).
 ProductTable LoadProductList(const std::filesystem::path &file);
 
+// A line that holds no product although it is neither blank nor only a comment: what the window
+// drops silently, shown to whoever checks a list.
+struct SkippedLine {
+    int number = 0;    // counted from 1
+    std::string text;  // the whole line, without its line end (LF, or CR LF)
+
+    bool operator==(const SkippedLine &) const = default;
+};
+
+struct ProductListReport {
+    ProductTable products;
+    std::vector<SkippedLine> skipped;
+};
+
+// The products of a list file's text, as ParseProductList reads them, with the skipped lines.
+ProductListReport ReadProductList(std::string_view text);
+
+// The report of the list file, or nothing when it cannot be read.
+std::optional<ProductListReport> LoadProductListReport(const std::filesystem::path &file);
+
 }  // namespace dekvanto::app

@@ -54,6 +54,12 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
     return files;
 }
 
+ProgramFiles FilesOfRunningProgram() {
+    const std::filesystem::path dir =
+        RunningProgramDirectory().value_or(std::filesystem::current_path());
+    return FilesOfProgramDirectory(dir, ObserveSettingsPlace(dir));
+}
+
 void PrepareSettingsFolder(const ProgramFiles &files) {
     std::error_code ignored;
     std::filesystem::create_directories(files.settings_file.parent_path(), ignored);

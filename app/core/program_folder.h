@@ -54,6 +54,10 @@ struct SettingsPlace {
 // directory of GetModuleFileNameA's name), or nothing when it cannot be found out.
 std::optional<std::filesystem::path> RunningProgramDirectory();
 
+// The files of the running program, with the settings file placed as this machine decides; the
+// working directory stands for the program directory when that cannot be found out.
+ProgramFiles FilesOfRunningProgram();
+
 // The files named from program directory dir, with the settings file placed by place.
 ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const SettingsPlace &place);
 

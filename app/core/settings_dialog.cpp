@@ -32,12 +32,12 @@ SettingsDialogContents SettingsDialog::Open(const std::vector<std::string> &port
 
     SettingsDialogContents contents;
     contents.port_selection = FindEntryBeginningWith(ports, current_.port_name);
-    contents.speed = ListSelection(current_.speed, kSpeedEntries.size());
-    contents.parity = ListSelection(current_.parity, kParityEntries.size());
-    contents.stop_bits = ListSelection(current_.stop_bits, kStopBitEntries.size());
-    contents.data_bits = ListSelection(current_.data_bits, kDataBitEntries.size());
-    contents.wait_states = ListSelection(current_.wait_states, kWaitStateEntries.size());
-    contents.ram_size = ListSelection(current_.ram_size, kBusSizeEntries.size());
+    contents.speed = ListSelection(current_.speed, kSpeeds.Count());
+    contents.parity = ListSelection(current_.parity, kParities.Count());
+    contents.stop_bits = ListSelection(current_.stop_bits, kStopBits.Count());
+    contents.data_bits = ListSelection(current_.data_bits, kDataBits.Count());
+    contents.wait_states = ListSelection(current_.wait_states, kWaitStates.Count());
+    contents.ram_size = ListSelection(current_.ram_size, kBusWidths.Count());
     contents.acknowledge = current_.acknowledge == 1;
     contents.pause = current_.pause == 1;
     contents.loader_path = edited_loader_path_;

@@ -8,7 +8,6 @@
 // product choice).
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,20 +16,10 @@
 
 #include "core/current_settings.h"
 #include "core/file_records.h"
+#include "core/setting_values.h"
 #include "core/settings_store.h"
 
 namespace dekvanto::app {
-
-// Entries of the dialog's fixed lists, in list order; a setting holds the position.
-inline constexpr std::array<std::string_view, 4> kSpeedEntries = {"57600 Bds", "115200 Bds",
-                                                                  "230400 Bds", "460800 Bds"};
-inline constexpr std::array<std::string_view, 3> kParityEntries = {"NOPARITY", "ODDPARITY",
-                                                                   "EVENPARITY"};
-inline constexpr std::array<std::string_view, 2> kStopBitEntries = {"1 Bit", "2 Bits"};
-inline constexpr std::array<std::string_view, 1> kDataBitEntries = {"8 Bits"};
-inline constexpr std::array<std::string_view, 4> kWaitStateEntries = {
-    "0 Wait State", "1 Wait State", "2 Wait States", "3 Wait States"};
-inline constexpr std::array<std::string_view, 2> kBusSizeEntries = {"8   Bits", "16 Bits"};
 
 // The list position to select for a setting: the setting itself when it is a position of a list
 // of count entries, else -1 (no selection). A list left without selection gives -1 back at OK.

@@ -33,12 +33,10 @@ QString Text(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-template <std::size_t N>
-QComboBox *FixedList(QWidget *parent, const std::array<std::string_view, N> &entries,
-                     const char *name) {
+QComboBox *FixedList(QWidget *parent, const app::SettingValues &values, const char *name) {
     auto *list = new QComboBox(parent);
-    for (std::string_view entry : entries) {
-        list->addItem(Text(entry));
+    for (const app::SettingValue &value : values.values) {
+        list->addItem(Text(value.entry));
     }
     list->setAccessibleName(QString::fromLatin1(name));
     return list;
@@ -104,24 +102,24 @@ void SettingsWindow::BuildControls() {
     connect(cancel, &QPushButton::clicked, this, &SettingsWindow::reject);
 
     Group(this, "Port", du.Rect(7, 2, 133, 34));
-    speed_ = FixedList(this, app::kSpeedEntries, "Speed");
+    speed_ = FixedList(this, app::kSpeeds, "Speed");
     speed_->setGeometry(du.Rect(202, 16, 70, 12));
     Label(this, "Speed:", du.Rect(158, 17, 30, 8));
-    parity_ = FixedList(this, app::kParityEntries, "Parity");
+    parity_ = FixedList(this, app::kParities, "Parity");
     parity_->setGeometry(du.Rect(202, 34, 70, 12));
     Label(this, "Parity:", du.Rect(158, 35, 30, 8));
-    stop_bits_ = FixedList(this, app::kStopBitEntries, "Stop bit");
+    stop_bits_ = FixedList(this, app::kStopBits, "Stop bit");
     stop_bits_->setGeometry(du.Rect(202, 52, 70, 12));
-    data_bits_ = FixedList(this, app::kDataBitEntries, "Data bit");
+    data_bits_ = FixedList(this, app::kDataBits, "Data bit");
     data_bits_->setGeometry(du.Rect(202, 70, 70, 12));
     Label(this, "Stop bit:", du.Rect(158, 53, 30, 8));
     Group(this, "Line Properties", du.Rect(149, 2, 135, 90));
     Label(this, "Data bit:", du.Rect(158, 71, 30, 8));
     Group(this, "Memory Target Properties", du.Rect(7, 38, 135, 52));
-    wait_states_ = FixedList(this, app::kWaitStateEntries, "Wait State");
+    wait_states_ = FixedList(this, app::kWaitStates, "Wait State");
     wait_states_->setGeometry(du.Rect(68, 52, 62, 12));
     Label(this, "Wait State:", du.Rect(19, 53, 40, 10));
-    bus_size_ = FixedList(this, app::kBusSizeEntries, "Bus Size");
+    bus_size_ = FixedList(this, app::kBusWidths, "Bus Size");
     bus_size_->setGeometry(du.Rect(68, 72, 62, 12));
     Label(this, "Bus Size:", du.Rect(19, 73, 35, 10));
 

@@ -1,6 +1,5 @@
 #include "win32/settings_window.h"
 
-#include <span>
 #include <vector>
 
 #include "win32/file_dialog.h"
@@ -19,9 +18,9 @@ struct SettingsWindow {
     std::vector<app::PortEntry> ports;
 };
 
-void FillList(HWND dialog, int id, std::span<const std::string_view> entries) {
-    for (const std::string_view entry : entries) {
-        const std::string text(entry);
+void FillList(HWND dialog, int id, const app::SettingValues &list) {
+    for (const app::SettingValue &value : list.values) {
+        const std::string text(value.entry);
         SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
 }
@@ -43,12 +42,12 @@ std::string ControlText(HWND dialog, int id) {
 }
 
 void Open(HWND dialog, SettingsWindow &window) {
-    FillList(dialog, IDC_SPEED, app::kSpeedEntries);
-    FillList(dialog, IDC_PARITY, app::kParityEntries);
-    FillList(dialog, IDC_STOP_BITS, app::kStopBitEntries);
-    FillList(dialog, IDC_DATA_BITS, app::kDataBitEntries);
-    FillList(dialog, IDC_WAIT_STATES, app::kWaitStateEntries);
-    FillList(dialog, IDC_BUS_SIZE, app::kBusSizeEntries);
+    FillList(dialog, IDC_SPEED, app::kSpeeds);
+    FillList(dialog, IDC_PARITY, app::kParities);
+    FillList(dialog, IDC_STOP_BITS, app::kStopBits);
+    FillList(dialog, IDC_DATA_BITS, app::kDataBits);
+    FillList(dialog, IDC_WAIT_STATES, app::kWaitStates);
+    FillList(dialog, IDC_BUS_SIZE, app::kBusWidths);
 
     // Inserted at the end rather than added: the box has the sorted style, but the source has
     // already put the names in the program's order (the fixed names last, not sorted in).

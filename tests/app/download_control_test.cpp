@@ -438,6 +438,51 @@ TEST_F(DownloadControlTest, EngineMessagesReachTheViewThroughTheWindowRecord) {
     EXPECT_EQ(view.boxes, std::vector<std::string>{"Press return"});
 }
 
+// What an attempt leaves for a front end that reports beyond the log list; each start begins
+// afresh.
+TEST_F(DownloadControlTest, EachAttemptLeavesItsOutcome) {
+    using Lines = std::vector<std::string>;
+    switches.perso = true;
+    engine.script = [&](Mx40Window &window, const Mx40Files &) {
+        char line[] = "Open COM1";
+        window.send(window.context, MX40_WM_LOG_LINE, reinterpret_cast<uintptr_t>(line), 0);
+        window.send(window.context, MX40_WM_BYTE_COUNT, 51000, 0);
+        return int32_t{0x10000 + '9'};
+    };
+    control.OnStartStop();
+    const DownloadOutcome &outcome = control.Outcome();
+    EXPECT_EQ(outcome.status, OutcomeClass::kPortError);
+    EXPECT_EQ(outcome.result, '9');
+    EXPECT_EQ(outcome.map_check, MX40_MAP_COMPATIBLE);
+    EXPECT_EQ(outcome.bytes, 51000u);
+    EXPECT_EQ(outcome.lines,
+              (Lines{"Mapping compatibility is OK, domwnload start.", "Open COM1",
+                     "------------------------DOWNLOAD ERROR-----------------------------------",
+                     "---------------------Error opening com port----------------------"}));
+
+    engine.map_result = MX40_MAP_MISMATCH;
+    control.OnStartStop();
+    EXPECT_EQ(outcome.status, OutcomeClass::kMappingRefused);
+    EXPECT_EQ(outcome.result, std::nullopt);
+    EXPECT_EQ(outcome.map_check, MX40_MAP_MISMATCH);
+    EXPECT_EQ(outcome.bytes, 0u);
+    EXPECT_EQ(outcome.lines,
+              (Lines{"----- Mapping Compatibility error between code and Perso ! -----",
+                     "------------------------DOWNLOAD ERROR-----------------------------------"}));
+
+    // A compatible pair and then no download function: the attempt did not finish.
+    engine.map_result = MX40_MAP_COMPATIBLE;
+    engine.has_download = false;
+    control.OnStartStop();
+    EXPECT_EQ(outcome.status, OutcomeClass::kOtherFailure);
+
+    files.code.path.clear();
+    control.OnStartStop();
+    EXPECT_EQ(outcome.status, OutcomeClass::kBadRequest);
+    EXPECT_EQ(outcome.map_check, std::nullopt);
+    EXPECT_TRUE(outcome.lines.empty());
+}
+
 TEST_F(DownloadControlTest, EnginePathsStayAsTheyWereWhenAFileIsChosenDuringTheDownload) {
     switches.perso = true;
     engine.script = [&](Mx40Window &, const Mx40Files &record) {

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
 #include "support/temp_folder.h"
+#include "support/unprivileged_child.h"
 
 namespace dekvanto::app {
 namespace {
@@ -129,6 +131,22 @@ TEST_F(IniFileTest, FileThatCannotBeReadIsNotReplaced) {
     ini_.WriteText("Setting", "COM", "COM2");
     EXPECT_TRUE(fs::is_directory(path_));
     EXPECT_EQ(ini_.ReadText("Setting", "COM", "COM1"), "COM1");
+}
+
+// A settings file this user may write but not read: a write cannot keep its other keys, so it
+// is lost rather than replacing the file with one holding only the written key.
+TEST_F(IniFileTest, RegularFileWithoutReadRightsIsNotReplaced) {
+    folder_.Write("MX40.ini", "[Setting]\nCOM=COM1\nSpeed=3\n");
+    fs::permissions(folder_.Path(), fs::perms::all);
+    fs::permissions(path_,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write);
+    EXPECT_TRUE(testing::RunUnprivileged([this] {
+        ASSERT_NE(::access(path_.c_str(), R_OK), 0);
+        ini_.WriteText("Setting", "COM", "COM2");
+        ini_.WriteInt("Debug", "Pause", 1);
+    }));
+    EXPECT_EQ(folder_.Read("MX40.ini"), "[Setting]\nCOM=COM1\nSpeed=3\n");
+    EXPECT_EQ(FileCount(folder_.Path()), 1);
 }
 
 TEST_F(IniFileTest, EditsMadeWhileRunningAreSeenAtTheNextRead) {

@@ -10,12 +10,12 @@
 
 #include "core/settings_store.h"
 
-namespace dekvanto::cli {
+namespace dekvanto::app {
 
-class OverlayStore final : public dekvanto::app::SettingsStore {
+class OverlayStore final : public SettingsStore {
   public:
     // file: the settings file's store, or null for defaults only.
-    explicit OverlayStore(std::unique_ptr<dekvanto::app::SettingsStore> file = nullptr)
+    explicit OverlayStore(std::unique_ptr<SettingsStore> file = nullptr)
         : file_(std::move(file)) {}
 
     std::string ReadText(std::string_view section, std::string_view key,
@@ -28,9 +28,9 @@ class OverlayStore final : public dekvanto::app::SettingsStore {
     // Section and key in lower case: names match without regard to case, as in the file.
     static std::string Name(std::string_view section, std::string_view key);
 
-    std::unique_ptr<dekvanto::app::SettingsStore> file_;
+    std::unique_ptr<SettingsStore> file_;
     std::map<std::string, std::string> texts_;
     std::map<std::string, int32_t> integers_;
 };
 
-}  // namespace dekvanto::cli
+}  // namespace dekvanto::app

@@ -1,8 +1,8 @@
-#include "overlay_store.h"
+#include "core/overlay_store.h"
 
 #include <cctype>
 
-namespace dekvanto::cli {
+namespace dekvanto::app {
 
 std::string OverlayStore::Name(std::string_view section, std::string_view key) {
     std::string name;
@@ -45,4 +45,4 @@ void OverlayStore::WriteInt(std::string_view section, std::string_view key, int3
     integers_[Name(section, key)] = value;
 }
 
-}  // namespace dekvanto::cli
+}  // namespace dekvanto::app
