@@ -39,9 +39,9 @@ void Open(HWND dialog, app::SettingsSession &session) {
     FillList(dialog, IDC_WAIT_STATES, app::kWaitStateEntries);
     FillList(dialog, IDC_BUS_SIZE, app::kBusSizeEntries);
 
+    const app::SettingsDialogContents contents = session.Open();
     // Inserted at the end rather than added: the box has the sorted style, but the source has
     // already put the names in the program's order (the fixed names last, not sorted in).
-    const app::SettingsDialogContents contents = session.Open();
     for (const app::PortEntry &entry : session.Ports()) {
         SendDlgItemMessageA(dialog, IDC_PORT_BOX, CB_INSERTSTRING, static_cast<WPARAM>(-1),
                             reinterpret_cast<LPARAM>(entry.name.c_str()));
