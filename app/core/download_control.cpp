@@ -79,6 +79,8 @@ void DownloadControl::Start() {
         BackToIdle();
         return;
     }
+    // No platform check ("This Application won't run on Windows 3.1!"): a 32- or 64-bit program
+    // cannot start on Windows 3.1, so the check could never fail.
     const auto port = PortFieldOf(settings_.port_name);
     if (!port) {
         outcome_.status = OutcomeClass::kBadRequest;

@@ -1,6 +1,7 @@
-// What the download control needs of the main window. A front end (the Qt window, the Win32
-// dialog, a command-line driver, a test's recorder) implements it; the control decides every
-// change, the view only shows it.
+// What the download control needs of the main window. The window model (main_window_model.h)
+// is the control's view in the program and decides which controls a download turns off; a
+// command-line driver or a test's recorder can be one too. The control decides every change,
+// the view only shows it.
 #pragma once
 
 #include <string_view>
@@ -9,9 +10,11 @@
 
 namespace dekvanto::app {
 
-class DownloadView {
+// The parts of the main window that a download shows itself in, which every view of the window
+// draws the same way.
+class DownloadDisplay {
   public:
-    virtual ~DownloadView() = default;
+    virtual ~DownloadDisplay() = default;
 
     // Button 1's text ("&Start download" or "&Stop download").
     virtual void SetButtonText(std::string_view text) = 0;
@@ -26,12 +29,8 @@ class DownloadView {
     virtual void AddLogLine(std::string_view text) = 0;
     // A modal message box with an OK button and the exclamation icon; returns when closed.
     virtual void ShowMessage(std::string_view text) = 0;
-    // Enables or disables the controls that must not change during a download: the code file's
-    // "&Browse...", "&Properties...", the code check box, the product box, and the
-    // personalization check box while the chosen product allows personalization. Button 1 is
-    // never touched.
-    virtual void EnableControls(bool on) = 0;
-    // The file-watch timer (every 5000 ms) stops during a download and runs otherwise.
+    // The file-watch timer (every kFileWatchPeriodMs) stops during a download and while a file
+    // dialog is open, and runs otherwise.
     virtual void StopFileWatch() = 0;
     virtual void StartFileWatch() = 0;
     // Repaints the whole window now: while a download runs, the window paints only when told.
@@ -45,6 +44,17 @@ class DownloadView {
     // re-enters the control). True when a quit request was taken.
     virtual bool DispatchEvents() = 0;
 #endif
+};
+
+inline constexpr int kFileWatchPeriodMs = 5000;
+
+class DownloadView : public DownloadDisplay {
+  public:
+    // Enables or disables the controls that must not change during a download: the code file's
+    // "&Browse...", "&Properties...", the code check box, the product box, and the
+    // personalization check box while the chosen product allows personalization. Button 1 is
+    // never touched.
+    virtual void EnableControls(bool on) = 0;
 };
 
 }  // namespace dekvanto::app

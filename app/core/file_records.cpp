@@ -58,11 +58,6 @@ std::string ChecksumText(uint16_t sum) {
     return text;
 }
 
-std::string FolderOfPath(const std::string &path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
 bool FileChanged(const std::string &path, int64_t size, std::optional<int64_t> modified_ns) {
     const auto file = ReadOnlyFile::Open(path);
     if (!file) {

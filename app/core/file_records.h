@@ -58,9 +58,6 @@ uint16_t Sum16(std::span<const uint8_t> bytes);
 std::string SizeText(int64_t size);
 // The checksum in upper-case hexadecimal without leading zeros ("FED9", "0" for 0).
 std::string ChecksumText(uint16_t sum);
-// The folder a file dialog starts in: path up to, not including, its last '/'; empty when the
-// path has none.
-std::string FolderOfPath(const std::string &path);
 
 // True when the file at path does not open, or its status differs from the recorded size or
 // (when one was recorded) modification time.

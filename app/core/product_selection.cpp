@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "core/path_text.h"
+
 namespace dekvanto::app {
 namespace {
 
@@ -24,11 +26,7 @@ bool BeginsWithIgnoringCase(std::string_view text, std::string_view start) {
 }  // namespace
 
 ProductSelection::ProductSelection(ProductTable table, std::string program_directory)
-    : table_(std::move(table)), program_directory_(std::move(program_directory)) {
-    if (!program_directory_.empty() && program_directory_.back() != '/') {
-        program_directory_ += '/';
-    }
-}
+    : table_(std::move(table)), program_directory_(std::move(program_directory)) {}
 
 std::vector<std::string> ProductSelection::Entries() const {
     std::vector<std::string> entries{std::string(kNoProduct)};
@@ -86,7 +84,7 @@ std::optional<ProductChoice> ProductSelection::Choose(int position, SettingsStor
         return std::nullopt;
     }
     ProductChoice choice;
-    choice.target.loader_path = program_directory_ + product->loader_file;
+    choice.target.loader_path = PathInFolder(program_directory_, product->loader_file);
     choice.target.ram_size = product->ram_size;
     choice.target.wait_states = product->wait_states;
     choice.personalization_allowed = product->TakesPersonalization();

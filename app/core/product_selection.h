@@ -47,7 +47,7 @@ struct ProductChoice {
 class ProductSelection {
   public:
     // `program_directory`: the directory that the products' loader file names are taken in
-    // (a separator is added when it does not end with one).
+    // (joined with the platform's separator rules, PathInFolder).
     ProductSelection(ProductTable table, std::string program_directory);
 
     // The entries of the box: "None", then the product names in table order.

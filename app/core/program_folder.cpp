@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "core/path_text.h"
 #include "dekvanto/mx40.h"
 
 namespace dekvanto::app {
@@ -22,16 +23,11 @@ std::optional<std::filesystem::path> UserConfigFolder(const SettingsPlace &place
 }  // namespace
 
 std::string ProgramFiles::ProgramDirectoryText() const {
-    std::string text = directory.string();
-    const char separator = static_cast<char>(std::filesystem::path::preferred_separator);
-    if (text.empty() || text.back() != separator) {
-        text += separator;
-    }
-    return text;
+    return PathInFolder(directory.string(), "");
 }
 
 std::filesystem::path ProgramFiles::LoaderFile(const std::string &loader_file_name) const {
-    return ProgramDirectoryText() + loader_file_name;
+    return PathInFolder(directory.string(), loader_file_name);
 }
 
 std::filesystem::path SettingsFileFor(const std::filesystem::path &dir,

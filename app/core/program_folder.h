@@ -38,7 +38,8 @@ struct ProgramFiles {
 
     // The directory as text ending with the separator, for building paths by concatenation.
     std::string ProgramDirectoryText() const;
-    // A product's loader file: the loader file name taken in the program directory.
+    // A product's loader file: the loader file name taken in the program directory, joined with
+    // the platform's separator rules (PathInFolder).
     std::filesystem::path LoaderFile(const std::string &loader_file_name) const;
 };
 

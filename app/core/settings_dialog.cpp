@@ -57,7 +57,12 @@ SettingsDialogOutcome SettingsDialog::Ok(const CurrentSettings &chosen,
                                          const std::vector<std::string> &ports) {
     SettingsDialogOutcome outcome;
     CurrentSettings taken = chosen;
-    if (FindEntryBeginningWith(ports, chosen.port_name) < 0) {
+    if (chosen.port_name.empty()) {
+        // The field opens empty when the stored port is not listed (an adapter unplugged). Every
+        // entry "begins with" the empty text, so without this an untouched field would erase the
+        // port and the next download would fail on a port never chosen.
+        taken.port_name = current_.port_name;
+    } else if (FindEntryBeginningWith(ports, chosen.port_name) < 0) {
         if (ReadsAsComPort(chosen.port_name)) {
             outcome.typed_port = chosen.port_name;
         } else {

@@ -75,9 +75,10 @@ class SettingsDialog {
 
     // OK with the controls' values: chosen.port_name is the port box's text, every index the
     // list's position (-1 without selection), the flags 0 or 1; ports as given to Open.
-    //  - The typed port name stays when an entry begins with it (ignoring case); else a text
-    //    reading as "COM" plus a number becomes the port name (see SettingsDialogOutcome), and
-    //    any other text is dropped for the previous port name.
+    //  - An empty port text keeps the previous port name. Any other text stays when an entry
+    //    begins with it (ignoring case); else a text reading as "COM" plus a number becomes the
+    //    port name (see SettingsDialogOutcome), and any other text is dropped for the previous
+    //    port name.
     //  - Writes the settings in their order (WriteCurrentSettings).
     //  - Sets the changed flag when the loader path, the bus width or the wait states differ.
     //  - The edited loader path becomes the current one, and its size and size text are taken

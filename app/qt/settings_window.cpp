@@ -1,11 +1,9 @@
 #include "qt/settings_window.h"
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QStyledItemDelegate>
 
 #include "qt/artwork.h"
+#include "qt/control_builders.h"
 #include "qt/dialog_units.h"
 
 namespace dekvanto::qt {
@@ -29,10 +27,6 @@ class PortItemDelegate final : public QStyledItemDelegate {
     }
 };
 
-QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 QComboBox *FixedList(QWidget *parent, const app::SettingValues &values, const char *name) {
     auto *list = new QComboBox(parent);
     for (const app::SettingValue &value : values.values) {
@@ -40,19 +34,6 @@ QComboBox *FixedList(QWidget *parent, const app::SettingValues &values, const ch
     }
     list->setAccessibleName(QString::fromLatin1(name));
     return list;
-}
-
-QLabel *Label(QWidget *parent, const char *text, const QRect &geometry) {
-    auto *label = new QLabel(QString::fromLatin1(text), parent);
-    label->setGeometry(geometry);
-    return label;
-}
-
-QGroupBox *Group(QWidget *parent, const char *title, const QRect &geometry) {
-    auto *group = new QGroupBox(QString::fromLatin1(title), parent);
-    group->setGeometry(geometry);
-    group->setFocusPolicy(Qt::NoFocus);
-    return group;
 }
 
 // What a port entry shows beside its name: the device and, for a USB adapter, its product.
@@ -66,24 +47,19 @@ QString DeviceText(const app::PortEntry &entry) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(app::SettingsDialog &rules, app::PortSource &ports,
-                               const std::string &program_directory, FileChooser choose_file,
+SettingsWindow::SettingsWindow(app::SettingsSession &session, FileChooser choose_file,
                                QWidget *parent)
-    : QDialog(parent),
-      rules_(rules),
-      port_source_(ports),
-      program_directory_(program_directory),
-      choose_file_(std::move(choose_file)) {
+    : QDialog(parent), session_(session), choose_file_(std::move(choose_file)) {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowIcon(ProgramIcon());
     BuildControls();
-    ports_ = port_source_.ListPorts();
-    for (const app::PortEntry &entry : ports_) {
+    const app::SettingsDialogContents contents = session_.Open();
+    for (const app::PortEntry &entry : session_.Ports()) {
         port_->addItem(QString::fromStdString(entry.name));
         port_->setItemData(port_->count() - 1, DeviceText(entry), kDeviceRole);
         port_->setItemData(port_->count() - 1, DeviceText(entry), Qt::ToolTipRole);
     }
-    FillControls(rules_.Open(app::PortNames(ports_)));
+    FillControls(contents);
 }
 
 void SettingsWindow::BuildControls() {
@@ -91,14 +67,10 @@ void SettingsWindow::BuildControls() {
     setFixedSize(du.Size(291, 191));
 
     // Template order, which is the tab order.
-    auto *ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(du.Rect(66, 170, 50, 14));
+    auto *ok = Button(this, "OK", du.Rect(66, 170, 50, 14), "OK");
     ok->setDefault(true);
-    ok->setAccessibleName(QStringLiteral("OK"));
     connect(ok, &QPushButton::clicked, this, &SettingsWindow::accept);
-    auto *cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(du.Rect(159, 170, 50, 14));
-    cancel->setAccessibleName(QStringLiteral("Cancel"));
+    auto *cancel = Button(this, "Cancel", du.Rect(159, 170, 50, 14), "Cancel");
     connect(cancel, &QPushButton::clicked, this, &SettingsWindow::reject);
 
     Group(this, "Port", du.Rect(7, 2, 133, 34));
@@ -130,34 +102,17 @@ void SettingsWindow::BuildControls() {
     port_->setGeometry(du.Rect(15, 16, 118, 12));
     port_->setAccessibleName(QStringLiteral("Com port"));
 
-    loader_name_ = new QLineEdit(this);
-    loader_name_->setReadOnly(true);
-    loader_name_->setGeometry(du.Rect(39, 103, 236, 14));
-    loader_name_->setAccessibleName(QStringLiteral("Loader file name"));
-    loader_size_ = new QLineEdit(this);
-    loader_size_->setReadOnly(true);
-    loader_size_->setGeometry(du.Rect(40, 119, 87, 14));
-    loader_size_->setAccessibleName(QStringLiteral("Loader file size"));
+    loader_name_ = ReadOnlyBox(this, du.Rect(39, 103, 236, 14), "Loader file name");
+    loader_size_ = ReadOnlyBox(this, du.Rect(40, 119, 87, 14), "Loader file size");
     Group(this, "Loader File", du.Rect(7, 92, 277, 47));
     Label(this, "Name:", du.Rect(13, 106, 24, 8));
     Label(this, "Size:", du.Rect(13, 124, 16, 8));
-    auto *browse = new QPushButton(QStringLiteral("B&rowse..."), this);
-    browse->setGeometry(du.Rect(201, 121, 73, 14));
-    browse->setAccessibleName(QStringLiteral("Browse loader file"));
+    auto *browse = Button(this, "B&rowse...", du.Rect(201, 121, 73, 14), "Browse loader file");
     connect(browse, &QPushButton::clicked, this, &SettingsWindow::OnBrowseLoader);
 
     Group(this, "Other", du.Rect(7, 142, 277, 25));
-    acknowledge_ = new QCheckBox(QStringLiteral("Acknowledge"), this);
-    acknowledge_->setGeometry(du.Rect(17, 153, 66, 11));
-    acknowledge_->setAccessibleName(QStringLiteral("Acknowledge"));
-    pause_ = new QCheckBox(QStringLiteral("Pause"), this);
-    pause_->setGeometry(du.Rect(98, 153, 58, 10));
-    pause_->setAccessibleName(QStringLiteral("Pause"));
-
-    // The group boxes lie behind the controls they frame.
-    for (QGroupBox *group : findChildren<QGroupBox *>()) {
-        group->lower();
-    }
+    acknowledge_ = CheckBox(this, "Acknowledge", du.Rect(17, 153, 66, 11));
+    pause_ = CheckBox(this, "Pause", du.Rect(98, 153, 58, 10));
 }
 
 void SettingsWindow::FillControls(const app::SettingsDialogContents &contents) {
@@ -178,15 +133,13 @@ void SettingsWindow::FillControls(const app::SettingsDialogContents &contents) {
 }
 
 void SettingsWindow::OnBrowseLoader() {
-    const QString chosen = choose_file_(this, QStringLiteral("Select Loader File for Downloading"),
-                                        QString::fromStdString(program_directory_),
-                                        QStringLiteral("binary File (*.bin);;All Files (*)"));
-    if (chosen.isEmpty()) {
-        return;
+    const auto choose = [this](const app::FileDialog &dialog, const std::string &folder) {
+        return ChooseFileWith(choose_file_, this, dialog, folder);
+    };
+    if (session_.BrowseLoader(choose)) {
+        loader_name_->setText(QString::fromStdString(session_.Rules().EditedLoaderPath()));
+        loader_size_->setText(QString::fromStdString(session_.Rules().ShownLoaderSizeText()));
     }
-    const std::string &size_text = rules_.ChooseLoaderFile(chosen.toStdString());
-    loader_name_->setText(QString::fromStdString(rules_.EditedLoaderPath()));
-    loader_size_->setText(QString::fromStdString(size_text));
 }
 
 app::CurrentSettings SettingsWindow::ChosenSettings() const {
@@ -204,15 +157,12 @@ app::CurrentSettings SettingsWindow::ChosenSettings() const {
 }
 
 void SettingsWindow::accept() {
-    const app::SettingsDialogOutcome outcome = rules_.Ok(ChosenSettings(), app::PortNames(ports_));
-    if (outcome.typed_port) {
-        port_source_.RegisterTypedPort(*outcome.typed_port);
-    }
+    session_.Ok(ChosenSettings());
     QDialog::accept();
 }
 
 void SettingsWindow::reject() {
-    rules_.Cancel();
+    session_.Cancel();
     QDialog::reject();
 }
 

@@ -1,6 +1,6 @@
-// The "Settings" dialog: the widgets over the Settings dialog's rules (core/settings_dialog.h).
-// It fills its controls from what the rules say at opening, hands the controls' values to the
-// rules at OK, and forgets everything at Cancel, Escape or the close box.
+// The "Settings" dialog: the widgets over one showing of the Settings dialog
+// (core/settings_session.h). It fills its controls from what the session gives at opening, hands
+// the controls' values to it at OK, and forgets everything at Cancel, Escape or the close box.
 //
 // The port box lists the ports of the port source, each with the device it opens (and a USB
 // adapter's product name) beside it in the drop-down list; its edit field takes a typed name.
@@ -10,26 +10,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
-#include <functional>
-#include <string>
-#include <vector>
 
-#include "core/port_list.h"
-#include "core/settings_dialog.h"
+#include "core/settings_session.h"
+#include "qt/file_chooser.h"
 
 namespace dekvanto::qt {
 
 class SettingsWindow final : public QDialog {
     Q_OBJECT
   public:
-    // Asks for a file: title, starting folder, filter; returns the chosen path or "" when
-    // cancelled.
-    using FileChooser = std::function<QString(QWidget *owner, const QString &title,
-                                              const QString &folder, const QString &filter)>;
-
-    // Opens the rules (Open) with the port source's list and fills the controls.
-    SettingsWindow(app::SettingsDialog &rules, app::PortSource &ports,
-                   const std::string &program_directory, FileChooser choose_file, QWidget *parent);
+    // Opens the session and fills the controls; choose_file shows the loader file dialog.
+    SettingsWindow(app::SettingsSession &session, FileChooser choose_file, QWidget *parent);
 
   public slots:
     void accept() override;
@@ -41,11 +32,8 @@ class SettingsWindow final : public QDialog {
     void OnBrowseLoader();
     app::CurrentSettings ChosenSettings() const;
 
-    app::SettingsDialog &rules_;
-    app::PortSource &port_source_;
-    std::string program_directory_;
+    app::SettingsSession &session_;
     FileChooser choose_file_;
-    std::vector<app::PortEntry> ports_;
 
     QComboBox *port_ = nullptr;
     QComboBox *speed_ = nullptr;

@@ -6,37 +6,32 @@
 
 namespace dekvanto::win32 {
 
-std::string ChooseFileToOpen(HWND owner, const char *title, std::string_view filter,
-                             const std::string &folder) {
-    // The dialog wants the filter's parts separated by NULs and ended by two.
-    std::string filter_text(filter);
-    for (char &c : filter_text) {
-        if (c == '|') {
-            c = '\0';
-        }
+std::string ChooseFileToOpen(HWND owner, const app::FileDialog &dialog, const std::string &folder) {
+    // The filter's names and patterns, each ended by a NUL, and the whole by a second one.
+    const std::string pattern(dialog.pattern);
+    std::string filter = std::string(dialog.type_name) + " (" + pattern + ")";
+    for (const std::string &part : {pattern, std::string("All Files (*.*)"), std::string("*.*")}) {
+        filter.push_back('\0');
+        filter += part;
     }
-    filter_text.push_back('\0');
+    filter.append(2, '\0');
+    const std::string title(dialog.title);
     std::vector<char> chosen(MAX_PATH * 4, '\0');
 
     OPENFILENAMEA request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = owner;
-    request.lpstrFilter = filter_text.c_str();
+    request.lpstrFilter = filter.c_str();
     request.nFilterIndex = 1;
     request.lpstrFile = chosen.data();
     request.nMaxFile = static_cast<DWORD>(chosen.size());
     request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
-    request.lpstrTitle = title;
+    request.lpstrTitle = title.c_str();
     request.Flags = OFN_OVERWRITEPROMPT | OFN_EXPLORER;
     if (!GetOpenFileNameA(&request)) {
         return {};
     }
     return chosen.data();
-}
-
-std::string FolderOfFile(const std::string &path) {
-    const auto last = path.find_last_of("\\/");
-    return last == std::string::npos ? std::string() : path.substr(0, last);
 }
 
 }  // namespace dekvanto::win32

@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
+#include <array>
+
 #include "core/settings_file.h"
 #include "core/string_table.h"
-#include "core/version_caption.h"
-#include "core/window_target.h"
 #include "win32/about_box.h"
 #include "win32/file_dialog.h"
 #include "win32/message_box.h"
@@ -15,27 +15,23 @@
 namespace dekvanto::win32 {
 namespace {
 
-constexpr const char *kCodeTitle = "Select Application File for Download";
-constexpr const char *kCodeFilter = "binary File (*.bin)|*.bin|All Files (*.*)|*.*||";
-constexpr const char *kPersoTitle = "Select Personalization File for Download";
-constexpr const char *kPersoFilter = "binary File (*.psb)|*.psb|All Files (*.*)|*.*||";
+// The template's control of each control identifier of the model, in the identifiers' order.
+constexpr std::array<int, app::kWindowControlCount> kControlIds = {
+    IDC_CODE_SWITCH,   IDC_CODE_PATH,    IDC_BROWSE_CODE, IDC_CODE_SIZE,
+    IDC_CODE_CHECKSUM, IDC_PERSO_SWITCH, IDC_PERSO_PATH,  IDC_BROWSE_PERSO,
+    IDC_PERSO_SIZE,    IDC_PRODUCT,      IDC_PORT,        IDC_PROPERTIES};
+
+int IdOf(app::WindowControl control) {
+    return kControlIds[static_cast<std::size_t>(control)];
+}
+
 // The caption is read back with room for this many characters before the release is appended.
 constexpr int kCaptionLength = 49;
 
 }  // namespace
 
 MainDialog::MainDialog(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports)
-    : files_(files),
-      engine_(engine),
-      ports_(ports),
-      store_(app::OpenSettingsFile(files.settings_file)),
-      settings_(app::ReadCurrentSettings(*store_)),
-      records_([this](std::string_view text) { ShowMessage(text); }),
-      settings_rules_(settings_, records_.loader, *store_),
-      products_(std::make_unique<app::ProductSelection>(app::ProductTable{},
-                                                        files.ProgramDirectoryText())),
-      control_(std::make_unique<app::DownloadControl>(engine_, *this, settings_, records_,
-                                                      switches_, *store_)) {}
+    : model_(files, app::OpenSettingsFile(files.settings_file), engine, ports, *this) {}
 
 MainDialog::~MainDialog() {
     if (small_icon_ != nullptr) {
@@ -72,12 +68,12 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wparam) {
             return OnCommand(LOWORD(wparam), HIWORD(wparam)) ? TRUE : FALSE;
         case WM_TIMER:
             if (wparam == kFileWatchTimer) {
-                OnFileWatch();
+                model_.OnFileWatch();
             }
             return TRUE;
         case WM_SYSCOMMAND:
             if ((wparam & 0xFFF0) == IDM_ABOUTBOX) {
-                RunAboutBox(window_, files_.ProgramDirectoryText());
+                RunAboutBox(window_, model_.Files().ProgramDirectoryText());
                 return TRUE;
             }
             return FALSE;
@@ -96,7 +92,7 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wparam) {
         case MX40_WM_LOG_LINE:
         case MX40_WM_PROGRESS_STEP:
             // Handled, then passed on to the dialog's default processing like every message.
-            control_->OnEngineMessage(message, static_cast<uintptr_t>(wparam));
+            model_.OnEngineMessage(message, static_cast<uintptr_t>(wparam));
             return FALSE;
         default:
             return FALSE;
@@ -106,29 +102,30 @@ INT_PTR MainDialog::Handle(UINT message, WPARAM wparam) {
 bool MainDialog::OnCommand(int id, int notification) {
     switch (id) {
         case IDC_START_STOP:
-            OnStartStop();
+            model_.OnStartStop();
             return true;
         case IDCANCEL:
             OnCloseRequest();
             return true;
         case IDC_BROWSE_CODE:
-            OnBrowseCodeFile();
+            model_.OnBrowseCodeFile();
             return true;
         case IDC_BROWSE_PERSO:
-            OnBrowsePersoFile();
+            model_.OnBrowsePersoFile();
             return true;
         case IDC_CODE_SWITCH:
-            OnCodeSwitch();
+            model_.OnCodeSwitch(Checked(IDC_CODE_SWITCH));
             return true;
         case IDC_PERSO_SWITCH:
-            OnPersoSwitch();
+            model_.OnPersoSwitch(Checked(IDC_PERSO_SWITCH));
             return true;
         case IDC_PROPERTIES:
-            OnProperties();
+            model_.OnProperties();
             return true;
         case IDC_PRODUCT:
             if (notification == CBN_SELCHANGE) {
-                OnProductSelected();
+                model_.OnProductSelected(static_cast<int>(
+                    SendDlgItemMessageA(window_, IDC_PRODUCT, CB_GETCURSEL, 0, 0)));
             }
             return true;
         default:
@@ -137,19 +134,10 @@ bool MainDialog::OnCommand(int id, int notification) {
 }
 
 void MainDialog::OnInitDialog() {
-    CheckDlgButton(window_, IDC_CODE_SWITCH, switches_.code ? BST_CHECKED : BST_UNCHECKED);
-    CheckDlgButton(window_, IDC_PERSO_SWITCH, switches_.perso ? BST_CHECKED : BST_UNCHECKED);
-    OnPersoSwitch();
     AddAboutEntry();
     SetIcons();
     SendDlgItemMessageA(window_, IDC_PROGRESS, PBM_SETSTEP, 1, 0);
-
-    records_.LoadFilePaths(*store_);
-    records_.SummariseAllFiles(*store_);
-    LoadProducts();
-    ShowFileSummary();
-    AppendReleaseToCaption();
-    StartFileWatch();
+    model_.Initialise();
 }
 
 void MainDialog::AddAboutEntry() {
@@ -168,141 +156,10 @@ void MainDialog::SetIcons() {
                  reinterpret_cast<LPARAM>(small_icon_ != nullptr ? small_icon_ : icon_));
 }
 
-void MainDialog::LoadProducts() {
-    products_ = std::make_unique<app::ProductSelection>(app::LoadProductList(files_.product_list),
-                                                        files_.ProgramDirectoryText());
-    SendDlgItemMessageA(window_, IDC_PRODUCT, CB_RESETCONTENT, 0, 0);
-    for (const std::string &entry : products_->Entries()) {
-        SendDlgItemMessageA(window_, IDC_PRODUCT, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(entry.c_str()));
-    }
-    const std::optional<app::ProductChoice> restored = products_->Restore(*store_, CurrentTarget());
-    SendDlgItemMessageA(window_, IDC_PRODUCT, CB_SETCURSEL,
-                        static_cast<WPARAM>(products_->Position()), 0);
-    ApplyProductChoice(restored);
-}
-
-void MainDialog::AppendReleaseToCaption() {
-    char caption[kCaptionLength + 1] = {};
-    GetWindowTextA(window_, caption, sizeof caption);
-    const std::string title = app::WindowTitle(caption, files_.ProgramDirectoryText());
-    SetWindowTextA(window_, title.c_str());
-}
-
-void MainDialog::ShowFileSummary() {
-    SetDlgItemTextA(window_, IDC_CODE_PATH, records_.code.path.c_str());
-    SetDlgItemTextA(window_, IDC_CODE_SIZE, records_.code.size_text.c_str());
-    SetDlgItemTextA(window_, IDC_CODE_CHECKSUM, records_.code.checksum_text.c_str());
-    SetDlgItemTextA(window_, IDC_PERSO_PATH, records_.perso.path.c_str());
-    SetDlgItemTextA(window_, IDC_PERSO_SIZE, records_.perso.size_text.c_str());
-    SetDlgItemTextA(window_, IDC_PORT, settings_.port_name.c_str());
-    Repaint();
-}
-
-app::MemoryTarget MainDialog::CurrentTarget() const {
-    return app::WindowTarget(records_, settings_);
-}
-
-void MainDialog::ApplyProductChoice(const std::optional<app::ProductChoice> &choice) {
-    if (choice) {
-        app::ApplyWindowTarget(choice->target, records_, settings_);
-        const bool allowed = choice->personalization_allowed;
-        if (!allowed) {
-            CheckDlgButton(window_, IDC_PERSO_SWITCH, BST_UNCHECKED);
-        }
-        for (const int id : {IDC_PERSO_SWITCH, IDC_PERSO_PATH, IDC_BROWSE_PERSO, IDC_PERSO_SIZE}) {
-            Enable(id, allowed);
-        }
-    }
-    TakeSwitches();
-}
-
-void MainDialog::TakeSwitches() {
-    switches_.code = Checked(IDC_CODE_SWITCH);
-    switches_.perso = Checked(IDC_PERSO_SWITCH);
-}
-
-void MainDialog::Enable(int id, bool on) {
-    EnableWindow(GetDlgItem(window_, id), on ? TRUE : FALSE);
-}
-
-bool MainDialog::Checked(int id) const {
-    return IsDlgButtonChecked(window_, id) == BST_CHECKED;
-}
-
-void MainDialog::OnStartStop() {
-    control_->OnStartStop();
-}
-
-void MainDialog::OnBrowseCodeFile() {
-    const bool watching = file_watch_running_;
-    StopFileWatch();
-    const std::string chosen =
-        ChooseFileToOpen(window_, kCodeTitle, kCodeFilter, FolderOfFile(records_.code.path));
-    if (!chosen.empty() && records_.ChooseCodeFile(chosen, *store_)) {
-        ShowFileSummary();
-    }
-    if (watching) {
-        StartFileWatch();
-    }
-}
-
-void MainDialog::OnBrowsePersoFile() {
-    const bool watching = file_watch_running_;
-    StopFileWatch();
-    const std::string chosen =
-        ChooseFileToOpen(window_, kPersoTitle, kPersoFilter, FolderOfFile(records_.perso.path));
-    if (!chosen.empty() && records_.ChoosePersoFile(chosen, *store_)) {
-        ShowFileSummary();
-    }
-    if (watching) {
-        StartFileWatch();
-    }
-}
-
-void MainDialog::OnCodeSwitch() {
-    TakeSwitches();
-    for (const int id : {IDC_CODE_PATH, IDC_CODE_SIZE, IDC_BROWSE_CODE, IDC_CODE_CHECKSUM}) {
-        Enable(id, switches_.code);
-    }
-}
-
-void MainDialog::OnPersoSwitch() {
-    TakeSwitches();
-    for (const int id : {IDC_PERSO_PATH, IDC_BROWSE_PERSO, IDC_PERSO_SIZE}) {
-        Enable(id, switches_.perso);
-    }
-}
-
-void MainDialog::OnProductSelected() {
-    const int position =
-        static_cast<int>(SendDlgItemMessageA(window_, IDC_PRODUCT, CB_GETCURSEL, 0, 0));
-    ApplyProductChoice(products_->Choose(position, *store_, CurrentTarget()));
-}
-
-void MainDialog::OnProperties() {
-    RunSettingsDialog(window_, settings_rules_, ports_, files_.ProgramDirectoryText());
-    if (settings_rules_.Changed()) {
-        products_->ResetToNone();
-        SendDlgItemMessageA(window_, IDC_PRODUCT, CB_SETCURSEL, 0, 0);
-    }
-    ShowFileSummary();
-}
-
-void MainDialog::OnFileWatch() {
-    KillTimer(window_, kFileWatchTimer);
-    if (records_.OnFileWatch()) {
-        ShowFileSummary();
-    }
-    SetTimer(window_, kFileWatchTimer, kFileWatchMs, nullptr);
-}
-
 void MainDialog::OnCloseRequest() {
-    if (!control_->OnCloseRequest()) {
-        return;
+    if (model_.OnCloseRequest()) {
+        EndDialog(window_, IDCANCEL);
     }
-    StopFileWatch();
-    EndDialog(window_, IDCANCEL);
 }
 
 void MainDialog::PaintMinimized() {
@@ -315,6 +172,52 @@ void MainDialog::PaintMinimized() {
     const int y = (client.bottom - GetSystemMetrics(SM_CYICON) + 1) / 2;
     DrawIcon(dc, x, y, icon_);
     EndPaint(window_, &paint);
+}
+
+bool MainDialog::Checked(int id) const {
+    return IsDlgButtonChecked(window_, id) == BST_CHECKED;
+}
+
+void MainDialog::Enable(app::WindowControl control, bool on) {
+    EnableWindow(GetDlgItem(window_, IdOf(control)), on ? TRUE : FALSE);
+}
+
+void MainDialog::SetChecked(app::WindowControl control, bool checked) {
+    CheckDlgButton(window_, IdOf(control), checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void MainDialog::SetText(app::WindowControl control, std::string_view text) {
+    SetDlgItemTextA(window_, IdOf(control), std::string(text).c_str());
+}
+
+void MainDialog::SetProductEntries(const std::vector<std::string> &entries) {
+    SendDlgItemMessageA(window_, IDC_PRODUCT, CB_RESETCONTENT, 0, 0);
+    for (const std::string &entry : entries) {
+        SendDlgItemMessageA(window_, IDC_PRODUCT, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+}
+
+void MainDialog::SelectProduct(int position) {
+    SendDlgItemMessageA(window_, IDC_PRODUCT, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+}
+
+std::string MainDialog::Caption() {
+    char caption[kCaptionLength + 1] = {};
+    GetWindowTextA(window_, caption, sizeof caption);
+    return caption;
+}
+
+void MainDialog::SetCaption(std::string_view caption) {
+    SetWindowTextA(window_, std::string(caption).c_str());
+}
+
+std::string MainDialog::ChooseFile(const app::FileDialog &dialog, const std::string &folder) {
+    return ChooseFileToOpen(window_, dialog, folder);
+}
+
+void MainDialog::RunSettingsDialog(app::SettingsSession &session) {
+    win32::RunSettingsDialog(window_, session);
 }
 
 void MainDialog::SetButtonText(std::string_view text) {
@@ -346,34 +249,17 @@ void MainDialog::ShowMessage(std::string_view text) {
     ShowBox(window_, text);
 }
 
-void MainDialog::EnableControls(bool on) {
-    // The code file's "&Browse..." follows its check box: a switched-off file is not chosen.
-    Enable(IDC_BROWSE_CODE, on && Checked(IDC_CODE_SWITCH));
-    Enable(IDC_PROPERTIES, on);
-    Enable(IDC_CODE_SWITCH, on);
-    if (products_->PersonalizationAllowed()) {
-        Enable(IDC_PERSO_SWITCH, on);
-    }
-    Enable(IDC_PRODUCT, on);
-}
-
 void MainDialog::StopFileWatch() {
     KillTimer(window_, kFileWatchTimer);
-    file_watch_running_ = false;
 }
 
 void MainDialog::StartFileWatch() {
-    SetTimer(window_, kFileWatchTimer, kFileWatchMs, nullptr);
-    file_watch_running_ = true;
+    SetTimer(window_, kFileWatchTimer, app::kFileWatchPeriodMs, nullptr);
 }
 
 void MainDialog::Repaint() {
     // While the engine runs, the window paints only when told: the controls too, at once.
     RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-}
-
-Mx40WindowHandle MainDialog::NativeWindow() {
-    return window_;
 }
 
 }  // namespace dekvanto::win32

@@ -1,43 +1,35 @@
 // The main window "DEK VANTO" (dialog IDD_MAIN): the only window the user works in. It draws the
-// application core's values and forwards the user's actions to it; every rule (what a click
-// changes, what is stored, what is logged) lives in the core.
+// window model (core/main_window_model.h) through the controls of its template and forwards the
+// user's commands to it; every rule (what a click changes, enables, stores or logs) lives in the
+// model.
 //
-// The window is the download view of the download control. The engine runs on this window's
-// thread inside the start/stop command: it sends the window its three messages (byte count, log
-// line, progress step), which the dialog procedure hands to the control, and it dispatches the
-// thread's queue itself, so the window's commands (a stop among them) run while the download
-// does. The engine's dispatch bypasses the dialog's keyboard handling, so Enter and Escape do
-// nothing during a download; button 1 works with the mouse or the space bar.
+// The engine runs on this window's thread inside the start/stop command: it sends the window its
+// three messages (byte count, log line, progress step), which the dialog procedure hands to the
+// model, and it dispatches the thread's queue itself, so the window's commands (a stop among
+// them) run while the download does. The engine's dispatch bypasses the dialog's keyboard
+// handling, so Enter and Escape do nothing during a download; button 1 works with the mouse or
+// the space bar.
 //
-// Closing (the close box, Alt+F4, the system menu, Escape) is refused while an attempt runs, with
-// "Stop the Downloader Before to Quit this Application!". "About DEK VANTO..." is an entry of the
-// system menu.
+// Closing (the close box, Alt+F4, the system menu, Escape) goes to the model, which refuses it
+// while an attempt runs. "About DEK VANTO..." is an entry of the system menu.
 #pragma once
 
 #include <windows.h>
 
-#include <memory>
-#include <optional>
 #include <string>
 
-#include "core/current_settings.h"
-#include "core/download_control.h"
-#include "core/download_view.h"
 #include "core/engine.h"
-#include "core/file_records.h"
+#include "core/main_window_model.h"
+#include "core/main_window_view.h"
 #include "core/port_list.h"
-#include "core/product_selection.h"
 #include "core/program_folder.h"
-#include "core/settings_dialog.h"
-#include "core/settings_store.h"
 
 namespace dekvanto::win32 {
 
-// The file-watch timer: its number and period.
+// The file-watch timer's number.
 inline constexpr UINT_PTR kFileWatchTimer = 2;
-inline constexpr UINT kFileWatchMs = 5000;
 
-class MainDialog final : public app::DownloadView {
+class MainDialog final : public app::MainWindowView {
   public:
     // Reads the current settings (the Settings dialog object is made with the window).
     MainDialog(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports);
@@ -48,18 +40,26 @@ class MainDialog final : public app::DownloadView {
     // Creates the window from its template without an owner and runs it modally until it closes.
     void Run(HINSTANCE instance);
 
-    // DownloadView.
+    // MainWindowView.
     void SetButtonText(std::string_view text) override;
     void ResetProgress() override;
     void StepProgress() override;
     void SetByteCounterText(std::string_view text) override;
     void AddLogLine(std::string_view text) override;
     void ShowMessage(std::string_view text) override;
-    void EnableControls(bool on) override;
     void StopFileWatch() override;
     void StartFileWatch() override;
     void Repaint() override;
-    Mx40WindowHandle NativeWindow() override;
+    Mx40WindowHandle NativeWindow() override { return window_; }
+    void Enable(app::WindowControl control, bool on) override;
+    void SetChecked(app::WindowControl control, bool checked) override;
+    void SetText(app::WindowControl control, std::string_view text) override;
+    void SetProductEntries(const std::vector<std::string> &entries) override;
+    void SelectProduct(int position) override;
+    std::string Caption() override;
+    void SetCaption(std::string_view caption) override;
+    std::string ChooseFile(const app::FileDialog &dialog, const std::string &folder) override;
+    void RunSettingsDialog(app::SettingsSession &session) override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -70,40 +70,14 @@ class MainDialog final : public app::DownloadView {
     void OnInitDialog();
     void AddAboutEntry();
     void SetIcons();
-    void LoadProducts();
-    void AppendReleaseToCaption();
-    void ShowFileSummary();
-    void ApplyProductChoice(const std::optional<app::ProductChoice> &choice);
-    app::MemoryTarget CurrentTarget() const;
-    void TakeSwitches();
-    void Enable(int id, bool on);
-    bool Checked(int id) const;
-
-    void OnStartStop();
-    void OnBrowseCodeFile();
-    void OnBrowsePersoFile();
-    void OnCodeSwitch();
-    void OnPersoSwitch();
-    void OnProductSelected();
-    void OnProperties();
-    void OnFileWatch();
     void OnCloseRequest();
     void PaintMinimized();
+    bool Checked(int id) const;
 
-    app::ProgramFiles files_;
-    app::Engine &engine_;
-    app::PortSource &ports_;
-    std::unique_ptr<app::SettingsStore> store_;
-    app::CurrentSettings settings_;
-    app::FileRecords records_;
-    app::DownloadSwitches switches_;
-    app::SettingsDialog settings_rules_;
-    std::unique_ptr<app::ProductSelection> products_;
-    std::unique_ptr<app::DownloadControl> control_;
+    app::MainWindowModel model_;
     HWND window_ = nullptr;
     HICON icon_ = nullptr;
     HICON small_icon_ = nullptr;
-    bool file_watch_running_ = false;
 };
 
 }  // namespace dekvanto::win32

@@ -1,22 +1,12 @@
 #include "win32/settings_window.h"
 
-#include <vector>
+#include <string>
 
 #include "win32/file_dialog.h"
 #include "win32/resource_ids.h"
 
 namespace dekvanto::win32 {
 namespace {
-
-constexpr const char *kLoaderTitle = "Select Loader File for Downloading";
-constexpr const char *kLoaderFilter = "binary File (*.bin)|*.bin|All Files (*.*)|*.*||";
-
-struct SettingsWindow {
-    app::SettingsDialog &rules;
-    app::PortSource &port_source;
-    const std::string &program_directory;
-    std::vector<app::PortEntry> ports;
-};
 
 void FillList(HWND dialog, int id, const app::SettingValues &list) {
     for (const app::SettingValue &value : list.values) {
@@ -41,7 +31,7 @@ std::string ControlText(HWND dialog, int id) {
     return text;
 }
 
-void Open(HWND dialog, SettingsWindow &window) {
+void Open(HWND dialog, app::SettingsSession &session) {
     FillList(dialog, IDC_SPEED, app::kSpeeds);
     FillList(dialog, IDC_PARITY, app::kParities);
     FillList(dialog, IDC_STOP_BITS, app::kStopBits);
@@ -49,14 +39,13 @@ void Open(HWND dialog, SettingsWindow &window) {
     FillList(dialog, IDC_WAIT_STATES, app::kWaitStates);
     FillList(dialog, IDC_BUS_SIZE, app::kBusWidths);
 
+    const app::SettingsDialogContents contents = session.Open();
     // Inserted at the end rather than added: the box has the sorted style, but the source has
     // already put the names in the program's order (the fixed names last, not sorted in).
-    window.ports = window.port_source.ListPorts();
-    for (const app::PortEntry &entry : window.ports) {
+    for (const app::PortEntry &entry : session.Ports()) {
         SendDlgItemMessageA(dialog, IDC_PORT_BOX, CB_INSERTSTRING, static_cast<WPARAM>(-1),
                             reinterpret_cast<LPARAM>(entry.name.c_str()));
     }
-    const app::SettingsDialogContents contents = window.rules.Open(app::PortNames(window.ports));
     Select(dialog, IDC_PORT_BOX, contents.port_selection);
     if (contents.port_selection < 0) {
         SetDlgItemTextA(dialog, IDC_PORT_BOX, "");
@@ -73,15 +62,14 @@ void Open(HWND dialog, SettingsWindow &window) {
     CheckDlgButton(dialog, IDC_PAUSE, contents.pause ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void OnBrowseLoader(HWND dialog, SettingsWindow &window) {
-    const std::string chosen =
-        ChooseFileToOpen(dialog, kLoaderTitle, kLoaderFilter, window.program_directory);
-    if (chosen.empty()) {
-        return;
+void OnBrowseLoader(HWND dialog, app::SettingsSession &session) {
+    const auto choose = [dialog](const app::FileDialog &file_dialog, const std::string &folder) {
+        return ChooseFileToOpen(dialog, file_dialog, folder);
+    };
+    if (session.BrowseLoader(choose)) {
+        SetDlgItemTextA(dialog, IDC_LOADER_PATH, session.Rules().EditedLoaderPath().c_str());
+        SetDlgItemTextA(dialog, IDC_LOADER_SIZE, session.Rules().ShownLoaderSizeText().c_str());
     }
-    const std::string size_text = window.rules.ChooseLoaderFile(chosen);
-    SetDlgItemTextA(dialog, IDC_LOADER_PATH, window.rules.EditedLoaderPath().c_str());
-    SetDlgItemTextA(dialog, IDC_LOADER_SIZE, size_text.c_str());
 }
 
 app::CurrentSettings ChosenSettings(HWND dialog) {
@@ -98,28 +86,24 @@ app::CurrentSettings ChosenSettings(HWND dialog) {
     return chosen;
 }
 
-void OnOk(HWND dialog, SettingsWindow &window) {
-    const app::SettingsDialogOutcome outcome =
-        window.rules.Ok(ChosenSettings(dialog), app::PortNames(window.ports));
-    if (outcome.typed_port) {
-        window.port_source.RegisterTypedPort(*outcome.typed_port);
-    }
+void OnOk(HWND dialog, app::SettingsSession &session) {
+    session.Ok(ChosenSettings(dialog));
     EndDialog(dialog, IDC_SETTINGS_OK);
 }
 
-void OnCancel(HWND dialog, SettingsWindow &window) {
-    window.rules.Cancel();
+void OnCancel(HWND dialog, app::SettingsSession &session) {
+    session.Cancel();
     EndDialog(dialog, IDC_SETTINGS_CANCEL);
 }
 
 INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-        Open(dialog, *reinterpret_cast<SettingsWindow *>(lparam));
+        Open(dialog, *reinterpret_cast<app::SettingsSession *>(lparam));
         return TRUE;
     }
-    auto *window = reinterpret_cast<SettingsWindow *>(GetWindowLongPtrA(dialog, DWLP_USER));
-    if (window == nullptr) {
+    auto *session = reinterpret_cast<app::SettingsSession *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (session == nullptr) {
         return FALSE;
     }
     switch (message) {
@@ -127,20 +111,20 @@ INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
             switch (LOWORD(wparam)) {
                 case IDC_SETTINGS_OK:
                 case IDOK:
-                    OnOk(dialog, *window);
+                    OnOk(dialog, *session);
                     return TRUE;
                 case IDC_SETTINGS_CANCEL:
                 case IDCANCEL:
-                    OnCancel(dialog, *window);
+                    OnCancel(dialog, *session);
                     return TRUE;
                 case IDC_BROWSE_LOADER:
-                    OnBrowseLoader(dialog, *window);
+                    OnBrowseLoader(dialog, *session);
                     return TRUE;
                 default:
                     return FALSE;
             }
         case WM_CLOSE:
-            OnCancel(dialog, *window);
+            OnCancel(dialog, *session);
             return TRUE;
         default:
             return FALSE;
@@ -149,11 +133,9 @@ INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 }  // namespace
 
-void RunSettingsDialog(HWND owner, app::SettingsDialog &rules, app::PortSource &ports,
-                       const std::string &program_directory) {
-    SettingsWindow window{rules, ports, program_directory, {}};
+void RunSettingsDialog(HWND owner, app::SettingsSession &session) {
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner, SettingsProc,
-                    reinterpret_cast<LPARAM>(&window));
+                    reinterpret_cast<LPARAM>(&session));
 }
 
 }  // namespace dekvanto::win32

@@ -39,8 +39,6 @@ TEST(FileSummaryTexts, ChecksumAndSizeFormats) {
     EXPECT_EQ(ChecksumText(0), "0");
     EXPECT_EQ(SizeText(3), "3 Bytes");
     EXPECT_EQ(SizeText(0), "0 Bytes");
-    EXPECT_EQ(FolderOfPath("/home/user/code.bin"), "/home/user");
-    EXPECT_EQ(FolderOfPath("code.bin"), "");
 }
 
 TEST_F(FileRecordsTest, CodeFileSummaryShowsSizeAndChecksumOrEmptiesOnFailure) {

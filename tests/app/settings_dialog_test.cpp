@@ -128,7 +128,8 @@ TEST_F(SettingsDialogTest, TypedPortNamesFollowTheListThenTheComRule) {
         {"COM7", "COM7", true},    // not listed, reads as COM plus a number
         {"COM 8", "COM 8", true},  // scanf's %d skips the blank
         {"com7", "COM2", false},   // the COM must be capitals: dropped for the previous name
-        {"PORT1", "COM2", false}, {"", "", false},  // an empty text begins every entry
+        {"PORT1", "COM2", false},
+        {"", "COM2", false},  // an empty text would begin every entry: the port stays
     };
     for (const auto &row : rows) {
         SCOPED_TRACE(row.typed);
@@ -145,6 +146,16 @@ TEST_F(SettingsDialogTest, TypedPortNamesFollowTheListThenTheComRule) {
             EXPECT_EQ(*outcome.typed_port, row.typed);
         }
     }
+}
+
+TEST_F(SettingsDialogTest, UntouchedEmptyFieldKeepsAStoredPortThatIsNotListed) {
+    current.port_name = "COM3";  // an adapter that is unplugged now
+    EXPECT_EQ(dialog.Open(ports).port_selection, -1);
+    CurrentSettings chosen = Unchanged();
+    chosen.port_name = "";  // the field the dialog opened with
+    dialog.Ok(chosen, ports);
+    EXPECT_EQ(current.port_name, "COM3");
+    EXPECT_EQ(store.Value("Setting", "COM"), "COM3");
 }
 
 TEST_F(SettingsDialogTest, ChangedFlagFollowsLoaderBusWidthAndWaitStates) {

@@ -126,50 +126,20 @@ class MainWindowTest : public QObject {
         CheckAccessibleNames(&window, kMainWindowNames);
     }
 
-    void StoredProductIsSelectedAndAppliedAtStart() {
-        WindowFixture f;
-        f.WriteSettings("[Setting]\nProduct=even\n");
-        f.Open();
-        QCOMPARE(f.Find<QComboBox>("Product")->currentText(), QString("Even phone"));
-        QVERIFY(!f.Find<QCheckBox>("Download Binary Personalization File")->isEnabled());
-        QCOMPARE(f.Stored("Setting", "RamSize"), std::string("1"));
-        QCOMPARE(f.Stored("Setting", "RamWaitState"), std::string("2"));
-    }
-
-    void ProductFlagsSwitchThePersonalizationControls() {
+    void ClicksAndPicksReachTheModel() {
         WindowFixture f;
         f.Open();
-        auto *product = f.Find<QComboBox>("Product");
         auto *perso = f.Find<QCheckBox>("Download Binary Personalization File");
         QTest::mouseClick(perso, Qt::LeftButton, {}, QPoint(4, perso->height() / 2));
-        QVERIFY(perso->isChecked());
         QVERIFY(f.Find<QPushButton>("Browse personalization file")->isEnabled());
 
-        PickNext(product);  // "Even phone": flags 0
+        auto *product = f.Find<QComboBox>("Product");
+        PickNext(product);  // "Even phone": no personalization file
         QCOMPARE(product->currentText(), QString("Even phone"));
+        QCOMPARE(f.Stored("Setting", "Product"), std::string("Even phone"));
         QVERIFY(!perso->isChecked());
         QVERIFY(!perso->isEnabled());
-        QVERIFY(!f.Find<QPushButton>("Browse personalization file")->isEnabled());
-        QVERIFY(!f.Find<QLineEdit>("Personalization file name")->isEnabled());
         QVERIFY(!f.Find<QLineEdit>("Personalization file size")->isEnabled());
-        QCOMPARE(f.Stored("Setting", "Product"), std::string("Even phone"));
-        QCOMPARE(f.Stored("PathOption", "LoadFilePath"),
-                 f.files.ProgramDirectoryText() + "loader.bin");
-        QCOMPARE(f.Stored("Setting", "RamSize"), std::string("1"));
-        QCOMPARE(f.Stored("Setting", "RamWaitState"), std::string("2"));
-
-        PickNext(product);  // "Odd phone": flags 3, bit 0 set
-        QVERIFY(perso->isEnabled());
-        QVERIFY(f.Find<QPushButton>("Browse personalization file")->isEnabled());
-        QVERIFY(f.Find<QLineEdit>("Personalization file name")->isEnabled());
-        QCOMPARE(f.Stored("Setting", "RamSize"), std::string("0"));
-        QCOMPARE(f.Stored("Setting", "RamWaitState"), std::string("1"));
-
-        QTest::keyClick(product, Qt::Key_Home);  // back to "None": only the name is stored
-        QCOMPARE(product->currentText(), QString("None"));
-        QCOMPARE(f.Stored("Setting", "Product"), std::string("None"));
-        QCOMPARE(f.Stored("Setting", "RamWaitState"), std::string("1"));
-        QVERIFY(perso->isEnabled());
     }
 
     void SettingsOkStoresEveryValueAndTheTypedPort() {
@@ -204,6 +174,20 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.Find<QComboBox>("Product")->currentText(), QString("None"));
         QCOMPARE(f.Stored("Setting", "Product"), std::string("Odd phone"));
         QVERIFY(window.isVisible());
+    }
+
+    void SettingsOkWithTheEmptyPortFieldKeepsAnUnlistedPort() {
+        WindowFixture f;
+        f.WriteSettings("[Setting]\nCOM=COM3\n");  // an adapter that is not plugged in now
+        f.Open();
+        f.answerer->Then([&](QDialog *dialog) {
+            QCOMPARE(f.Find<QComboBox>("Com port", dialog)->currentText(), QString());
+            QTest::mouseClick(f.Find<QPushButton>("OK", dialog), Qt::LeftButton);
+        });
+        QTest::mouseClick(f.Find<QPushButton>("Properties..."), Qt::LeftButton);
+        QVERIFY(f.answerer->unanswered.isEmpty());
+        QCOMPARE(f.Stored("Setting", "COM"), std::string("COM3"));
+        QCOMPARE(f.Find<QLineEdit>("Com port")->text(), QString("COM3"));
     }
 
     void SettingsCancelChangesNothing() {
@@ -299,39 +283,31 @@ class MainWindowTest : public QObject {
         QVERIFY(f.Find<QPushButton>("Properties...")->isEnabled());
     }
 
-    void ChoosingTheCodeFileSummarisesAndStoresIt() {
+    void FileDialogsGetTheirTitleAndFilterInQtsForm() {
         WindowFixture f;
         const auto abc = f.folder.Write("files/abc.bin", "abc");
         f.Open();
         bool watch_stopped = false;
-        QString chosen = QString::fromStdString(abc.string());
+        QStringList asked;
         f.window->SetFileChooser(
             [&](QWidget *, const QString &title, const QString &, const QString &filter) {
                 watch_stopped = !f.window->FileWatchTimer().isActive();
-                [&] {
-                    QCOMPARE(title, QString("Select Application File for Download"));
-                    QVERIFY(filter.startsWith("binary File (*.bin)"));
-                }();
-                return chosen;
+                asked << title + " | " + filter;
+                return QString::fromStdString(abc.string());
             });
         QTest::mouseClick(f.Find<QPushButton>("Browse application file"), Qt::LeftButton);
         QVERIFY(watch_stopped);
         QVERIFY(f.window->FileWatchTimer().isActive());
-        QCOMPARE(f.Find<QLineEdit>("Application file name")->text(), chosen);
-        QCOMPARE(f.Find<QLineEdit>("Application file size")->text(), QString("3 Bytes"));
-        QCOMPARE(f.Find<QLineEdit>("Application file checksum")->text(), QString("FED9"));
-        QCOMPARE(f.Stored("PathOption", "AppFilePath"), abc.string());
-
-        chosen = QString::fromStdString((f.folder / "files/gone.bin").string());
-        QTest::mouseClick(f.Find<QPushButton>("Browse application file"), Qt::LeftButton);
-        QCOMPARE(f.answerer->box_texts, QStringList{"Error Open Application File!"});
         QCOMPARE(f.Find<QLineEdit>("Application file name")->text().toStdString(), abc.string());
+        QCOMPARE(f.Find<QLineEdit>("Application file checksum")->text(), QString("FED9"));
 
-        // The file grows on disk: the next tick of the file watch shows it.
-        f.folder.Write("files/abc.bin", "abcd");
-        f.window->OnFileWatch();
-        QCOMPARE(f.Find<QLineEdit>("Application file size")->text(), QString("4 Bytes"));
-        QVERIFY(f.window->FileWatchTimer().isActive());
+        auto *perso = f.Find<QCheckBox>("Download Binary Personalization File");
+        QTest::mouseClick(perso, Qt::LeftButton, {}, QPoint(4, perso->height() / 2));
+        QTest::mouseClick(f.Find<QPushButton>("Browse personalization file"), Qt::LeftButton);
+        QCOMPARE(asked, (QStringList{"Select Application File for Download | binary File (*.bin);;"
+                                     "All Files (*)",
+                                     "Select Personalization File for Download | binary File "
+                                     "(*.psb);;All Files (*)"}));
     }
 
     void AboutBoxShowsTheVersionTextOnF1() {

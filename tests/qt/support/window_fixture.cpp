@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QTest>
 
+#include "support/window_files.h"
+
 namespace dekvanto::qt::testing {
 
 ModalAnswerer::ModalAnswerer(QWidget *main_window) : main_window_(main_window) {
@@ -40,14 +42,7 @@ WindowFixture::WindowFixture()
       engine(app::EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY)) {
     // Any COM<n> link goes into a register of this test only.
     ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-    folder.Write("dekvanto.cfg",
-                 "\"Even phone\" loader.bin 16 2 0\n"
-                 "\"Odd phone\"  loader.bin  8 1 3   # takes a personalization file\n");
-    // Version text A-000-12-07: release 1.2.
-    folder.Write("DEKVANTO.VRS", std::string("\x0b"
-                                             "A-000-12-07"
-                                             "\x00\x00",
-                                             14));
+    app::WriteWindowFiles(folder);
 }
 
 void WindowFixture::WriteSettings(const std::string &text) {

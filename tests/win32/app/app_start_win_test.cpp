@@ -7,7 +7,10 @@
 
 #include "core/app_start.h"
 #include "core/engine_library.h"
+#include "core/path_text.h"
+#include "core/product_selection.h"
 #include "core/program_folder.h"
+#include "core/settings_file.h"
 #include "core/string_table.h"
 #include "core/thread_priority.h"
 #include "win_temp_folder.h"
@@ -38,6 +41,19 @@ TEST(ProgramFolderTest, IsTheRunningProgramsFolderWithEveryFileBesideIt) {
     const std::string text = files.ProgramDirectoryText();
     EXPECT_EQ(text.back(), '\\');
     EXPECT_EQ(files.LoaderFile("ldr.bin").string(), text + "ldr.bin");
+}
+
+TEST(PathTextTest, BackslashAndSlashBothSeparateAndJoinsAddTheBackslash) {
+    EXPECT_EQ(PathInFolder("C:\\DEKVANTO\\", "ldr.bin"), "C:\\DEKVANTO\\ldr.bin");
+    EXPECT_EQ(PathInFolder("C:\\DEKVANTO", "ldr.bin"), "C:\\DEKVANTO\\ldr.bin");
+    EXPECT_EQ(PathInFolder("C:/DEKVANTO/", "ldr.bin"), "C:/DEKVANTO/ldr.bin");
+    EXPECT_EQ(FolderOfPath("C:\\files\\code.bin"), "C:\\files");
+    EXPECT_EQ(FolderOfPath("C:/files/code.bin"), "C:/files");
+    // A product's loader, taken in the program directory that start-up gives.
+    ProductSelection selection({Product{"Phone", "ldr.bin", 1, 0, 0}}, "C:\\DEKVANTO\\");
+    const wintest::TempFolder folder;
+    const auto store = OpenSettingsFile(folder.Path() / "MX40.ini");
+    EXPECT_EQ(selection.Choose(1, *store, {})->target.loader_path, "C:\\DEKVANTO\\ldr.bin");
 }
 
 TEST(ThreadPriorityTest, StartUpRaisesTheThreadToHighest) {

@@ -192,6 +192,23 @@ TEST(MainWindow, AboutBoxFromTheSystemMenuShowsTheVersionText) {
     CloseAndExpectExit(program);
 }
 
+TEST(MainWindow, ChosenProductStoresItsLoaderBesideTheProgram) {
+    ProgramFolder folder;
+    RunningDekvanto program(folder);
+    const HWND main = program.Main();
+    ASSERT_NE(main, nullptr);
+
+    ChooseComboEntry(main, IDC_PRODUCT, 2);  // "VANTO 8 bits lite": no personalization file
+    ASSERT_TRUE(WaitUntil([&] { return !Enabled(main, IDC_PERSO_SWITCH); }));
+    EXPECT_EQ(folder.Setting("Setting", "Product"), "VANTO 8 bits lite");
+    // The program directory ends in a backslash: the loader's name follows it directly.
+    EXPECT_EQ(folder.Setting("PathOption", "LoadFilePath"),
+              (folder.Path() / "vanto_loader.bin").string());
+    EXPECT_EQ(folder.Setting("Setting", "RamSize"), "0");
+    EXPECT_EQ(folder.Setting("Setting", "RamWaitState"), "0");
+    CloseAndExpectExit(program);
+}
+
 TEST(SettingsDialog, OkWritesWhatTheDialogShowsAndCancelWritesNothing) {
     ProgramFolder folder;
     RunningDekvanto program(folder);

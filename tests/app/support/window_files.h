@@ -1,0 +1,23 @@
+// The files the main window reads beside the program, as the window tests lay them out: a
+// product list of two phones ("Even phone", flags 0, 16-bit bus, 2 wait states; "Odd phone",
+// flags 3, 8-bit bus, 1 wait state; both with loader.bin) and a version file of version text
+// A-000-12-07 (release 1.2).
+#pragma once
+
+#include <string>
+
+#include "support/temp_folder.h"
+
+namespace dekvanto::app {
+
+inline void WriteWindowFiles(const TempFolder &folder) {
+    folder.Write("dekvanto.cfg",
+                 "\"Even phone\" loader.bin 16 2 0\n"
+                 "\"Odd phone\"  loader.bin  8 1 3   # takes a personalization file\n");
+    folder.Write("DEKVANTO.VRS", std::string("\x0b"
+                                             "A-000-12-07"
+                                             "\x00\x00",
+                                             14));
+}
+
+}  // namespace dekvanto::app
