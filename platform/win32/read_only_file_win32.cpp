@@ -1,6 +1,5 @@
 #include <windows.h>
 
-
 #include "dekvanto/platform/read_only_file.h"
 
 namespace dekvanto::platform {
