@@ -84,7 +84,7 @@ void RunOne(const Options &options, uint32_t latency_us) {
     FakeClock clock;
     RecordingWindow window(false);
     FakeFiles files;
-    dekvanto::engine::EngineState state;
+    dekvanto::engine::DownloadFlags flags;
     LineTimes line;
     line.latency_us = latency_us;
     line.drain_granularity_us = options.granularity_us;
@@ -101,7 +101,7 @@ void RunOne(const Options &options, uint32_t latency_us) {
     Mx40Options option_record{0, 0, 1, 0};
 
     const auto real_start = std::chrono::steady_clock::now();
-    const int32_t result = dekvanto::engine::RunDownload({model, clock, window, files, state},
+    const int32_t result = dekvanto::engine::RunDownload({model, clock, window, files, flags},
                                                          &settings, &file_record, &option_record);
     const double real_ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - real_start)

@@ -1,6 +1,6 @@
 #include "sim/phone_simulator.h"
 
-#include "line/port_register.h"
+#include "dekvanto/platform/port_register.h"
 #include "sim/frame_reader.h"
 #include "sim/phone_link.h"
 #include "sim/phone_session.h"
@@ -23,8 +23,8 @@ bool PhoneSimulator::Start() {
         setup_error_ = "the phone has already been started";
         return false;
     }
-    const std::string dir = config_.register_dir.empty() ? dekvanto::engine::PortRegisterDirectory()
-                                                         : config_.register_dir;
+    const std::string dir =
+        config_.register_dir.empty() ? platform::PortRegisterDirectory() : config_.register_dir;
     auto line = PtyLine::Open(config_.port, dir, setup_error_, config_.own_terminal);
     if (!line) {
         return false;

@@ -14,6 +14,9 @@
 #include <cstring>
 #include <filesystem>
 
+#include "dekvanto/platform/port_register.h"
+#include "dekvanto/platform/termios_speed.h"
+
 namespace dekvanto::sim {
 namespace {
 
@@ -23,28 +26,6 @@ constexpr int kHighestPort = 255;
 
 std::string SystemError(const std::string &what) {
     return what + ": " + std::strerror(errno);
-}
-
-// A register entry that can be taken: absent, or a link whose device has gone.
-bool EntryFree(const fs::path &entry) {
-    std::error_code error;
-    if (!fs::is_symlink(entry, error)) {
-        return !fs::exists(entry, error);
-    }
-    return !fs::exists(entry, error);
-}
-
-// Creates the link COM<port> -> device, replacing a dangling one. Atomic against a second
-// simulator taking the same number: symlink() refuses an existing name.
-bool LinkPort(const fs::path &entry, const std::string &device) {
-    if (!EntryFree(entry)) {
-        return false;
-    }
-    std::error_code ignored;
-    if (fs::is_symlink(entry, ignored)) {
-        fs::remove(entry, ignored);
-    }
-    return ::symlink(device.c_str(), entry.c_str()) == 0;
 }
 
 // How many descriptors of all processes that can be looked at have the device behind fd open.
@@ -83,24 +64,6 @@ int DescriptorsOpenOn(int fd) {
 }
 
 }  // namespace
-
-uint32_t BitRateOfSpeed(unsigned speed_constant) {
-    struct Pair {
-        speed_t constant;
-        uint32_t bit_rate;
-    };
-    static constexpr Pair kSpeeds[] = {
-        {B300, 300},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
-        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
-        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
-    };
-    for (const Pair &pair : kSpeeds) {
-        if (pair.constant == speed_constant) {
-            return pair.bit_rate;
-        }
-    }
-    return 0;
-}
 
 std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir,
                                        std::string &error, bool own_terminal) {
@@ -156,15 +119,14 @@ std::unique_ptr<PtyLine> PtyLine::Open(int port, const std::string &register_dir
         return nullptr;
     }
 
+    // A link left by an earlier run whose line has gone is taken over.
     const int first = port == 0 ? 1 : port;
     const int last = port == 0 ? kHighestPort : port;
-    for (int number = first; number <= last; ++number) {
-        const fs::path entry = fs::path(register_dir) / ("COM" + std::to_string(number));
-        if (LinkPort(entry, line->slave_path_)) {
-            line->port_ = number;
-            line->link_path_ = entry.string();
-            return line;
-        }
+    if (const auto number = platform::LinkLowestFreePort(
+            register_dir, first, last, line->slave_path_, platform::StaleEntries::kReplace)) {
+        line->port_ = *number;
+        line->link_path_ = platform::PortEntryPath(register_dir, *number).string();
+        return line;
     }
     error = port == 0 ? "no free COM number in " + register_dir
                       : "COM" + std::to_string(port) + " is already registered in " + register_dir;
@@ -248,7 +210,7 @@ PtyLine::PcSettings PtyLine::Settings() const {
     }
     PcSettings pc;
     pc.echoes = (settings.c_lflag & ECHO) != 0;
-    pc.bit_rate = pc.echoes ? 0 : BitRateOfSpeed(::cfgetospeed(&settings));
+    pc.bit_rate = pc.echoes ? 0 : platform::BitRateOfTermiosSpeed(::cfgetospeed(&settings));
     return pc;
 }
 
@@ -280,10 +242,7 @@ void PtyLine::RemoveLink() {
     if (link_path_.empty()) {
         return;
     }
-    std::error_code error;
-    if (fs::is_symlink(link_path_, error) && fs::read_symlink(link_path_, error) == slave_path_) {
-        fs::remove(link_path_, error);
-    }
+    platform::RemovePortLink(link_path_, slave_path_);
     link_path_.clear();
 }
 

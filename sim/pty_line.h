@@ -99,7 +99,4 @@ class PtyLine {
     std::string link_path_;
 };
 
-// The bit rate of a termios speed constant (B2400 -> 2400), 0 for an unknown constant.
-uint32_t BitRateOfSpeed(unsigned speed_constant);
-
 }  // namespace dekvanto::sim

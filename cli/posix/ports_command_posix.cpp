@@ -4,6 +4,7 @@
 
 #include "core/port_name.h"
 #include "core/posix_port_source.h"
+#include "dekvanto/platform/port_register.h"
 #include "exit_status.h"
 #include "info_commands.h"
 
@@ -16,34 +17,33 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
     const auto equals = assignment.find('=');
     const std::string name = assignment.substr(0, equals);
     const std::string device = equals == std::string::npos ? "" : assignment.substr(equals + 1);
-    if (!dekvanto::app::ReadsAsComPort(name) ||
+    const auto number =
+        dekvanto::app::ReadsAsComPort(name) ? dekvanto::app::NumberAfterPrefix(name) : std::nullopt;
+    if (!number || *number < 1 || *number > platform::kHighestPortNumber ||
         name.find_first_not_of("COM0123456789") != std::string::npos || device.empty()) {
         console.err << "vanto: --assign takes COM<n>=DEVICE, for example COM3=/dev/ttyUSB0"
                     << std::endl;
         return kBadUsage;
     }
-    std::error_code error;
-    if (!fs::exists(device, error)) {
-        console.err << "vanto: device " << device << " does not exist" << std::endl;
-        return kPortError;
-    }
-    const fs::path link = register_dir / name;
-    if (fs::is_symlink(link, error)) {
-        if (fs::read_symlink(link, error) == fs::path(device)) {
+    const platform::PortAssignment done = platform::AssignPort(register_dir, *number, device);
+    switch (done.outcome) {
+        case platform::PortAssignment::kLinked:
+            console.out << "COM" << *number << " -> " << device << std::endl;
             return kFinished;
-        }
-        console.err << "vanto: " << name << " already leads to " << fs::read_symlink(link, error)
-                    << "; remove " << link << " first" << std::endl;
-        return kBadUsage;
+        case platform::PortAssignment::kAlreadyLinked:
+            return kFinished;
+        case platform::PortAssignment::kNoDevice:
+            console.err << "vanto: device " << device << " does not exist" << std::endl;
+            return kPortError;
+        case platform::PortAssignment::kTaken:
+            console.err << "vanto: COM" << *number << " already leads to " << done.other
+                        << "; remove " << done.link << " first" << std::endl;
+            return kBadUsage;
+        case platform::PortAssignment::kFailed:
+            break;
     }
-    fs::create_directories(register_dir, error);
-    fs::create_symlink(device, link, error);
-    if (error) {
-        console.err << "vanto: cannot make " << link << ": " << error.message() << std::endl;
-        return kPortError;
-    }
-    console.out << name << " -> " << device << std::endl;
-    return kFinished;
+    console.err << "vanto: cannot make " << done.link << ": " << done.error.message() << std::endl;
+    return kPortError;
 }
 
 }  // namespace

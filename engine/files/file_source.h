@@ -23,7 +23,8 @@ class FileSource {
   public:
     virtual ~FileSource() = default;
     // Opens a file read-only, in binary, others may read and write it meanwhile. Null when it
-    // cannot be opened (missing, not a regular file, not permitted).
+    // cannot be opened (missing, not permitted, or not a regular file: a directory, a device, a
+    // pipe or a socket).
     virtual std::unique_ptr<InputFile> Open(const char *path) = 0;
     // A memory block of size bytes, or null when there is not enough memory.
     virtual MemoryBlock Allocate(uint64_t size) = 0;

@@ -1,39 +1,43 @@
-#include <cstdio>
 #include <new>
 
+#include "dekvanto/platform/read_only_file.h"
 #include "files/file_source.h"
-#include "files/read_only_file.h"
 
 namespace dekvanto::engine {
 namespace {
 
-class StdInputFile final : public InputFile {
+class SystemInputFile final : public InputFile {
   public:
-    StdInputFile(FileHandle file, uint64_t length) : file_(std::move(file)), length_(length) {}
+    SystemInputFile(platform::ReadOnlyFile file, uint64_t length)
+        : file_(std::move(file)), length_(length) {}
 
     uint64_t Length() override { return length_; }
 
     uint64_t Read(uint8_t *destination, uint64_t count) override {
-        return ReadUpTo(file_.get(), destination, count);
+        if (count > SIZE_MAX) {
+            count = SIZE_MAX;
+        }
+        return file_.ReadUpTo(destination, static_cast<std::size_t>(count));
     }
 
   private:
-    FileHandle file_;
+    platform::ReadOnlyFile file_;
     uint64_t length_;
 };
 
-class StdFileSource final : public FileSource {
+class SystemFileSource final : public FileSource {
   public:
     std::unique_ptr<InputFile> Open(const char *path) override {
-        FileHandle file = OpenReadOnly(path);
-        if (file == nullptr) {
+        if (path == nullptr) {
             return nullptr;
         }
-        const std::optional<uint64_t> length = OpenedFileLength(file.get());
-        if (!length) {
+        std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(path);
+        const std::optional<platform::FileStatus> status = file ? file->Status() : std::nullopt;
+        if (!status) {
             return nullptr;
         }
-        return std::make_unique<StdInputFile>(std::move(file), *length);
+        return std::make_unique<SystemInputFile>(std::move(*file),
+                                                 static_cast<uint64_t>(status->size));
     }
 
     MemoryBlock Allocate(uint64_t size) override {
@@ -48,7 +52,7 @@ class StdFileSource final : public FileSource {
 }  // namespace
 
 FileSource &SystemFiles() {
-    static StdFileSource files;
+    static SystemFileSource files;
     return files;
 }
 

@@ -2,10 +2,14 @@
 
 #include <cstring>
 
+#include "line/speed_table.h"
+
 namespace dekvanto::engine {
 namespace {
 
 constexpr uint32_t kRefused = 0xFFFFFFFFu;
+// The line setup frame names the speed table's entries 6, 7, 8, ... in table order.
+constexpr uint8_t kFirstSpeedCode = 6;
 
 uint8_t Xor(const uint8_t *bytes, uint32_t count) {
     uint8_t check = 0;
@@ -51,22 +55,10 @@ uint8_t MakeLineFrame(uint8_t *buffer, uint32_t &length, uint32_t bit_rate, uint
     uint8_t result = 0;
     buffer[0] = 0x06;
     buffer[1] = 'S';
-    switch (bit_rate) {
-        case 57600:
-            buffer[2] = 6;
-            break;
-        case 115200:
-            buffer[2] = 7;
-            break;
-        case 230400:
-            buffer[2] = 8;
-            break;
-        case 460800:
-            buffer[2] = 9;
-            break;
-        default:
-            result = kFrameBadSpeed;
-            break;
+    if (const auto index = SpeedIndexOfBitRate(bit_rate)) {
+        buffer[2] = static_cast<uint8_t>(kFirstSpeedCode + *index);
+    } else {
+        result = kFrameBadSpeed;
     }
     buffer[3] = 'P';
     if (parity <= 2) {
@@ -157,8 +149,7 @@ uint32_t StopBitValue(int32_t index) {
 }
 
 uint32_t BitRateValue(int32_t index) {
-    static constexpr uint32_t kRates[] = {57600, 115200, 230400, 460800};
-    return index >= 0 && index <= 3 ? kRates[index] : kRefused;
+    return BitRateOfSpeedIndex(index).value_or(kRefused);
 }
 
 }  // namespace dekvanto::engine

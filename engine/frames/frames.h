@@ -34,7 +34,8 @@ inline constexpr uint8_t kFrameTooLong = 0xFF;  // a payload longer than its for
 uint8_t MakeTargetByte(uint8_t *buffer, uint32_t &length, uint32_t wait_states, uint32_t bus_size);
 
 // The line setup frame, 8 bytes: 06 'S' speed-code 'P' parity 'T' stop-count check.
-// Speed codes: 57600 -> 6, 115200 -> 7, 230400 -> 8, 460800 -> 9. Parity 0, 1, 2 as is. Stop-bit
+// Speed codes: the line's speed table in order from 6 (57600 -> 6, ..., 460800 -> 9); a rate
+// outside the table is refused. Parity 0, 1, 2 as is. Stop-bit
 // value 0 -> 1 stop bit, 2 -> 2 stop bits. Fields are checked speed, parity, stop bits; the result
 // names the last one refused ('6', '5', '>'). Length and check byte are set in every case.
 uint8_t MakeLineFrame(uint8_t *buffer, uint32_t &length, uint32_t bit_rate, uint32_t parity,
@@ -67,6 +68,6 @@ uint32_t WaitStateValue(int32_t index);  // 0..3 -> 0x00, 0x08, 0x10, 0x18
 uint32_t BusSizeValue(int32_t index);    // 0 -> 0x00 (8 bits), 1 -> 0x20 (16 bits)
 uint32_t ParityValue(int32_t index);     // 0, 1, 2 -> none, odd, even
 uint32_t StopBitValue(int32_t index);    // 0 -> 0 (one stop bit), 1 -> 2 (two stop bits)
-uint32_t BitRateValue(int32_t index);    // 0..3 -> 57600, 115200, 230400, 460800
+uint32_t BitRateValue(int32_t index);    // the line's speed table (line/speed_table.h)
 
 }  // namespace dekvanto::engine

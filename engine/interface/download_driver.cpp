@@ -1,7 +1,5 @@
 #include "interface/download_driver.h"
 
-#include <string>
-
 #include "report/engine_texts.h"
 
 namespace dekvanto::engine {
@@ -30,17 +28,17 @@ int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
     // One download at a time per process: a second one (from another thread, or from a handler
     // that runs inside the first one's event dispatch) opens nothing and leaves the first one's
     // flags alone.
-    if (services.state.downloading.exchange(true)) {
+    if (services.flags.downloading.exchange(true)) {
         return MX40_RESULT_PORT_ERROR;
     }
     struct InProgress {
         std::atomic<bool> &downloading;
         ~InProgress() { downloading = false; }
-    } in_progress{services.state.downloading};
+    } in_progress{services.flags.downloading};
     if (options != nullptr) {
-        services.state.debug_messages = options->DebugMessages;
+        services.flags.debug_messages = options->DebugMessages;
     }
-    services.state.running = 1;
+    services.flags.running = 1;
     if (files == nullptr || options == nullptr) {
         return MX40_RESULT_NO_FILES;
     }
@@ -49,7 +47,6 @@ int32_t RunDownload(const DownloadServices &services, Mx40Settings *settings,
     job.report.LogStart();
     job.file_flags = (files->AppFilePath != nullptr ? kCodeFileFlag : 0) |
                      (files->PersoFilePath != nullptr ? kPersoFileFlag : 0);
-    job.line.SetDeviceName("\\\\.\\COM" + std::to_string(settings->Port));
     job.report.LogNumber(kTextOpenPort, settings->Port);
 
     if (const int32_t r = RunLoaderStage(job)) {

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 
 namespace dekvanto::engine {
 
@@ -20,12 +19,14 @@ class LinePort {
   public:
     virtual ~LinePort() = default;
 
-    // Opens the port named by device ("\\.\COM<n>") exclusively and configures it: both queues
-    // 1600 bytes and flushed, the port's own settings and time-outs saved for Restore, 2400 bit/s,
-    // 8 data bits, no parity, one stop bit, no flow control, DTR and RTS on. Returns 0, or the
+    // Opens port COM<number> exclusively and configures it: both queues 1600 bytes and flushed,
+    // the port's own settings and time-outs saved for Restore, 2400 bit/s, 8 data bits, no
+    // parity, one stop bit, no flow control, DTR and RTS on. Each system names the port's device
+    // itself: "\\.\COM<n>" on Windows, the port register's entry on POSIX. Any number may come
+    // (the caller does not check it); one without a device does not open. Returns 0, or the
     // engine text identifier of the step that failed (10 open/queues, 11 saving the time-outs,
     // 12 first time-outs, 13 line settings); after a failure the port is released again.
-    virtual int Open(const std::string &device) = 0;
+    virtual int Open(int32_t number) = 0;
     // Applies the whole line settings again with a new bit rate. False: the old rate stays.
     virtual bool SetBitRate(uint32_t bits_per_second) = 0;
     // Raises or drops DTR. A line without modem lines (a pseudo-terminal) reports success.

@@ -14,7 +14,7 @@ class TracingPort final : public LinePort {
   public:
     explicit TracingPort(std::unique_ptr<LinePort> port) : port_(std::move(port)) {}
 
-    int Open(const std::string &device) override { return port_->Open(device); }
+    int Open(int32_t number) override { return port_->Open(number); }
     bool SetBitRate(uint32_t bits_per_second) override {
         return port_->SetBitRate(bits_per_second);
     }

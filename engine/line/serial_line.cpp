@@ -1,6 +1,6 @@
 #include "line/serial_line.h"
 
-#include "frames/frames.h"
+#include "line/speed_table.h"
 #include "report/engine_texts.h"
 
 namespace dekvanto::engine {
@@ -15,13 +15,9 @@ SerialLine::~SerialLine() {
     Close();
 }
 
-void SerialLine::SetDeviceName(const std::string &name) {
-    device_name_ = name.substr(0, 103);
-}
-
-bool SerialLine::Open() {
+bool SerialLine::Open(int32_t number) {
     write_failed_ = false;
-    const int failed_step = port_.Open(device_name_);
+    const int failed_step = port_.Open(number);
     if (failed_step != 0) {
         com_error_(failed_step);
         return false;
@@ -31,14 +27,15 @@ bool SerialLine::Open() {
 }
 
 bool SerialLine::SetSpeed(int32_t index) {
-    if (index < 0 || index > 3) {
+    const std::optional<uint32_t> bit_rate = BitRateOfSpeedIndex(index);
+    if (!bit_rate) {
         com_error_(kTextSpeedNotSupported);
         return false;
     }
     if (!Drain()) {
         return false;
     }
-    if (!port_.SetBitRate(BitRateValue(index))) {
+    if (!port_.SetBitRate(*bit_rate)) {
         com_error_(kTextConfiguration);
         return false;
     }

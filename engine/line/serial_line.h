@@ -5,7 +5,6 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "line/com_error.h"
 #include "line/line_port.h"
@@ -26,13 +25,9 @@ class SerialLine {
         : port_(port), clock_(clock), com_error_(com_error) {}
     ~SerialLine();
 
-    // The name of the port to open, "\\.\COM<n>" (at most 103 characters are kept).
-    void SetDeviceName(const std::string &name);
-    const std::string &DeviceName() const { return device_name_; }
-
-    // Opens the port at 2400 bit/s, 8N1, DTR and RTS on. False (after message 10-13) when the
-    // port cannot be opened or configured; nothing is then held.
-    bool Open();
+    // Opens port COM<number> at 2400 bit/s, 8N1, DTR and RTS on. False (after message 10-13)
+    // when the port cannot be opened or configured; nothing is then held.
+    bool Open(int32_t number);
     // Switches the line to the speed of index 0..3, once every byte written before has left (a
     // byte still on its way would go out garbled). Any other index: message 14, false, the line
     // unchanged; a refused speed: message 13, false. A failed drain: false with WriteFailed(),
@@ -71,7 +66,6 @@ class SerialLine {
     LinePort &port_;
     Clock &clock_;
     const ComError &com_error_;
-    std::string device_name_;
     bool open_ = false;
     bool write_failed_ = false;
 };

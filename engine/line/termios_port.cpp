@@ -1,7 +1,6 @@
 // The serial port on POSIX systems, over termios.
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,34 +12,15 @@
 #include <linux/serial.h>
 #endif
 
+#include "dekvanto/platform/port_device.h"
+#include "dekvanto/platform/port_register.h"
+#include "dekvanto/platform/termios_speed.h"
 #include "line/line_port.h"
-#include "line/port_register.h"
+#include "line/speed_table.h"
 #include "report/engine_texts.h"
 
 namespace dekvanto::engine {
 namespace {
-
-bool BaudConstant(uint32_t bits_per_second, speed_t &out) {
-    switch (bits_per_second) {
-        case 2400:
-            out = B2400;
-            return true;
-        case 57600:
-            out = B57600;
-            return true;
-        case 115200:
-            out = B115200;
-            return true;
-        case 230400:
-            out = B230400;
-            return true;
-        case 460800:
-            out = B460800;
-            return true;
-        default:
-            return false;
-    }
-}
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -60,9 +40,9 @@ class TermiosPort final : public LinePort {
         }
     }
 
-    int Open(const std::string &device) override {
-        const auto number = PortNumberFromDeviceName(device);
-        const auto path = number ? DeviceForPort(*number) : std::nullopt;
+    int Open(int32_t number) override {
+        Release();
+        const auto path = platform::DeviceForPort(number);
         if (!path) {
             return kTextOpenError;
         }
@@ -71,7 +51,8 @@ class TermiosPort final : public LinePort {
             return kTextOpenError;
         }
         // Exclusive for the whole download: no second program may share the line.
-        if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 || !isatty(fd_) || ::ioctl(fd_, TIOCEXCL) != 0) {
+        held_ = platform::HoldDevice(fd_);
+        if (!held_) {
             return Fail(kTextOpenError);
         }
         ::tcflush(fd_, TCIOFLUSH);
@@ -88,7 +69,7 @@ class TermiosPort final : public LinePort {
         settings_.c_cc[VTIME] = 0;
         settings_.c_cc[VSTART] = 0x11;
         settings_.c_cc[VSTOP] = 0x13;
-        if (!Apply(2400)) {
+        if (!Apply(kOpenBitRate)) {
             return Fail(kTextConfiguration);
         }
         int lines = TIOCM_DTR | TIOCM_RTS;
@@ -127,8 +108,10 @@ class TermiosPort final : public LinePort {
     void Release() override {
         if (fd_ >= 0) {
             GiveBackLowLatency();
-            ::flock(fd_, LOCK_UN);
-            ::ioctl(fd_, TIOCNXCL);
+            if (held_) {
+                platform::ReleaseDevice(fd_);  // never another program's hold
+                held_ = false;
+            }
             ::close(fd_);
             fd_ = -1;
         }
@@ -241,10 +224,11 @@ class TermiosPort final : public LinePort {
     }
 
     bool Apply(uint32_t bits_per_second) {
-        speed_t speed;
-        if (!BaudConstant(bits_per_second, speed)) {
+        const std::optional<speed_t> constant = platform::TermiosSpeedOf(bits_per_second);
+        if (!constant) {
             return false;
         }
+        const speed_t speed = *constant;
         termios wanted = settings_;
         if (::cfsetispeed(&wanted, speed) != 0 || ::cfsetospeed(&wanted, speed) != 0 ||
             ::tcsetattr(fd_, TCSANOW, &wanted) != 0) {
@@ -273,6 +257,7 @@ class TermiosPort final : public LinePort {
     }
 
     int fd_ = -1;
+    bool held_ = false;             // the exclusive hold is this port's, to be given back
     bool low_latency_set_ = false;  // set by this port at open, to be given back at close
     termios saved_{};
     termios settings_{};

@@ -1,7 +1,10 @@
 // The serial port on Windows, through the Win32 communications calls.
 #include <windows.h>
 
+#include <string>
+
 #include "line/line_port.h"
+#include "line/speed_table.h"
 #include "report/engine_texts.h"
 
 namespace dekvanto::engine {
@@ -14,7 +17,6 @@ constexpr DWORD kPurgeInput = PURGE_RXABORT | PURGE_RXCLEAR;
 constexpr DWORD kOpenReadConstantMs = 15000;
 // Every timed read is of one byte, so the multiplier counts once.
 constexpr DWORD kReadPerByteMs = 25;
-constexpr uint32_t kOpenBitRate = 2400;
 
 static_assert(sizeof(DCB) == 28, "the line settings record is 28 bytes long");
 
@@ -68,13 +70,19 @@ bool LineVanished(DWORD error) {
     }
 }
 
+// The device that port COM<number> opens, "\\.\COM<n>": its name in the system's device
+// namespace, which also reaches ports numbered 10 and up.
+std::string DeviceName(int32_t number) {
+    return "\\\\.\\COM" + std::to_string(number);
+}
+
 class Win32Port final : public LinePort {
   public:
     ~Win32Port() override { Release(); }
 
-    int Open(const std::string &device) override {
+    int Open(int32_t number) override {
         Release();
-        handle_ = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE,
+        handle_ = ::CreateFileA(DeviceName(number).c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {

@@ -1,42 +1,36 @@
 #include "mapcheck/byte_source.h"
 
 #include <algorithm>
-#include <climits>
-#include <cstdio>
-#include <filesystem>
-#include <system_error>
 
-#include "files/read_only_file.h"
+#include "dekvanto/platform/read_only_file.h"
 
 namespace dekvanto::engine {
 namespace {
 
 class FileByteSource final : public ByteSource {
   public:
-    explicit FileByteSource(FileHandle file) : file_(std::move(file)) {}
+    explicit FileByteSource(platform::ReadOnlyFile file) : file_(std::move(file)) {}
 
     std::size_t ReadAt(uint64_t offset, std::span<uint8_t> destination) override {
-        // std::fseek takes a long; offsets past its range lie beyond any code file anyway.
-        if (offset > static_cast<uint64_t>(LONG_MAX) ||
-            std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) != 0) {
+        if (!file_.Seek(offset)) {
             return 0;
         }
-        return static_cast<std::size_t>(
-            ReadUpTo(file_.get(), destination.data(), destination.size()));
+        return file_.ReadUpTo(destination.data(), destination.size());
     }
 
   private:
-    FileHandle file_;
+    platform::ReadOnlyFile file_;
 };
 
 class SystemOpener final : public ByteSourceOpener {
   public:
     std::unique_ptr<ByteSource> Open(const char *path) override {
-        FileHandle file = OpenReadOnly(path);
-        if (file == nullptr) {
+        std::optional<platform::ReadOnlyFile> file =
+            path != nullptr ? platform::ReadOnlyFile::Open(path) : std::nullopt;
+        if (!file) {
             return nullptr;
         }
-        return std::make_unique<FileByteSource>(std::move(file));
+        return std::make_unique<FileByteSource>(std::move(*file));
     }
 };
 

@@ -39,8 +39,8 @@ class ByteSourceOpener {
 };
 
 // The machine's files: opened read-only in binary mode, others may read and write them
-// meanwhile. Only regular files open; a directory, a device or a pipe counts as a file that
-// cannot be opened (reading them could block or never end).
+// meanwhile. Only regular files open; a directory, a device, a pipe or a socket counts as a file
+// that cannot be opened (reading them could block or never end).
 ByteSourceOpener &SystemFileOpener();
 
 }  // namespace dekvanto::engine

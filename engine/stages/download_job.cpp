@@ -12,11 +12,11 @@ DownloadJob::DownloadJob(const DownloadServices &services, Mx40Settings &setting
     : settings(settings_record),
       files(file_record),
       options(option_record),
-      state(services.state),
+      flags(services.flags),
       window(services.window),
       clock(services.clock),
       file_source(services.files),
-      com_error(services.window, services.state.debug_messages),
+      com_error(services.window, services.flags.debug_messages),
       line(services.port, services.clock, com_error),
       report(services.window, services.clock) {}
 
@@ -58,7 +58,7 @@ int32_t ReadAcknowledgements(DownloadJob &job, uint32_t count) {
 }
 
 bool PauseInterrupted(DownloadJob &job, uint32_t ms) {
-    return WaitPump(ms, job.window, job.clock, job.state.running) == 1;
+    return WaitPump(ms, job.window, job.clock, job.flags.running) == 1;
 }
 
 int32_t SendImageBlocks(DownloadJob &job, const FileImage &image, uint32_t block_max,

@@ -8,12 +8,12 @@
 #include "dekvanto/mx40.h"
 #include "files/file_source.h"
 #include "frames/frames.h"
-#include "interface/engine_state.h"
 #include "line/com_error.h"
 #include "line/serial_line.h"
 #include "platform/clock.h"
 #include "platform/window.h"
 #include "report/download_report.h"
+#include "stages/download_flags.h"
 
 namespace dekvanto::engine {
 
@@ -33,13 +33,14 @@ struct FileImage {
     }
 };
 
-// What a download runs on: the port, the clocks, the caller's window, the files and memory.
+// What a download runs on: the port, the clocks, the caller's window, the files and memory, and
+// the engine-wide flags.
 struct DownloadServices {
     LinePort &port;
     Clock &clock;
     Window &window;
     FileSource &files;
-    EngineState &state;
+    DownloadFlags &flags;
 };
 
 struct DownloadJob {
@@ -49,7 +50,7 @@ struct DownloadJob {
     Mx40Settings &settings;
     const Mx40Files &files;
     const Mx40Options &options;
-    EngineState &state;
+    DownloadFlags &flags;
     Window &window;
     Clock &clock;
     FileSource &file_source;
@@ -67,7 +68,7 @@ struct DownloadJob {
 
     bool Acknowledged() const { return options.Acknowledge == 1; }
     bool StepMode() const { return options.Pause == 1; }
-    bool Running() const { return state.running != 0; }
+    bool Running() const { return flags.running != 0; }
 };
 
 // Ends the download with result: closes the line, logs "Close COM<n>" when log_close is set, and

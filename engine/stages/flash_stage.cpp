@@ -110,7 +110,7 @@ uint32_t PromptForPersoFile(DownloadJob &job) {
         return 0;
     }
     const uint32_t opened = job.clock.TickMs();
-    if (job.state.debug_messages == 1) {
+    if (job.flags.debug_messages == 1) {
         job.window.Prompt(EngineText(kTextPromptPersoFile));
     }
     return job.clock.TickMs() - opened;

@@ -165,7 +165,7 @@ int32_t AwaitLoader(DownloadJob &job) {
 
 int32_t RunLoaderStage(DownloadJob &job) {
     SetTracePhase(MX40_PHASE_LINE_SETUP);
-    if (!job.line.Open()) {
+    if (!job.line.Open(job.settings.Port)) {
         return MX40_RESULT_PORT_ERROR;
     }
     job.line.SetDtr();

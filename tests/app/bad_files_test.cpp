@@ -12,6 +12,7 @@
 #include "core/file_records.h"
 #include "dekvanto/firmware_image.h"
 #include "sim/phone_simulator.h"
+#include "special_files.h"
 #include "support/memory_store.h"
 #include "support/process_figures.h"
 #include "support/recording_view.h"
@@ -98,22 +99,20 @@ TEST_F(BadFileSummaries, TheChecksumOfALargeFileIsTheSumOfAllItsBytes) {
     EXPECT_EQ(files.code.checksum_text, ChecksumText(Sum16(all)));
 }
 
-// A path through a plain file (no process may open it, whatever its rights), a folder and a named
-// pipe with no writer (reading it would wait for ever): each counts as a file that does not open;
-// the main window shows nothing for it.
-TEST_F(BadFileSummaries, UnreachablePathsFoldersAndPipesDoNotOpen) {
-    const std::string plain = folder.Write("plain", "x").string();
-    fs::create_directory(folder / "folder.bin");
-    const std::string pipe = (folder / "pipe.bin").string();
-    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    for (const std::string &path : {plain + "/code.bin", (folder / "folder.bin").string(), pipe}) {
+// A path through a plain file (no process may open it, whatever its rights), a folder, a named
+// pipe with no writer (reading it would wait for ever), a socket and a device: each counts as a
+// file that does not open; the main window shows nothing for it.
+TEST_F(BadFileSummaries, UnreachablePathsAndAnythingButRegularFilesDoNotOpen) {
+    std::vector<std::string> paths = dekvanto::testing::MakeSpecialFiles(folder.Path());
+    paths.push_back(folder.Write("plain", "x").string() + "/code.bin");
+    for (const std::string &path : paths) {
         SCOPED_TRACE(path);
         ExpectNoSummaries(path);
+        EXPECT_FALSE(StatusOfReadableFile(path).has_value());
         MemoryStore store;
         EXPECT_FALSE(files.ChooseCodeFile(path, store));
     }
-    EXPECT_EQ(boxes, (Lines{"Error Open Application File!", "Error Open Application File!",
-                            "Error Open Application File!"}));
+    EXPECT_EQ(boxes, Lines(paths.size(), "Error Open Application File!"));
 }
 
 // A file without read rights, met by an account without privileges (the tests may run as root):

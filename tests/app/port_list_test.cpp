@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/posix_port_source.h"
-#include "core/serial_devices.h"
+#include "dekvanto/platform/serial_devices.h"
 #include "support/temp_folder.h"
 
 namespace dekvanto::app {
@@ -164,7 +164,7 @@ TEST_F(FakeMachine, DevicesAreHandedOutUartsFirstThenByNameAndNumber) {
     AddUart("ttyS10", 1);
     AddUart("ttyAMA0", 2);
     std::vector<std::string> order;
-    for (const SerialDevice &device : FindSerialDevices({Sys(), Dev()})) {
+    for (const platform::SerialDevice &device : platform::FindSerialDevices({Sys(), Dev()})) {
         order.push_back(device.tty);
     }
     EXPECT_EQ(order, (std::vector<std::string>{"ttyS3", "ttyS10", "ttyACM1", "ttyAMA0", "ttyUSB2",

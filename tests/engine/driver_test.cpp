@@ -29,6 +29,7 @@ TEST(Driver, PortThatCannotBeOpenedGives9WithoutClosing) {
     bench.port.open_result = 10;
     EXPECT_EQ(bench.Run(), '9');
     EXPECT_EQ(bench.settings.Port, 3);
+    EXPECT_EQ(bench.port.opened_number, 3);  // the port's own number, as the user named it
     EXPECT_EQ(bench.port.calls, std::vector<std::string>{"open"});
     EXPECT_EQ(bench.window.boxes, std::vector<std::string>{"Error Open COM port"});
     ASSERT_EQ(bench.window.LogLines().size(), 2u);
@@ -45,6 +46,7 @@ TEST(Driver, PortNumbersOutsideTheRegisterNeverOpen) {
     bench.port.open_result = 10;  // what the system port answers for "COM-2147483648"
     EXPECT_EQ(bench.Run(), '9');
     EXPECT_EQ(bench.settings.Port, INT32_MIN);
+    EXPECT_EQ(bench.port.opened_number, INT32_MIN);
     EXPECT_EQ(bench.window.LogLines()[1], "Open COM-2147483648");
 }
 

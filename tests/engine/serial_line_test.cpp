@@ -26,20 +26,20 @@ struct LineBench {
 TEST(SerialLine, FailedOpenShowsItsMessageOnlyWithDebugMessages) {
     LineBench bench;
     bench.port.open_result = 10;
-    EXPECT_FALSE(bench.line.Open());
+    EXPECT_FALSE(bench.line.Open(3));
     EXPECT_EQ(bench.window.boxes, std::vector<std::string>{"Error Open COM port"});
     bench.line.Close();  // nothing was opened: nothing to undo
     EXPECT_EQ(bench.port.calls, std::vector<std::string>{"open"});
 
     bench.debug = 0;
     bench.port.open_result = 13;
-    EXPECT_FALSE(bench.line.Open());
+    EXPECT_FALSE(bench.line.Open(3));
     EXPECT_EQ(bench.window.boxes.size(), 1u);
 }
 
 TEST(SerialLine, CloseDropsDtrRestoresPurgesAndReleasesOnce) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     bench.line.SetDtr();
     bench.line.Close();
     bench.line.Close();
@@ -50,7 +50,7 @@ TEST(SerialLine, CloseDropsDtrRestoresPurgesAndReleasesOnce) {
 
 TEST(SerialLine, SpeedSwitchRefusesUnknownIndicesAndReportsRefusedRates) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     EXPECT_TRUE(bench.line.SetSpeed(3));
     EXPECT_EQ(bench.port.bit_rate, 460800u);
     EXPECT_FALSE(bench.line.SetSpeed(4));
@@ -65,7 +65,7 @@ TEST(SerialLine, SpeedSwitchRefusesUnknownIndicesAndReportsRefusedRates) {
 
 TEST(SerialLine, AcknowledgementReadTellsAckWrongByteAndNothingApart) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     uint8_t byte = 0;
     bench.port.answers = {0x06, 0x15, '8'};
     EXPECT_EQ(bench.line.ReadAck(&byte), kAcknowledged);
@@ -80,7 +80,7 @@ TEST(SerialLine, AcknowledgementReadTellsAckWrongByteAndNothingApart) {
 
 TEST(SerialLine, SendAckWritesThenReadsOnlyWhenAsked) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     uint8_t frame[3] = {1, 2, 3};
     bench.port.answers = {0x06};
     EXPECT_EQ(bench.line.SendAck(frame, 3, 0), 1);
@@ -96,7 +96,7 @@ TEST(SerialLine, SendAckWritesThenReadsOnlyWhenAsked) {
 
 TEST(SerialLine, ShortOrFailedWritesAreRemembered) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     bench.port.write_fails_at = 1;
     uint8_t byte = 0x40;
     uint32_t written = 0;
@@ -109,7 +109,7 @@ TEST(SerialLine, ShortOrFailedWritesAreRemembered) {
 
 TEST(SerialLine, SyncWaitTakesOnlyTheFirstByte) {
     LineBench bench;
-    ASSERT_TRUE(bench.line.Open());
+    ASSERT_TRUE(bench.line.Open(3));
     bench.port.answers = {'8'};
     EXPECT_TRUE(bench.line.WaitSync(5000));
     EXPECT_EQ(bench.port.read_timeout, 5050u);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "files/file_source.h"
+#include "mapcheck/byte_source.h"
+#include "special_files.h"
 
 namespace dekvanto::engine {
 namespace {
@@ -52,6 +54,17 @@ TEST_F(SystemFilesTest, AFileCutShortAfterItWasOpenedReadsShort) {
     std::vector<uint8_t> read(length);
     // Fewer bytes than the length: the download's "not read whole" result.
     EXPECT_EQ(file->Read(read.data(), length), 1000u);
+}
+
+// A named pipe without a writer, a socket, a folder and a device: the download and the mapping
+// check find no file there, at once.
+TEST_F(SystemFilesTest, NothingButARegularFileOpens) {
+    for (const std::string &special : dekvanto::testing::MakeSpecialFiles(dir)) {
+        SCOPED_TRACE(special);
+        EXPECT_EQ(SystemFiles().Open(special.c_str()), nullptr);
+        EXPECT_EQ(SystemFileOpener().Open(special.c_str()), nullptr);
+    }
+    EXPECT_EQ(SystemFiles().Open(nullptr), nullptr);
 }
 
 }  // namespace

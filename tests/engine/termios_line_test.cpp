@@ -3,14 +3,15 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
 
 #include "fakes.h"
-#include "line/port_register.h"
 #include "line/serial_line.h"
 #include "pty_port.h"
 
@@ -28,9 +29,20 @@ class TermiosLine : public ::testing::Test {
     PtyPort pty{7};
     std::unique_ptr<LinePort> port = MakeSystemLinePort();
     SerialLine line{*port, SystemClock(), com_error};
-
-    void SetUp() override { line.SetDeviceName("\\\\.\\COM7"); }
 };
+
+// Whether the terminal is in exclusive mode: a further open fails, or, for a privileged process
+// that may open it all the same, the mode reads back set.
+bool HeldExclusively(const std::string &device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return errno == EBUSY;
+    }
+    int exclusive = 0;
+    const bool known = ::ioctl(fd, TIOCGEXCL, &exclusive) == 0;
+    ::close(fd);
+    return known && exclusive != 0;
+}
 
 int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
@@ -38,28 +50,8 @@ int64_t MillisecondsSince(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
-TEST(PortRegister, EntriesComeFromTheVariableElseTheKernelPorts) {
-    setenv("DEKVANTO_PORTS", "/nonexistent-register", 1);
-    EXPECT_EQ(PortRegisterDirectory(), "/nonexistent-register");
-    EXPECT_EQ(DeviceForPort(1), "/dev/ttyS0");
-    EXPECT_EQ(DeviceForPort(12), "/dev/ttyS11");
-    EXPECT_EQ(DeviceForPort(0), std::nullopt);
-    unsetenv("DEKVANTO_PORTS");
-    setenv("XDG_CONFIG_HOME", "/cfg", 1);
-    EXPECT_EQ(PortRegisterDirectory(), "/cfg/dekvanto/ports");
-    unsetenv("XDG_CONFIG_HOME");
-    setenv("HOME", "/home/tech", 1);
-    EXPECT_EQ(PortRegisterDirectory(), "/home/tech/.config/dekvanto/ports");
-
-    EXPECT_EQ(PortNumberFromDeviceName("\\\\.\\COM12"), 12);
-    EXPECT_EQ(PortNumberFromDeviceName("COM3"), 3);
-    EXPECT_EQ(PortNumberFromDeviceName("\\\\.\\COM"), std::nullopt);
-    EXPECT_EQ(PortNumberFromDeviceName("\\\\.\\COM1x"), std::nullopt);
-    EXPECT_EQ(PortNumberFromDeviceName("\\\\.\\COM99999999999"), std::nullopt);
-}
-
 TEST_F(TermiosLine, OpensAt2400WithoutModemLinesAndIsExclusive) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     EXPECT_EQ(pty.BitRate(), 2400u);
     line.SetDtr();  // a pseudo-terminal has no DTR: not an error
     EXPECT_TRUE(window.boxes.empty());
@@ -67,36 +59,33 @@ TEST_F(TermiosLine, OpensAt2400WithoutModemLinesAndIsExclusive) {
     // A second opener, in this or another program, is refused while the download holds it.
     auto second_port = MakeSystemLinePort();
     SerialLine second(*second_port, SystemClock(), com_error);
-    second.SetDeviceName("\\\\.\\COM7");
-    EXPECT_FALSE(second.Open());
+    EXPECT_FALSE(second.Open(7));
     EXPECT_EQ(window.boxes, std::vector<std::string>{"Error Open COM port"});
+    EXPECT_TRUE(HeldExclusively(pty.slave_path()));  // the refused opener left the hold alone
 
     line.Close();
     EXPECT_EQ(pty.BitRate(), 9600u);  // the port's own settings are back
-    EXPECT_TRUE(second.Open());       // and the hold is released
+    EXPECT_TRUE(second.Open(7));      // and the hold is released
     second.Close();
 }
 
 TEST_F(TermiosLine, MissingBusyOrForeignPortsGiveNothingHeld) {
     const int before = testing::OpenDescriptorCount();
-    line.SetDeviceName("\\\\.\\COM8");  // not in the register: /dev/ttyS7, absent or unusable
-    EXPECT_FALSE(line.Open());
+    EXPECT_FALSE(line.Open(8));  // not in the register: /dev/ttyS7, absent or unusable
     const int holder = ::open(pty.slave_path().c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(holder, 0);
     ASSERT_EQ(::flock(holder, LOCK_EX | LOCK_NB), 0);
-    line.SetDeviceName("\\\\.\\COM7");
-    EXPECT_FALSE(line.Open());
+    EXPECT_FALSE(line.Open(7));
     ::close(holder);
     // A register entry that is no terminal at all.
     std::system(("ln -s /dev/null " + pty.register_dir() + "/COM9").c_str());
-    line.SetDeviceName("\\\\.\\COM9");
-    EXPECT_FALSE(line.Open());
+    EXPECT_FALSE(line.Open(9));
     EXPECT_EQ(testing::OpenDescriptorCount(), before);
     EXPECT_EQ(window.boxes.size(), 3u);
 }
 
 TEST_F(TermiosLine, AcknowledgementReadsAnswerAtOnceOrAfterAbout125ms) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     uint8_t byte = 0;
     pty.Send({0x06, 0x15});
     EXPECT_EQ(line.ReadAck(&byte), kAcknowledged);
@@ -113,7 +102,7 @@ TEST_F(TermiosLine, AcknowledgementReadsAnswerAtOnceOrAfterAbout125ms) {
 // A character that comes while the wait runs is taken as soon as it arrives. The wait is long
 // enough that no load on the machine can make the late sender miss it.
 TEST_F(TermiosLine, SyncCharacterArrivingDuringTheWaitEndsItAtOnce) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     std::thread late([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(40));
         pty.Send({'8'});
@@ -125,7 +114,7 @@ TEST_F(TermiosLine, SyncCharacterArrivingDuringTheWaitEndsItAtOnce) {
 }
 
 TEST_F(TermiosLine, SyncWaitEndsAtOnceOnAnyOtherByte) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     pty.Send({'7', '8'});
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(line.WaitSync(5000));
@@ -137,7 +126,7 @@ TEST_F(TermiosLine, SyncWaitEndsAtOnceOnAnyOtherByte) {
 }
 
 TEST_F(TermiosLine, SpeedSwitchesAndWritesReachTheFarEnd) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     const uint8_t frame[] = {0x06, 0x53, 0x07, 0x50, 0x00, 0x54, 0x01, 0x57};
     uint32_t written = 0;
     ASSERT_TRUE(line.Write(frame, sizeof frame, written));
@@ -152,7 +141,7 @@ TEST_F(TermiosLine, SpeedSwitchesAndWritesReachTheFarEnd) {
 }
 
 TEST_F(TermiosLine, AVanishedLineFailsWritesAndEndsReadsAtOnce) {
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(7));
     pty.Unplug();
     uint8_t byte = 0x40;
     uint32_t written = 0;

@@ -39,7 +39,7 @@ struct VirtualDownload {
 
     int32_t Run() {
         model = std::make_unique<LineModel>(clock, line, PhoneTimes{});
-        return RunDownload({*model, clock, window, files, state}, &settings, &file_record,
+        return RunDownload({*model, clock, window, files, flags}, &settings, &file_record,
                            &options);
     }
 
@@ -55,7 +55,7 @@ struct VirtualDownload {
     FakeClock clock;
     RecordingWindow window{false};
     FakeFiles files;
-    EngineState state;
+    DownloadFlags flags;
     LineTimes line;
     std::unique_ptr<LineModel> model;
     Mx40Settings settings{0, 0, 1, 3, 0, 0, 0};

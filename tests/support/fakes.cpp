@@ -42,8 +42,9 @@ int RecordingWindow::CountOf(uint32_t message) const {
                       [&](const WindowMessage &m) { return m.message == message; }));
 }
 
-int ScriptedPort::Open(const std::string &) {
+int ScriptedPort::Open(int32_t number) {
     calls.push_back("open");
+    opened_number = number;
     if (open_result == 0) {
         is_open = true;
         bit_rate = 2400;

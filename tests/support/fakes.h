@@ -72,7 +72,7 @@ class ScriptedPort final : public LinePort {
   public:
     explicit ScriptedPort(FakeClock &clock) : clock_(clock) {}
 
-    int Open(const std::string &device) override;
+    int Open(int32_t number) override;
     bool SetBitRate(uint32_t bits_per_second) override;
     bool SetDtr(bool raised) override;
     bool Restore() override;
@@ -105,6 +105,7 @@ class ScriptedPort final : public LinePort {
     bool undrained = false;
 
     int open_result = 0;             // what Open returns
+    int32_t opened_number = 0;       // the port number Open was last given
     bool refuse_bit_rates = false;   // SetBitRate fails
     int write_fails_at = -1;         // the write with this index takes no byte
     bool gone = false;               // reads report the line gone

@@ -51,7 +51,7 @@ void LineModel::LoseQueued(const char *when) {
     }
 }
 
-int LineModel::Open(const std::string &) {
+int LineModel::Open(int32_t) {
     MarkPhase();
     is_open_ = true;
     bit_rate_ = 2400;

@@ -43,7 +43,7 @@ class LineModel final : public LinePort {
     LineModel(FakeClock &clock, LineTimes line, PhoneTimes phone)
         : clock_(clock), line_(line), phone_(phone) {}
 
-    int Open(const std::string &device) override;
+    int Open(int32_t number) override;
     bool SetBitRate(uint32_t bits_per_second) override;
     bool SetDtr(bool) override { return is_open_; }
     bool Restore() override { return is_open_; }

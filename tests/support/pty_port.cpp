@@ -9,30 +9,9 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "dekvanto/platform/termios_speed.h"
+
 namespace dekvanto::engine::testing {
-namespace {
-
-uint32_t RateOf(speed_t speed) {
-    switch (speed) {
-        case B2400:
-            return 2400;
-        case B9600:
-            return 9600;
-        case B57600:
-            return 57600;
-        case B115200:
-            return 115200;
-        case B230400:
-            return 230400;
-        case B460800:
-            return 460800;
-        default:
-            return 0;
-    }
-}
-
-}  // namespace
-
 PtyPort::PtyPort(int number) : number_(number) {
     master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -92,7 +71,7 @@ std::vector<uint8_t> PtyPort::Receive(int timeout_ms, std::size_t at_most) {
 uint32_t PtyPort::BitRate() const {
     termios line{};
     tcgetattr(master_, &line);  // the master reports the slave's settings
-    return RateOf(cfgetospeed(&line));
+    return platform::BitRateOfTermiosSpeed(cfgetospeed(&line));
 }
 
 void PtyPort::Unplug() {

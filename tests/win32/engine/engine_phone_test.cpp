@@ -124,8 +124,7 @@ TEST_F(PhoneDownload, ReadsWaitForTheirTimeOutOrReturnWithTheAnswer) {
     const dekvanto::engine::ComError com_error(*window_layer, debug_messages);
     const auto port = dekvanto::engine::MakeSystemLinePort();
     dekvanto::engine::SerialLine line(*port, dekvanto::engine::SystemClock(), com_error);
-    line.SetDeviceName("\\\\.\\" + Port());
-    ASSERT_TRUE(line.Open());
+    ASSERT_TRUE(line.Open(com));
 
     // Before the PC has spoken the phone sends nothing. Bounds are loose: only the order of
     // magnitude is checked (125 ms for an acknowledgement, N + 75 ms for the '8').

@@ -176,7 +176,7 @@ TEST_F(MissingPort, IsSilentWithDebugMessagesOff) {
 
 TEST(Win32Port, AMissingPortIsRefusedAtItsFirstStep) {
     const auto port = dekvanto::engine::MakeSystemLinePort();
-    EXPECT_EQ(port->Open("\\\\.\\COM77"), 10);
+    EXPECT_EQ(port->Open(77), 10);
     uint8_t byte = 0;
     EXPECT_EQ(port->ReadByte(byte), dekvanto::engine::ReadOutcome::kGone);  // nothing is held
     uint32_t written = 0;

@@ -1,10 +1,8 @@
 #include <windows.h>
 
-#include <utility>
+#include "dekvanto/platform/read_only_file.h"
 
-#include "core/read_only_file.h"
-
-namespace dekvanto::app {
+namespace dekvanto::platform {
 namespace {
 
 constexpr DWORD kLargestChunk = 1u << 20;
@@ -13,6 +11,15 @@ constexpr int64_t kFileTimeOfUnixEpoch = 116444736000000000LL;
 
 HANDLE HandleOf(std::intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
+}
+
+// A file on a disk that is no directory: not a device such as a serial port or NUL named like a
+// file, nor a pipe.
+bool IsRegularFile(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    return ::GetFileType(handle) == FILE_TYPE_DISK &&
+           ::GetFileInformationByHandle(handle, &information) &&
+           (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 }  // namespace
@@ -26,34 +33,17 @@ std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
     if (handle == INVALID_HANDLE_VALUE) {
         return std::nullopt;
     }
-    // Only files on a disk count: not a directory, and not a device such as a serial port
-    // named like a file.
-    BY_HANDLE_FILE_INFORMATION information{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK ||
-        !::GetFileInformationByHandle(handle, &information) ||
-        (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (!IsRegularFile(handle)) {
         ::CloseHandle(handle);
         return std::nullopt;
     }
     return ReadOnlyFile(reinterpret_cast<std::intptr_t>(handle));
 }
 
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile &&other) noexcept
-    : handle_(std::exchange(other.handle_, -1)) {}
-
-ReadOnlyFile &ReadOnlyFile::operator=(ReadOnlyFile &&other) noexcept {
-    if (this != &other) {
-        if (handle_ != -1) {
-            ::CloseHandle(HandleOf(handle_));
-        }
-        handle_ = std::exchange(other.handle_, -1);
-    }
-    return *this;
-}
-
-ReadOnlyFile::~ReadOnlyFile() {
+void ReadOnlyFile::Close() {
     if (handle_ != -1) {
         ::CloseHandle(HandleOf(handle_));
+        handle_ = -1;
     }
 }
 
@@ -86,4 +76,13 @@ std::size_t ReadOnlyFile::ReadUpTo(uint8_t *buffer, std::size_t size) {
     return done;
 }
 
-}  // namespace dekvanto::app
+bool ReadOnlyFile::Seek(uint64_t offset) {
+    if (offset > static_cast<uint64_t>(INT64_MAX)) {
+        return false;
+    }
+    LARGE_INTEGER distance{};
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return ::SetFilePointerEx(HandleOf(handle_), distance, nullptr, FILE_BEGIN) != 0;
+}
+
+}  // namespace dekvanto::platform

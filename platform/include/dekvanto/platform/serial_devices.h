@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace dekvanto::app {
+namespace dekvanto::platform {
 
 // Where the kernel's views live; tests put a fake tree under a temporary folder.
 struct SystemRoots {
@@ -31,4 +31,4 @@ struct SerialDevice {
 // others by name and number (ttyACM0, ttyACM1, ..., ttyUSB0, ttyUSB2, ttyUSB10).
 std::vector<SerialDevice> FindSerialDevices(const SystemRoots &roots);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::platform

@@ -1,16 +1,15 @@
-#include "core/serial_devices.h"
+#include "dekvanto/platform/serial_devices.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <map>
 #include <optional>
 #include <string_view>
 #include <system_error>
 #include <tuple>
 
-#include "core/whole_file.h"
-
-namespace dekvanto::app {
+namespace dekvanto::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -19,9 +18,12 @@ namespace fs = std::filesystem;
 // (usb-serial port) -> the interface -> the device.
 constexpr int kProductSearchDepth = 4;
 
+// The first line of a small kernel attribute file, without trailing blanks; "" when unreadable.
 std::string FirstLine(const fs::path &file) {
-    std::string text = ReadWholeFile(file).value_or("");
-    text = text.substr(0, text.find_first_of("\r\n"));
+    std::ifstream in(file, std::ios::binary);
+    std::string text;
+    std::getline(in, text);
+    text = text.substr(0, text.find('\r'));
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
         text.pop_back();
     }
@@ -123,4 +125,4 @@ std::vector<SerialDevice> FindSerialDevices(const SystemRoots &roots) {
     return devices;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::platform

@@ -1,0 +1,151 @@
+#include "dekvanto/platform/port_register.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+namespace dekvanto::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Environment(const char *name) {
+    const char *value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+// An entry that may be taken: absent, or with kReplace one whose device has gone.
+bool EntryFree(const fs::path &entry, StaleEntries stale) {
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(entry, error))) {
+        return stale == StaleEntries::kReplace && fs::is_symlink(entry, error) &&
+               !fs::exists(entry, error);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string PortRegisterDirectory() {
+    std::string dir = Environment("DEKVANTO_PORTS");
+    if (!dir.empty()) {
+        return dir;
+    }
+    std::string config = Environment("XDG_CONFIG_HOME");
+    if (config.empty()) {
+        const std::string home = Environment("HOME");
+        if (home.empty()) {
+            return "";
+        }
+        config = home + "/.config";
+    }
+    return config + "/dekvanto/ports";
+}
+
+std::optional<std::string> DeviceForPort(int number) {
+    if (number < 1) {
+        return std::nullopt;
+    }
+    const std::string dir = PortRegisterDirectory();
+    if (!dir.empty()) {
+        const fs::path entry = PortEntryPath(dir, number);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(entry, error))) {
+            return entry.string();
+        }
+    }
+    return "/dev/ttyS" + std::to_string(number - 1);
+}
+
+std::optional<int> PortNumberOfEntry(std::string_view name) {
+    if (name.size() < 4 || name.size() > 8 || !name.starts_with("COM") || name[3] == '0') {
+        return std::nullopt;
+    }
+    int number = 0;
+    for (const char c : name.substr(3)) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number;
+}
+
+fs::path PortEntryPath(const fs::path &directory, int number) {
+    return directory / ("COM" + std::to_string(number));
+}
+
+std::vector<RegisterEntry> ReadPortRegister(const fs::path &directory) {
+    std::vector<RegisterEntry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(directory, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::optional<int> number = PortNumberOfEntry(it->path().filename().string());
+        if (!number) {
+            continue;
+        }
+        RegisterEntry entry{*number, it->path(), std::nullopt};
+        std::error_code resolve_error;
+        const fs::path device = fs::canonical(it->path(), resolve_error);
+        if (!resolve_error) {
+            entry.device = device;
+        }
+        entries.push_back(std::move(entry));
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const RegisterEntry &a, const RegisterEntry &b) { return a.number < b.number; });
+    return entries;
+}
+
+std::optional<int> LinkLowestFreePort(const fs::path &directory, int first, int last,
+                                      const fs::path &target, StaleEntries stale) {
+    for (int number = first; number <= last; ++number) {
+        const fs::path entry = PortEntryPath(directory, number);
+        if (!EntryFree(entry, stale)) {
+            continue;
+        }
+        std::error_code ignored;
+        if (fs::is_symlink(entry, ignored)) {
+            fs::remove(entry, ignored);  // a stale entry that may be replaced
+        }
+        if (::symlink(target.c_str(), entry.c_str()) == 0) {
+            return number;
+        }
+        if (errno != EEXIST) {
+            return std::nullopt;
+        }
+        // taken meanwhile by another program: on to the next number
+    }
+    return std::nullopt;
+}
+
+void RemovePortLink(const fs::path &link, const fs::path &target) {
+    std::error_code error;
+    if (fs::is_symlink(link, error) && fs::read_symlink(link, error) == target) {
+        fs::remove(link, error);
+    }
+}
+
+PortAssignment AssignPort(const fs::path &directory, int number, const fs::path &device) {
+    PortAssignment result;
+    result.link = PortEntryPath(directory, number);
+    std::error_code error;
+    if (!fs::exists(device, error)) {
+        result.outcome = PortAssignment::kNoDevice;
+        return result;
+    }
+    if (fs::is_symlink(result.link, error)) {
+        result.other = fs::read_symlink(result.link, error);
+        result.outcome =
+            result.other == device ? PortAssignment::kAlreadyLinked : PortAssignment::kTaken;
+        return result;
+    }
+    fs::create_directories(directory, error);
+    fs::create_symlink(device, result.link, result.error);
+    result.outcome = result.error ? PortAssignment::kFailed : PortAssignment::kLinked;
+    return result;
+}
+
+}  // namespace dekvanto::platform
