@@ -3,6 +3,8 @@
 #include <QListWidget>
 #include <QTest>
 
+#include "core/version_file.h"
+
 namespace dekvanto::qt::testing {
 
 ModalAnswerer::ModalAnswerer(QWidget *main_window) : main_window_(main_window) {
@@ -44,10 +46,7 @@ WindowFixture::WindowFixture()
                  "\"Even phone\" loader.bin 16 2 0\n"
                  "\"Odd phone\"  loader.bin  8 1 3   # takes a personalization file\n");
     // Version text A-000-12-07: release 1.2.
-    folder.Write("DEKVANTO.VRS", std::string("\x0b"
-                                             "A-000-12-07"
-                                             "\x00\x00",
-                                             14));
+    folder.Write("DEKVANTO.VRS", app::VersionFileBytes("A-000-12-07", "", ""));
 }
 
 void WindowFixture::WriteSettings(const std::string &text) {
