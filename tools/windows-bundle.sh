@@ -39,7 +39,7 @@ cp "$cross/bin/DEKVANTO.EXE" "$cross/bin/DLL_MX40.DLL" "$cross/bin/vanto.exe" "$
 # The build keeps its debugging information; the bundle does not need it.
 "${MINGW_STRIP:-x86_64-w64-mingw32-strip}" "$folder/DEKVANTO.EXE" "$folder/DLL_MX40.DLL" \
   "$folder/vanto.exe"
-"$host/app/qt/dekvanto-bundle-files" "$folder" "$version_text"
+"$host/tools/bundle/dekvanto-bundle-files" "$folder" "$version_text"
 "$host/bin/vanto-image" sample-set "$folder/samples" >/dev/null
 
 mkdir -p "$(dirname "$output")"

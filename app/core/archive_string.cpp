@@ -1,6 +1,7 @@
 #include "core/archive_string.h"
 
 #include <cstdint>
+#include <stdexcept>
 
 namespace dekvanto::app {
 namespace {
@@ -64,6 +65,13 @@ void AppendUtf8(std::string &out, uint32_t code_point) {
     }
 }
 
+// Appends an n-byte little-endian number.
+void Put(std::string &out, uint64_t value, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    }
+}
+
 std::string Utf16ToUtf8(std::string_view units) {
     std::string out;
     const std::size_t count = units.size() / 2;
@@ -111,6 +119,24 @@ std::optional<std::string> ReadArchiveString(std::string_view &bytes) {
     const std::string_view characters = bytes.substr(0, static_cast<std::size_t>(size));
     bytes.remove_prefix(static_cast<std::size_t>(size));
     return wide ? Utf16ToUtf8(characters) : std::string(characters);
+}
+
+void AppendArchiveString(std::string &out, std::string_view text) {
+    const uint64_t length = text.size();
+    if (length > UINT32_MAX) {
+        throw std::length_error("an archive string holds less than 4 GiB");
+    }
+    if (length < kLongPrefix) {
+        Put(out, length, 1);
+    } else if (length < kWidePrefix) {
+        Put(out, kLongPrefix, 1);
+        Put(out, length, 2);
+    } else {
+        Put(out, kLongPrefix, 1);
+        Put(out, kHugePrefix, 2);
+        Put(out, length, 4);
+    }
+    out += text;
 }
 
 }  // namespace dekvanto::app

@@ -84,4 +84,13 @@ VersionLoad VersionDocument::LoadBytes(std::string_view bytes) {
     return VersionLoad::kLoaded;
 }
 
+std::string VersionFileBytes(std::string_view version_text, std::string_view second_text,
+                             std::string_view third_text) {
+    std::string bytes;
+    for (const std::string_view text : {version_text, second_text, third_text}) {
+        AppendArchiveString(bytes, text);
+    }
+    return bytes;
+}
+
 }  // namespace dekvanto::app

@@ -46,4 +46,10 @@ class VersionDocument {
     std::string third_text_;
 };
 
+// The bytes of a version file holding these three texts, as LoadBytes reads them back: what the
+// build writes beside the program (the program itself never writes the file). Throws like
+// AppendArchiveString.
+std::string VersionFileBytes(std::string_view version_text, std::string_view second_text,
+                             std::string_view third_text);
+
 }  // namespace dekvanto::app

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "support/temp_folder.h"
-#include "support/unprivileged_child.h"
+#include "unprivileged_child.h"
 
 namespace dekvanto::app {
 namespace {

@@ -11,23 +11,10 @@
 namespace dekvanto::app {
 namespace {
 
-// An archive string with the shortest prefix for its length.
-std::string Archived(const std::string &text) {
-    const std::size_t n = text.size();
+std::string Archived(std::string_view text) {
     std::string bytes;
-    if (n < 0xFF) {
-        bytes += static_cast<char>(n);
-    } else if (n < 0xFFFE) {
-        bytes += "\xFF";
-        bytes += static_cast<char>(n & 0xFF);
-        bytes += static_cast<char>(n >> 8);
-    } else {
-        bytes += std::string("\xFF\xFF\xFF", 3);
-        for (int i = 0; i < 4; ++i) {
-            bytes += static_cast<char>((n >> (8 * i)) & 0xFF);
-        }
-    }
-    return bytes + text;
+    AppendArchiveString(bytes, text);
+    return bytes;
 }
 
 std::optional<std::string> ReadAll(const std::string &bytes, std::size_t *left = nullptr) {
@@ -50,6 +37,26 @@ TEST(ArchiveString, EachLengthPrefixReadsItsStringAndNoMore) {
     const std::string huge_text(70000, 'h');
     EXPECT_EQ(ReadAll(Archived(huge_text) + "x", &left), huge_text);
     EXPECT_EQ(left, 1u);
+}
+
+// The lengths where the prefix changes: 0xFFFE and 0xFFFF as 16-bit lengths would be read as the
+// markers of 16-bit characters and of a 32-bit length.
+TEST(ArchiveString, WriterTakesTheShortestPrefixThatReadsBack) {
+    const std::pair<std::size_t, std::string> cases[] = {
+        {0, std::string("\x00", 1)},
+        {254, "\xFE"},
+        {255, std::string("\xFF\xFF\x00", 3)},
+        {0xFFFD, "\xFF\xFD\xFF"},
+        {0xFFFE, std::string("\xFF\xFF\xFF\xFE\xFF\x00\x00", 7)},
+        {0xFFFF, std::string("\xFF\xFF\xFF\xFF\xFF\x00\x00", 7)},
+    };
+    for (const auto &[length, prefix] : cases) {
+        const std::string text(length, 'v');
+        const std::string bytes = Archived(text);
+        EXPECT_EQ(bytes.substr(0, prefix.size()), prefix) << length;
+        EXPECT_EQ(bytes.size(), prefix.size() + length) << length;
+        EXPECT_EQ(ReadAll(bytes), text) << length;
+    }
 }
 
 TEST(ArchiveString, SixteenBitCharactersBecomeUtf8) {
@@ -90,17 +97,16 @@ TEST(VersionDocument, FilesOfUpToTwoBytesLoadAsThreeEmptyStrings) {
 TEST(VersionDocument, ThreeStringsLoadWholeAndTrailingBytesAreIgnored) {
     const std::string version(300, '7');
     VersionDocument document;
-    EXPECT_EQ(document.LoadBytes(Archived(version) + Archived("") + Archived("") + "tail"),
-              VersionLoad::kLoaded);
+    EXPECT_EQ(document.LoadBytes(VersionFileBytes(version, "", "") + "tail"), VersionLoad::kLoaded);
     EXPECT_EQ(document.VersionText(), version);
-    EXPECT_EQ(document.LoadBytes(Archived("A-000-12-07") + Archived("two") + Archived("three")),
+    EXPECT_EQ(document.LoadBytes(VersionFileBytes("A-000-12-07", "two", "three")),
               VersionLoad::kLoaded);
     EXPECT_EQ(document.SecondText(), "two");
     EXPECT_EQ(document.ThirdText(), "three");
 }
 
 TEST(VersionDocument, FileEndingInsideAStringIsMalformedAndKeepsNothing) {
-    const std::string whole = Archived("A-000-12-07") + Archived("two") + Archived("three");
+    const std::string whole = VersionFileBytes("A-000-12-07", "two", "three");
     VersionDocument document;
     for (std::size_t size = 3; size < whole.size(); ++size) {
         EXPECT_EQ(document.LoadBytes(whole.substr(0, size)), VersionLoad::kMalformed) << size;
@@ -114,7 +120,7 @@ TEST(VersionDocument, FoundInTheProgramDirectoryWithOrWithoutSeparator) {
     EXPECT_EQ(document.FindAndLoad(folder.Path().string()), VersionLoad::kNotLoaded);
     EXPECT_EQ(document.FindAndLoad(""), VersionLoad::kNotLoaded);
 
-    folder.Write("DEKVANTO.VRS", Archived("A-000-12-07") + Archived("") + Archived(""));
+    folder.Write("DEKVANTO.VRS", VersionFileBytes("A-000-12-07", "", ""));
     EXPECT_EQ(document.FindAndLoad(folder.Path().string()), VersionLoad::kLoaded);
     EXPECT_EQ(document.VersionText(), "A-000-12-07");
     EXPECT_EQ(document.FindAndLoad(folder.Path().string() + "/"), VersionLoad::kLoaded);
@@ -123,7 +129,7 @@ TEST(VersionDocument, FoundInTheProgramDirectoryWithOrWithoutSeparator) {
 
 TEST(VersionDocument, FileNameIsFoundInAnyLetterCase) {
     TempFolder folder;
-    folder.Write("Dekvanto.vrs", Archived("B-000-31-01") + Archived("") + Archived(""));
+    folder.Write("Dekvanto.vrs", VersionFileBytes("B-000-31-01", "", ""));
     VersionDocument document;
     EXPECT_EQ(document.FindAndLoad(folder.Path().string()), VersionLoad::kLoaded);
     EXPECT_EQ(document.VersionText(), "B-000-31-01");
@@ -153,7 +159,7 @@ TEST(VersionCaption, WindowTitleAndAboutTextFromTheFile) {
     EXPECT_EQ(WindowTitle("DEK VANTO", dir), "DEK VANTO");
     EXPECT_EQ(AboutVersionText(dir), "");
 
-    folder.Write("DEKVANTO.VRS", Archived("A-C01-20-01") + Archived("x") + Archived("y"));
+    folder.Write("DEKVANTO.VRS", VersionFileBytes("A-C01-20-01", "x", "y"));
     EXPECT_EQ(WindowTitle("DEK VANTO", dir), "DEK VANTO  2.0 X");
     EXPECT_EQ(AboutVersionText(dir), "A-C01-20-01");
 }

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "dekvanto/firmware_image.h"
+#include "download_rig.h"
 #include "exit_status.h"
 #include "sample_download.h"
 #include "sim/phone_simulator.h"
@@ -34,17 +35,6 @@ class InterruptingInput : public std::streambuf {
 
 class VantoInProcess : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-        dekvanto::image::SampleSetSpec sample;
-        sample.loader_size = 1000;
-        sample.code_size = 20000;
-        sample.perso_size = 1500;
-        paths = dekvanto::image::WriteSampleSet(folder / "files", sample);
-        phone.expect.bit_rate = 115200;
-        phone.idle_timeout_ms = 600000;  // sessions end by the tool letting go of the line
-    }
-
     int Run(std::vector<std::string> args, std::istream *in = nullptr) {
         out.str("");
         err.str("");
@@ -57,9 +47,10 @@ class VantoInProcess : public ::testing::Test {
         return SampleDownloadArgs(paths, port);
     }
 
-    TempFolder folder;
-    dekvanto::image::SampleSetPaths paths;
-    dekvanto::sim::PhoneConfig phone;
+    dekvanto::testing::DownloadRig rig{{1000, 20000, 1500}};
+    const TempFolder &folder = rig.folder;
+    const dekvanto::image::SampleSetPaths &paths = rig.files;
+    dekvanto::sim::PhoneConfig &phone = rig.phone;
     std::ostringstream out;
     std::ostringstream err;
 };

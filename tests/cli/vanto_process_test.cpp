@@ -14,17 +14,15 @@
 #include <vector>
 
 #include "dekvanto/firmware_image.h"
+#include "download_rig.h"
 #include "exit_status.h"
 #include "sample_download.h"
 #include "sim/phone_simulator.h"
-#include "support/temp_folder.h"
 
 extern char **environ;
 
 namespace dekvanto::cli {
 namespace {
-
-using dekvanto::app::TempFolder;
 
 // vanto started with its standard output and error on one pipe, standard input on another.
 class VantoProcess {
@@ -89,23 +87,13 @@ class VantoProcess {
 
 class VantoAsProcess : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-        dekvanto::image::SampleSetSpec sample;
-        sample.loader_size = 1000;
-        sample.code_size = 30000;
-        sample.perso_size = 1500;
-        paths = dekvanto::image::WriteSampleSet(folder / "files", sample);
-        phone.idle_timeout_ms = 600000;
-    }
-
     std::vector<std::string> DownloadArgs(const std::string &ports) const {
         return SampleDownloadArgs(paths, ports);
     }
 
-    TempFolder folder;
-    dekvanto::image::SampleSetPaths paths;
-    dekvanto::sim::PhoneConfig phone;
+    dekvanto::testing::DownloadRig rig{{1000, 30000, 1500}};
+    const dekvanto::image::SampleSetPaths &paths = rig.files;
+    dekvanto::sim::PhoneConfig &phone = rig.phone;
 };
 
 TEST_F(VantoAsProcess, DownloadPrintsTheLogAndProgressLinesIntoAPipe) {

@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "download_session.h"
-#include "support/unprivileged_child.h"
+#include "unprivileged_child.h"
 
 namespace dekvanto::integration {
 namespace {
@@ -76,13 +76,6 @@ void MX40_CALL RemoveOnFirstByte(void *context, int32_t, int32_t, const uint8_t 
 
 class BadFiles : public ::testing::TestWithParam<BadFile> {
   protected:
-    void SetUp() override {
-        UsePrivatePortRegister();
-        phone.idle_timeout_ms = 600000;
-        files = MakeFiles(300, 3000, 600);
-    }
-    void TearDown() override { fs::remove_all(files.dir); }
-
     fs::path &PathOf(Which which) {
         return which == Which::kLoader ? files.loader
                : which == Which::kCode ? files.code
@@ -92,16 +85,13 @@ class BadFiles : public ::testing::TestWithParam<BadFile> {
     // Runs the download with the three paths; returns the result and checks that the line was
     // closed and logged, and that no descriptor stayed open.
     int32_t Download(VanishAtStart *vanish = nullptr) {
-        const std::string loader = files.loader.string();
-        const std::string code = files.code.string();
-        const std::string perso = files.perso.string();
         DownloadRecords records;
-        records.files = {loader.c_str(), code.c_str(), perso.c_str()};
+        records.UseFiles(files);
         window = TestWindow();
         if (vanish != nullptr) {
             Mxl40_SetTrace(RemoveOnFirstByte, vanish);
         }
-        const SessionResult session = RunSession(phone, records, &window);
+        const SessionResult session = RunSession(rig.phone, records, &window);
         Mxl40_SetTrace(nullptr, nullptr);
         EXPECT_EQ(session.descriptors_after, session.descriptors_before);
         EXPECT_FALSE(window.log_lines.empty());
@@ -114,8 +104,8 @@ class BadFiles : public ::testing::TestWithParam<BadFile> {
         return session.result;
     }
 
-    dekvanto::sim::PhoneConfig phone;
-    SessionFiles files;
+    dekvanto::testing::DownloadRig rig{{300, 3000, 600}};
+    dekvanto::testing::SampleFiles &files = rig.files;
     TestWindow window;
 };
 
@@ -159,9 +149,11 @@ TEST_F(BadFiles, AFileRemovedOnceTheDownloadHasBegunCannotBeOpened) {
 // Read rights are tested in a child without privileges (the tests may run as root). The folder
 // and the other files are open to everyone; the child keeps a port register of its own.
 TEST_F(BadFiles, AFileWithoutReadRightsCannotBeOpened) {
-    fs::permissions(files.dir, fs::perms::owner_all | fs::perms::group_read |
-                                   fs::perms::group_exec | fs::perms::others_read |
-                                   fs::perms::others_exec);
+    const fs::perms open_folder = fs::perms::owner_all | fs::perms::group_read |
+                                  fs::perms::group_exec | fs::perms::others_read |
+                                  fs::perms::others_exec;
+    fs::permissions(rig.folder.Path(), open_folder);
+    fs::permissions(files.loader.parent_path(), open_folder);
     for (const fs::path &path : {files.loader, files.code}) {
         fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write |
                                   fs::perms::group_read | fs::perms::others_read);

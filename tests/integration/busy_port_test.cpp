@@ -30,18 +30,14 @@ void MX40_CALL HoldAtFirstByte(void *context, int32_t, int32_t, const uint8_t *,
 }
 
 TEST(BusyPort, ASecondProcessGetsThePortErrorAndTheFirstGoesThrough) {
-    UsePrivatePortRegister();
-    const SessionFiles files = MakeFiles(500, 3000, 700);
-    const std::string loader = files.loader.string();
-    const std::string code = files.code.string();
-    const std::string perso = files.perso.string();
+    const dekvanto::testing::DownloadRig rig({500, 3000, 700});
     dekvanto::sim::PhoneConfig config;
     config.end_on_release = false;  // two openers: the second one's close must not end the phone
     dekvanto::sim::PhoneSimulator phone(config);
     ASSERT_TRUE(phone.Start()) << phone.SetupError();
     DownloadRecords records;
     records.settings.Port = phone.PortNumber() - 1;
-    records.files = {loader.c_str(), code.c_str(), perso.c_str()};
+    records.UseFiles(rig.files);
 
     int holding[2];
     int done[2];
@@ -75,11 +71,10 @@ TEST(BusyPort, ASecondProcessGetsThePortErrorAndTheFirstGoesThrough) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the first download failed";
     const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
     EXPECT_TRUE(summary.consistent) << ::testing::PrintToString(summary.errors);
-    EXPECT_EQ(summary.code, files.code_bytes);
+    EXPECT_EQ(summary.code, rig.files.code_bytes);
     for (int fd : {holding[0], holding[1], done[0], done[1]}) {
         ::close(fd);
     }
-    std::filesystem::remove_all(files.dir);
 }
 
 }  // namespace

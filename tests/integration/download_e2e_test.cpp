@@ -11,28 +11,15 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+const uint32_t kRates[] = {57600, 115200, 230400, 460800};
+
 class EndToEnd : public ::testing::Test {
   protected:
-    // The phone never gives up on the engine by itself: every session here ends by the
-    // download's end or by the engine letting go of the line, so a slow machine cannot end one
-    // early.
-    void SetUp() override {
-        UsePrivatePortRegister();
-        phone.idle_timeout_ms = 600000;
-    }
-
-    // Loader, code file and personalization file of 1000, 20000 and 30000 bytes.
+    // Loader, code file and personalization file of these sizes (0: no such file).
     void UseFiles(uint32_t loader, uint32_t code, uint32_t perso) {
-        files = MakeFiles(loader, code, perso);
-        loader_path = files.loader.string();
-        code_path = files.code.string();
-        perso_path = files.perso.string();
-        records.files.LoadFilePath = loader_path.c_str();
-        records.files.AppFilePath = code != 0 ? code_path.c_str() : nullptr;
-        records.files.PersoFilePath = perso != 0 ? perso_path.c_str() : nullptr;
+        rig.UseFiles({loader, code, perso});
+        records.UseFiles(rig.files);
     }
-
-    void TearDown() override { std::filesystem::remove_all(files.dir); }
 
     SessionResult Run() {
         SessionResult session = RunSession(phone, records, &window);
@@ -40,29 +27,32 @@ class EndToEnd : public ::testing::Test {
         return session;
     }
 
-    // The log lines between the starting time and the finish line.
-    Lines Middle() const { return Lines(window.log_lines.begin() + 1, window.log_lines.end() - 1); }
-
-    dekvanto::sim::PhoneConfig phone;
-    DownloadRecords records;
-    TestWindow window;
-    SessionFiles files;
-    std::string loader_path, code_path, perso_path;
-};
-
-const uint32_t kRates[] = {57600, 115200, 230400, 460800};
-
-TEST_F(EndToEnd, WholeDownloadsAtEverySpeedDeliverExactlyTheFiles) {
-    for (int32_t speed = 0; speed < 4; ++speed) {
-        SCOPED_TRACE(kRates[speed]);
-        UseFiles(1000, 20000, 30000);
+    // A download at the speed in list position `speed`, into a phone that expects it.
+    SessionResult RunAtSpeed(int32_t speed) {
         window = TestWindow();
         records.settings.Speed = speed;
         phone.expect.bit_rate = kRates[speed];
-        phone.expect.target_byte = 0x20;
-        phone.expect.request_byte = 0x43;
-        phone.record_dir = (files.dir / "received").string();
-        const SessionResult session = Run();
+        return Run();
+    }
+
+    // The log lines between the starting time and the finish line.
+    Lines Middle() const { return Lines(window.log_lines.begin() + 1, window.log_lines.end() - 1); }
+
+    dekvanto::testing::DownloadRig rig;
+    const dekvanto::testing::SampleFiles &files = rig.files;
+    dekvanto::sim::PhoneConfig &phone = rig.phone;
+    DownloadRecords records;
+    TestWindow window;
+};
+
+TEST_F(EndToEnd, WholeDownloadsAtEverySpeedDeliverExactlyTheFiles) {
+    UseFiles(1000, 20000, 30000);
+    phone.expect.target_byte = 0x20;
+    phone.expect.request_byte = 0x43;
+    phone.record_dir = (rig.folder / "received").string();
+    for (int32_t speed = 0; speed < 4; ++speed) {
+        SCOPED_TRACE(kRates[speed]);
+        const SessionResult session = RunAtSpeed(speed);
 
         ASSERT_EQ(session.result, '2');
         EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
@@ -75,30 +65,27 @@ TEST_F(EndToEnd, WholeDownloadsAtEverySpeedDeliverExactlyTheFiles) {
         const std::string port = "COM" + std::to_string(records.settings.Port);
         EXPECT_EQ(Middle(),
                   (Lines{"Open " + port, "Set Speed (" + std::to_string(kRates[speed]) + ")",
-                         "Download " + loader_path, " -> Starting Flash writing",
-                         "Download " + code_path, " -> Start End of Flash erasing",
-                         " -> End of flash Erased", "Download " + perso_path, "Close " + port}));
+                         "Download " + files.loader.string(), " -> Starting Flash writing",
+                         "Download " + files.code.string(), " -> Start End of Flash erasing",
+                         " -> End of flash Erased", "Download " + files.perso.string(),
+                         "Close " + port}));
         EXPECT_EQ(window.log_lines.front().rfind("Starting Time : ", 0), 0u);
         EXPECT_EQ(window.log_lines.back().find("Finish Time : "), 0u);
         EXPECT_NE(window.log_lines.back().find(".Total : 00 Min "), std::string::npos);
         EXPECT_EQ(window.progress_steps, 100);
         EXPECT_EQ(window.byte_counts.back(), 51000u);
         EXPECT_TRUE(window.boxes.empty());
-        std::filesystem::remove_all(files.dir);
     }
 }
 
 TEST_F(EndToEnd, BlindDownloadsSendTheSameBytesWithoutReadingAny) {
+    UseFiles(700, 9000, 2500);
+    records.options.Acknowledge = 0;
+    phone.acknowledged = false;
     for (int32_t speed = 0; speed < 4; ++speed) {
         SCOPED_TRACE(kRates[speed]);
-        UseFiles(700, 9000, 2500);
-        window = TestWindow();
-        records.settings.Speed = speed;
         records.settings.RebootDelay = speed == 1 ? 1 : 0;
-        records.options.Acknowledge = 0;
-        phone.acknowledged = false;
-        phone.expect.bit_rate = kRates[speed];
-        const SessionResult session = Run();
+        const SessionResult session = RunAtSpeed(speed);
         ASSERT_EQ(session.result, '2');
         EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
         EXPECT_EQ(session.summary.code, files.code_bytes);
@@ -107,7 +94,6 @@ TEST_F(EndToEnd, BlindDownloadsSendTheSameBytesWithoutReadingAny) {
             "Waiting DEKE Reboot (" + std::to_string(records.settings.RebootDelay) + " secondes)";
         EXPECT_NE(std::find(window.log_lines.begin(), window.log_lines.end(), waiting),
                   window.log_lines.end());
-        std::filesystem::remove_all(files.dir);
     }
 }
 
@@ -138,7 +124,6 @@ TEST_F(EndToEnd, OnlyTheFilesAnnouncedAreSent) {
     EXPECT_TRUE(session.summary.consistent) << ::testing::PrintToString(session.summary.errors);
     EXPECT_EQ(session.summary.perso, files.perso_bytes);
 
-    std::filesystem::remove_all(files.dir);
     UseFiles(100, 0, 0);
     phone.expect.request_byte = 0x40;
     session = Run();
@@ -276,9 +261,9 @@ TEST_F(EndToEnd, PortsThatCannotBeOpenedGive9) {
 // acknowledged mode it meets it either in the drain of block 30 ('9') or in the read of the
 // group's answers ('H'), depending on which comes first; both are a line failure.
 TEST_F(EndToEnd, UnpluggedLineNeverEndsAsSuccess) {
+    UseFiles(1000, 512 * 1024, 2000);
     for (int acknowledge : {1, 0}) {
         SCOPED_TRACE(acknowledge);
-        UseFiles(1000, 512 * 1024, 2000);
         window = TestWindow();
         records.options.Acknowledge = acknowledge;
         phone.acknowledged = acknowledge == 1;
@@ -293,7 +278,6 @@ TEST_F(EndToEnd, UnpluggedLineNeverEndsAsSuccess) {
         EXPECT_EQ(session.summary.end, dekvanto::sim::EndReason::kUnplugged);
         EXPECT_EQ(window.log_lines.back().rfind("Close COM", 0), 0u);
         EXPECT_LT(window.byte_counts.empty() ? 0u : window.byte_counts.back(), 100u * 1024);
-        std::filesystem::remove_all(files.dir);
     }
 }
 

@@ -90,41 +90,27 @@ namespace {
 
 class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
   protected:
-    void SetUp() override {
-        UsePrivatePortRegister();
-        files = MakeFiles(kMatrixLoaderSize, kMatrixCodeSize, kMatrixPersoSize);
-        loader_path = files.loader.string();
-        code_path = files.code.string();
-        perso_path = files.perso.string();
-        tiny = MakeFiles(40, 0, 0);
-        tiny_loader_path = tiny.loader.string();
-    }
-
-    void TearDown() override {
-        std::filesystem::remove_all(files.dir);
-        std::filesystem::remove_all(tiny.dir);
-    }
-
     // A short whole download (loader only) into a fresh phone on COM<port> (0: any free port).
     // Returns the port it used, or 0 when the download did not succeed.
     int TinyDownload(int port) {
         dekvanto::sim::PhoneConfig config;
         config.port = port;
-        dekvanto::sim::PhoneSimulator phone(config);
-        if (!phone.Start()) {
-            ADD_FAILURE() << phone.SetupError();
-            return 0;
-        }
-        DownloadRecords records;
-        records.settings.Port = phone.PortNumber() - 1;
-        records.files.LoadFilePath = tiny_loader_path.c_str();
-        TestWindow window;
-        const int32_t result =
-            Mxl40_Download(&window.record, &records.settings, &records.files, &records.options);
-        const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
-        EXPECT_EQ(result, '2') << "a download on COM" << phone.PortNumber();
-        EXPECT_TRUE(summary.consistent) << ::testing::PrintToString(summary.errors);
-        return result == '2' ? phone.PortNumber() : 0;
+        int32_t result = 0;
+        int used = 0;
+        const dekvanto::testing::PhoneRun run =
+            dekvanto::testing::WithPhone(config, [&](dekvanto::sim::PhoneSimulator &phone) {
+                used = phone.PortNumber();
+                DownloadRecords records;
+                records.settings.Port = used - 1;
+                records.UseFiles(tiny);
+                TestWindow window;
+                result = Mxl40_Download(&window.record, &records.settings, &records.files,
+                                        &records.options);
+            });
+        EXPECT_EQ(run.setup_error, "");
+        EXPECT_EQ(result, '2') << "a download on COM" << used;
+        EXPECT_TRUE(run.summary.consistent) << ::testing::PrintToString(run.summary.errors);
+        return result == '2' ? used : 0;
     }
 
     // The log of the download cut after `mark`, then the close line unless no '8' came.
@@ -134,13 +120,13 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
         const std::pair<Mark, std::string> all[] = {
             {Mark::kOpen, "Open " + com},
             {Mark::kSetSpeed, "Set Speed (115200)"},
-            {Mark::kLoader, "Download " + loader_path},
+            {Mark::kLoader, "Download " + rig.files.loader.string()},
             {Mark::kStartFlash, ack ? " -> Starting Flash writing" : ""},
-            {Mark::kCode, "Download " + code_path},
+            {Mark::kCode, "Download " + rig.files.code.string()},
             {Mark::kStartErasing, ack ? " -> Start End of Flash erasing" : ""},
             {Mark::kEndErased, ack ? " -> End of flash Erased" : ""},
             {Mark::kWaitingReboot, ack ? "" : "Waiting DEKE Reboot (0 secondes)"},
-            {Mark::kPerso, "Download " + perso_path},
+            {Mark::kPerso, "Download " + rig.files.perso.string()},
         };
         Lines lines;
         for (const auto &[mark, line] : all) {
@@ -178,30 +164,34 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
                 config.faults.push_back(*fault);
             }
         }
-        dekvanto::sim::PhoneSimulator phone(config);
-        if (!phone.Start()) {
-            ADD_FAILURE() << phone.SetupError();
-            return 0;
-        }
-        const int port = phone.PortNumber();
-
-        Trigger trigger{&c, &phone};
+        Trigger trigger{&c};
         TestWindow window;
         window.on_pump = [&trigger](TestWindow &w) {
             trigger.OnPump(w);
             return 0;
         };
-        if (c.action != Action::kPhoneFault) {
-            Mxl40_SetTrace(OnTrace, &trigger);
+        int port = 0;
+        int32_t result = 0;
+        const dekvanto::testing::PhoneRun run =
+            dekvanto::testing::WithPhone(config, [&](dekvanto::sim::PhoneSimulator &phone) {
+                port = phone.PortNumber();
+                trigger.phone = &phone;
+                if (c.action != Action::kPhoneFault) {
+                    Mxl40_SetTrace(OnTrace, &trigger);
+                }
+                DownloadRecords records;
+                records.settings.Port = port - 1;
+                records.UseFiles(rig.files);
+                records.options.Acknowledge = config.acknowledged ? 1 : 0;
+                result = Mxl40_Download(&window.record, &records.settings, &records.files,
+                                        &records.options);
+                Mxl40_SetTrace(nullptr, nullptr);
+            });
+        if (!run.setup_error.empty()) {
+            ADD_FAILURE() << run.setup_error;
+            return 0;
         }
-        DownloadRecords records;
-        records.settings.Port = port - 1;
-        records.files = {loader_path.c_str(), code_path.c_str(), perso_path.c_str()};
-        records.options.Acknowledge = config.acknowledged ? 1 : 0;
-        const int32_t result =
-            Mxl40_Download(&window.record, &records.settings, &records.files, &records.options);
-        Mxl40_SetTrace(nullptr, nullptr);
-        const dekvanto::sim::Summary summary = phone.Finish(std::chrono::seconds(30));
+        const dekvanto::sim::Summary &summary = run.summary;
 
         EXPECT_EQ(char(result), char(c.outcome.result));
         if (c.action != Action::kPhoneFault) {
@@ -230,9 +220,8 @@ class FaultMatrix : public ::testing::TestWithParam<FaultCase> {
         return port;
     }
 
-    SessionFiles files;
-    SessionFiles tiny;
-    std::string loader_path, code_path, perso_path, tiny_loader_path;
+    dekvanto::testing::DownloadRig rig{{kMatrixLoaderSize, kMatrixCodeSize, kMatrixPersoSize}};
+    const dekvanto::testing::SampleFiles tiny = rig.WriteSamples("tiny", {40, 0, 0});
 };
 
 TEST_P(FaultMatrix, EndsWithItsResultAndLeavesThePortFree) {

@@ -10,17 +10,13 @@ namespace dekvanto::integration {
 namespace {
 
 TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
-    UsePrivatePortRegister();
-    const SessionFiles files = MakeFiles(2048, 8192, 1024);
-    const std::string loader = files.loader.string();
-    const std::string code = files.code.string();
-    const std::string perso = files.perso.string();
+    const dekvanto::testing::DownloadRig rig({2048, 8192, 1024});
     const LongRunFigures figures = RunLong(
         [&](int run) {
             dekvanto::sim::PhoneConfig phone;
             phone.delays = {0, 0, 0, 0, 0};  // the phone answers at once: only the engine's pauses
             DownloadRecords records;
-            records.files = {loader.c_str(), code.c_str(), perso.c_str()};
+            records.UseFiles(rig.files);
             TestWindow window;
             const SessionResult session = RunSession(phone, records, &window);
             ASSERT_EQ(session.result, '2') << "download " << run;
@@ -30,7 +26,6 @@ TEST(LongRun, AThousandDownloadsThroughTheEngineLeaveNothingBehind) {
         [] {});
     ExpectNothingKept(figures);
     PrintFigures(figures, "download");
-    std::filesystem::remove_all(files.dir);
 }
 
 }  // namespace

@@ -8,11 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
-#include <chrono>
 
 #include "core/string_table.h"
-#include "dekvanto/firmware_image.h"
-#include "sim/phone_simulator.h"
+#include "download_rig.h"
 #include "support/window_fixture.h"
 
 using dekvanto::app::StringId;
@@ -42,18 +40,11 @@ QStringList WithoutTimes(QStringList lines) {
 // files switched on, acknowledged mode, the port of the simulated phone.
 struct DownloadFixture : WindowFixture {
     DownloadFixture() {
-        dekvanto::image::SampleSetSpec sample;
-        sample.loader_size = 1000;
-        sample.code_size = 20000;
-        sample.perso_size = 1500;
-        set = dekvanto::image::WriteSampleSet(folder / "files", sample);
         WriteSettings("[Setting]\nCOM=COM" + std::to_string(kPhonePort) +
                       "\n[Debug]\nAcknowledge=1\n[PathOption]\nAppFilePath=" + set.code.string() +
                       "\nPersoFilePath=" + set.perso.string() +
                       "\nLoadFilePath=" + set.loader.string() + "\n");
-        phone.port = kPhonePort;
-        phone.expect.bit_rate = 115200;
-        phone.idle_timeout_ms = 600000;  // sessions end by the engine letting go of the line
+        rig.phone.port = kPhonePort;
         Open();
         perso = Find<QCheckBox>("Download Binary Personalization File");
         QTest::mouseClick(perso, Qt::LeftButton, {}, QPoint(4, perso->height() / 2));
@@ -63,14 +54,14 @@ struct DownloadFixture : WindowFixture {
 
     // Starts the phone and presses "&Start download"; returns once the engine has returned.
     bool RunAttempt() {
-        ::dekvanto::sim::PhoneSimulator simulator(phone);
-        if (!simulator.Start()) {
-            qWarning("%s", simulator.SetupError().c_str());
-            return false;
+        const dekvanto::testing::PhoneRun run =
+            rig.RunAttempt([this](::dekvanto::sim::PhoneSimulator &) {
+                QTest::mouseClick(start, Qt::LeftButton);
+            });
+        if (!run.setup_error.empty()) {
+            qWarning("%s", run.setup_error.c_str());
         }
-        QTest::mouseClick(start, Qt::LeftButton);
-        simulator.Finish(std::chrono::seconds(120));
-        return true;
+        return run.setup_error.empty();
     }
 
     // Runs `action` once, from the engine's event dispatch, at the first progress step past
@@ -102,8 +93,8 @@ struct DownloadFixture : WindowFixture {
                 Line(StringId::kDownloadCompleted)};
     }
 
-    dekvanto::image::SampleSetPaths set;
-    ::dekvanto::sim::PhoneConfig phone;
+    dekvanto::testing::DownloadRig rig{{1000, 20000, 1500}};
+    const dekvanto::image::SampleSetPaths &set = rig.files;
     QCheckBox *perso = nullptr;
     QPushButton *start = nullptr;
     QProgressBar *progress = nullptr;

@@ -4,8 +4,7 @@
 // A-000-12-07 (release 1.2).
 #pragma once
 
-#include <string>
-
+#include "core/version_file.h"
 #include "support/temp_folder.h"
 
 namespace dekvanto::app {
@@ -14,10 +13,7 @@ inline void WriteWindowFiles(const TempFolder &folder) {
     folder.Write("dekvanto.cfg",
                  "\"Even phone\" loader.bin 16 2 0\n"
                  "\"Odd phone\"  loader.bin  8 1 3   # takes a personalization file\n");
-    folder.Write("DEKVANTO.VRS", std::string("\x0b"
-                                             "A-000-12-07"
-                                             "\x00\x00",
-                                             14));
+    folder.Write("DEKVANTO.VRS", VersionFileBytes("A-000-12-07", "", ""));
 }
 
 }  // namespace dekvanto::app

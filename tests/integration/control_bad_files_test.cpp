@@ -2,27 +2,21 @@
 // unreachable or an unreadable file and a folder, and a whole attempt whose code file is removed
 // after it was checked. Nothing stays open.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
-#include <chrono>
-
-#include "core/download_control.h"
-#include "core/engine_library.h"
+#include "control_rig.h"
 #include "core/file_records.h"
-#include "dekvanto/firmware_image.h"
-#include "sim/phone_simulator.h"
+#include "process_figures.h"
 #include "special_files.h"
 #include "support/memory_store.h"
-#include "support/process_figures.h"
-#include "support/recording_view.h"
 #include "support/temp_folder.h"
-#include "support/unprivileged_child.h"
+#include "unprivileged_child.h"
 
 namespace dekvanto::app {
 namespace {
 
 namespace fs = std::filesystem;
+using dekvanto::integration::ProcessFigures;
 using Lines = std::vector<std::string>;
 
 class BadFileSummaries : public ::testing::Test {
@@ -135,49 +129,23 @@ TEST_F(BadFileSummaries, AFileWithoutReadRightsDoesNotOpen) {
 // The code file was there when the attempt checked its inputs and is gone when the engine reads
 // it: the attempt ends with the code file's error lines and the port closed.
 TEST(BadFileAttempt, ACodeFileRemovedAfterItWasCheckedEndsWithItsErrorLines) {
-    TempFolder folder;
-    ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-    const auto engine = EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY);
-    ASSERT_NE(engine, nullptr);
-    image::SampleSetSpec sample;
-    sample.loader_size = 500;
-    sample.code_size = 4000;
-    sample.perso_size = 300;
-    const image::SampleSetPaths paths = image::WriteSampleSet(folder / "files", sample);
-    FileRecords files;
-    files.code.path = paths.code.string();
-    files.loader.path = paths.loader.string();
-    ASSERT_TRUE(files.SummariseCodeFile());
-    ASSERT_TRUE(files.SummariseLoaderFile());
-    DownloadSwitches switches;  // code file only: no mapping check reads it first
-    CurrentSettings settings;
-    settings.acknowledge = 1;
-    MemoryStore store;
-    RecordingView view;
-    DownloadControl control(*engine, view, settings, files, switches, store);
+    ControlRig rig({500, 4000, 0});  // code file only: no mapping check reads it first
+    RecordingView &view = rig.view;
     // Removed while the engine sets the line up, after the control's checks.
     view.on_dispatch = [&] {
-        fs::remove(paths.code);
+        fs::remove(rig.files.code);
         return false;
     };
     const int descriptors = ProcessFigures::Now().descriptors;
-    std::string port;
-    {
-        dekvanto::sim::PhoneSimulator phone{dekvanto::sim::PhoneConfig{}};
-        ASSERT_TRUE(phone.Start()) << phone.SetupError();
-        port = "COM" + std::to_string(phone.PortNumber());
-        settings.port_name = port;
-        control.OnStartStop();
-        phone.Finish(std::chrono::seconds(30));
-    }
+    EXPECT_EQ(rig.PressStart().setup_error, "");
 
     ASSERT_GE(view.log.size(), 3u);
     EXPECT_EQ(Lines(view.log.end() - 3, view.log.end()),
-              (Lines{"Close " + port,
+              (Lines{"Close " + rig.port,
                      "------------------------DOWNLOAD ERROR-----------------------------------",
                      "------------------Error opening application file---------------------"}));
     EXPECT_EQ(ProcessFigures::Now().descriptors, descriptors);
-    EXPECT_EQ(control.State(), DownloadState::kIdle);
+    EXPECT_EQ(rig.control->State(), DownloadState::kIdle);
 }
 
 }  // namespace

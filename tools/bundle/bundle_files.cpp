@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/program_folder.h"
+#include "core/version_file.h"
 #include "dekvanto/firmware_image.h"
 
 namespace {
@@ -21,12 +23,6 @@ constexpr const char *kProductList =
     "\"VANTO 16 bits\"      vanto_loader.bin  16  1  1\n"
     "\"VANTO 8 bits lite\"  vanto_loader.bin   8  0  0\n";
 
-// One string as the version file stores it: a length byte, then the characters.
-void PutArchiveString(std::string &out, const std::string &text) {
-    out.push_back(static_cast<char>(text.size()));
-    out += text;
-}
-
 bool WriteFile(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -36,19 +32,17 @@ bool WriteFile(const std::filesystem::path &path, const std::string &bytes) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 3 || std::string(argv[2]).size() >= 0xFF) {
+    if (argc != 3) {
         std::fprintf(stderr, "usage: dekvanto-bundle-files <folder> <version text>\n");
         return 2;
     }
     const std::filesystem::path folder = argv[1];
-    std::string version;
-    PutArchiveString(version, argv[2]);
-    PutArchiveString(version, "DEK VANTO firmware downloader");
-    PutArchiveString(version, "");
+    const std::string version =
+        dekvanto::app::VersionFileBytes(argv[2], "DEK VANTO firmware downloader", "");
     dekvanto::image::LoaderImageSpec loader;
     loader.size = 2048;
-    bool written = WriteFile(folder / "dekvanto.cfg", kProductList) &&
-                   WriteFile(folder / "DEKVANTO.VRS", version);
+    bool written = WriteFile(folder / dekvanto::app::kProductListFileName, kProductList) &&
+                   WriteFile(folder / dekvanto::app::kVersionFileName, version);
     try {
         dekvanto::image::WriteImage(folder / "vanto_loader.bin",
                                     dekvanto::image::BuildLoaderImage(loader));

@@ -2,63 +2,22 @@
 // pseudo-terminal, through a recording view: the log lines of whole attempts, as the user
 // reads them.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
-#include <chrono>
-
-#include "core/download_control.h"
-#include "core/engine_library.h"
-#include "dekvanto/firmware_image.h"
-#include "sim/phone_simulator.h"
-#include "support/memory_store.h"
-#include "support/recording_view.h"
-#include "support/temp_folder.h"
+#include "control_rig.h"
 
 namespace dekvanto::app {
 namespace {
 
 using Lines = std::vector<std::string>;
 
+// Loader, code file and personalization file of 1000, 20000 and 1500 bytes.
 class ControlEndToEnd : public ::testing::Test {
   protected:
-    void SetUp() override {
-        // The phone's COM<n> link goes into a register of this test only.
-        ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-        engine = EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY);
-        ASSERT_NE(engine, nullptr);
-
-        image::SampleSetSpec sample;
-        sample.loader_size = 1000;
-        sample.code_size = 20000;
-        sample.perso_size = 1500;
-        const image::SampleSetPaths paths = image::WriteSampleSet(folder / "files", sample);
-        files.code.path = paths.code.string();
-        files.loader.path = paths.loader.string();
-        files.perso.path = paths.perso.string();
-        files.SummariseCodeFile();
-        files.SummariseLoaderFile();
-        files.SummarisePersoFile();
-        switches.perso = true;
-        settings.acknowledge = 1;
-        phone.expect.bit_rate = 115200;
-        phone.idle_timeout_ms = 600000;  // sessions end by the engine letting go of the line
-        control =
-            std::make_unique<DownloadControl>(*engine, view, settings, files, switches, store);
-    }
-
     // Starts the phone, points the current port at it and presses "&Start download".
     dekvanto::sim::Summary RunAttempt() {
-        dekvanto::sim::PhoneSimulator simulator(phone);
-        if (!simulator.Start()) {
-            ADD_FAILURE() << simulator.SetupError();
-            return {};
-        }
-        port = "COM" + std::to_string(simulator.PortNumber());
-        settings.port_name = port;
-        control->OnStartStop();
-        // The engine has let go of the line: the phone ends once it has taken in everything
-        // sent. The bound only keeps a broken phone from hanging the run.
-        return simulator.Finish(std::chrono::seconds(120));
+        const dekvanto::testing::PhoneRun run = rig.PressStart();
+        EXPECT_EQ(run.setup_error, "");
+        return run.summary;
     }
 
     // The log with the two time lines cut down to their fixed beginnings.
@@ -76,16 +35,12 @@ class ControlEndToEnd : public ::testing::Test {
         return lines;
     }
 
-    TempFolder folder;
-    std::unique_ptr<EngineLibrary> engine;
-    MemoryStore store;
-    CurrentSettings settings;
-    FileRecords files;
-    DownloadSwitches switches;
-    RecordingView view;
-    dekvanto::sim::PhoneConfig phone;
-    std::string port;
-    std::unique_ptr<DownloadControl> control;
+    ControlRig rig{{1000, 20000, 1500}};
+    const FileRecords &files = rig.file_records;
+    RecordingView &view = rig.view;
+    dekvanto::sim::PhoneConfig &phone = rig.phone;
+    const std::string &port = rig.port;
+    DownloadControl *control = rig.control.get();
 };
 
 TEST_F(ControlEndToEnd, SuccessfulDownloadLogsEveryStepAndTheCompletedLine) {

@@ -1,9 +1,10 @@
-// export-artwork: writes the window's pictures as Windows resource files, drawn by the same code
-// as the Qt window's (app/qt/artwork.cpp), so that both front ends show the same icon and banner:
+// dekvanto-export-artwork: writes the window's pictures as Windows resource files, drawn by the
+// same code as the Qt window's (app/qt/artwork.cpp), so that both front ends show the same icon
+// and banner:
 //   dekvanto.ico  the program icon, 32 x 32 pixels, 16 colours, transparent where the icon is
 //   banner.bmp    the banner, 455 x 73 pixels, 256 colours
-// Usage: export-artwork <folder>. make_artwork.sh builds and runs it; its output is kept in the
-// repository beside it, so the Windows build needs no Qt.
+// Usage: dekvanto-export-artwork <folder>. make_artwork.sh builds it and runs it into
+// app/win32/art, where the two files are kept in the repository, so the Windows build needs no Qt.
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdint>
@@ -128,7 +129,7 @@ bool Write(const std::string &path, const std::string &bytes) {
 
 int main(int argc, char **argv) {
     if (argc != 2) {
-        std::fprintf(stderr, "usage: export-artwork <folder>\n");
+        std::fprintf(stderr, "usage: dekvanto-export-artwork <folder>\n");
         return 2;
     }
     QGuiApplication application(argc, argv);
@@ -137,12 +138,13 @@ int main(int argc, char **argv) {
     const QImage icon = dekvanto::qt::IconImage();
     if (banner.format() != QImage::Format_Indexed8 || icon.format() != QImage::Format_Indexed8 ||
         icon.colorCount() > 16) {
-        std::fprintf(stderr, "export-artwork: the pictures are not in their palette formats\n");
+        std::fprintf(stderr,
+                     "dekvanto-export-artwork: the pictures are not in their palette formats\n");
         return 1;
     }
     if (!Write(folder + "/banner.bmp", BannerBmp(banner)) ||
         !Write(folder + "/dekvanto.ico", IconIco(icon))) {
-        std::fprintf(stderr, "export-artwork: cannot write into %s\n", folder.c_str());
+        std::fprintf(stderr, "dekvanto-export-artwork: cannot write into %s\n", folder.c_str());
         return 1;
     }
     return 0;
