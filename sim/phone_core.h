@@ -58,10 +58,10 @@ namespace dekvanto::sim {
 // Something the phone did, at the moment it did it.
 struct PhoneEvent {
     enum class Kind {
-        kAnswer,  // byte goes to the PC now
+        kAnswer,  // byte goes to the PC
         kPhase,   // the phone reached the phase named in text
         kError,   // the phone found wrong what text says
-        kUnplug,  // the line vanishes now (an unplug fault)
+        kUnplug,  // the line vanishes (an unplug fault)
         kEnd,     // the session ended for reason; text: what the phone was waiting for
     };
     Kind kind = Kind::kAnswer;
@@ -111,8 +111,9 @@ class PhoneCore {
     // Nothing more will happen.
     bool Over() const { return phase_ == Phase::kOver; }
 
-    // What came of the session so far, and at its end (consistent set).
+    // What came of the session so far: phases, errors, what was received, counts.
     const Summary &Record() const { return summary_; }
+    // The same at the end, judged consistent or not.
     Summary TakeSummary();
 
   private:
