@@ -114,9 +114,9 @@ void RunOne(const Options &options, uint32_t latency_us) {
     if (!model.Phone().Complete()) {
         errors.push_back("the phone did not reach the end of the download");
     }
-    if (model.Phone().code != files.contents["code.bin"] ||
-        model.Phone().perso != files.contents["perso.psb"] ||
-        model.Phone().loader != files.contents["loader.bin"]) {
+    if (model.Phone().Record().code != files.contents["code.bin"] ||
+        model.Phone().Record().perso != files.contents["perso.psb"] ||
+        model.Phone().Record().loader != files.contents["loader.bin"]) {
         errors.push_back("the files received differ from the files sent");
     }
 

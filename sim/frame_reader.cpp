@@ -18,16 +18,28 @@ uint16_t Sum16(const std::vector<uint8_t> &data) {
     return static_cast<uint16_t>(0xFFFFu - (sum & 0xFFFFu));
 }
 
-void FrameReader::Append(const uint8_t *data, size_t count, uint32_t bit_rate, int64_t time_ms) {
+void FrameReader::Append(const uint8_t *data, size_t count, uint32_t bit_rate, int64_t first_ns,
+                         int64_t byte_ns) {
     if (count == 0) {
         return;
     }
-    batches_.push_back({received_, bit_rate, time_ms});
+    batches_.push_back({received_, bit_rate, first_ns, byte_ns});
     bytes_.insert(bytes_.end(), data, data + count);
     received_ += count;
 }
 
-Frame FrameReader::Begin() const {
+int64_t FrameReader::ArrivalOf(uint64_t position) const {
+    const Batch *holder = &batches_.front();
+    for (const Batch &batch : batches_) {
+        if (batch.start > position) {
+            break;
+        }
+        holder = &batch;
+    }
+    return holder->first_ns + static_cast<int64_t>(position - holder->start) * holder->byte_ns;
+}
+
+Frame FrameReader::Begin(size_t total) const {
     Frame frame;
     frame.start = position_;
     for (const Batch &batch : batches_) {
@@ -35,8 +47,9 @@ Frame FrameReader::Begin() const {
             break;
         }
         frame.bit_rate = batch.bit_rate;
-        frame.arrival_ms = batch.time_ms;
     }
+    frame.first_ns = ArrivalOf(position_);
+    frame.last_ns = ArrivalOf(position_ + total - 1);
     return frame;
 }
 
@@ -53,7 +66,7 @@ std::optional<Frame> FrameReader::TakeByte() {
     if (bytes_.empty()) {
         return std::nullopt;
     }
-    Frame frame = Begin();
+    Frame frame = Begin(1);
     frame.length = 1;
     frame.payload.push_back(bytes_.front());
     Drop(1);
@@ -72,7 +85,7 @@ std::optional<Frame> FrameReader::TakeFramed(size_t length_bytes) {
     if (bytes_.size() < total) {
         return std::nullopt;
     }
-    Frame frame = Begin();
+    Frame frame = Begin(total);
     frame.length = length;
     frame.payload.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(length_bytes),
                          bytes_.begin() + static_cast<std::ptrdiff_t>(length_bytes + length));

@@ -1,8 +1,8 @@
 // What the phone has received from the PC, and the frames it cuts out of it.
 //
-// Bytes are appended as they are read from the line, each batch tagged with the line speed the
-// PC side had set and the time when the batch was read. The phone then takes frames from the
-// front in the three formats of the protocol:
+// Bytes are appended as they come off the line, each batch tagged with the line speed the PC side
+// had set and the moment each byte had fully arrived (the batch's first byte, then one byte time
+// apart). The phone then takes frames from the front in the three formats of the protocol:
 //   single byte   one command byte, no length, no check byte
 //   short frame   length L (1 byte), L bytes, check byte
 //   long frame    length L (2 bytes, low byte first), L bytes, check byte
@@ -19,10 +19,11 @@
 namespace dekvanto::sim {
 
 struct Frame {
-    uint64_t start = 0;      // position of its first byte in everything received
-    uint32_t bit_rate = 0;   // line speed when its first byte was read (0: unknown)
-    int64_t arrival_ms = 0;  // steady-clock milliseconds when its first byte was read
-    uint32_t length = 0;     // payload length (from the length field; 1 for a single byte)
+    uint64_t start = 0;     // position of its first byte in everything received
+    uint32_t bit_rate = 0;  // line speed when its first byte was read (0: unknown)
+    int64_t first_ns = 0;   // when its first byte had arrived, in the driver's nanoseconds
+    int64_t last_ns = 0;    // when its last byte had arrived: the phone can act on it from then
+    uint32_t length = 0;    // payload length (from the length field; 1 for a single byte)
     std::vector<uint8_t> payload;
     bool has_check = false;  // single bytes have none
     uint8_t check = 0;       // the check byte received
@@ -32,8 +33,10 @@ struct Frame {
 
 class FrameReader {
   public:
-    // Appends bytes read from the line at bit_rate, at time_ms.
-    void Append(const uint8_t *data, size_t count, uint32_t bit_rate, int64_t time_ms);
+    // Appends count bytes sent at bit_rate; the first had arrived at first_ns, each further one
+    // byte_ns later (0 when they all came in one read).
+    void Append(const uint8_t *data, size_t count, uint32_t bit_rate, int64_t first_ns,
+                int64_t byte_ns = 0);
 
     uint64_t Received() const { return received_; }   // bytes appended so far
     uint64_t Position() const { return position_; }   // bytes taken so far
@@ -51,11 +54,14 @@ class FrameReader {
     struct Batch {
         uint64_t start;
         uint32_t bit_rate;
-        int64_t time_ms;
+        int64_t first_ns;
+        int64_t byte_ns;
     };
 
     std::optional<Frame> TakeFramed(size_t length_bytes);
-    Frame Begin() const;
+    // A frame of total bytes from the front, dated and tagged, without its contents.
+    Frame Begin(size_t total) const;
+    int64_t ArrivalOf(uint64_t position) const;
     void Drop(size_t count);
 
     std::deque<uint8_t> bytes_;

@@ -1,7 +1,6 @@
 #include "sim/phone_simulator.h"
 
 #include "dekvanto/platform/port_register.h"
-#include "sim/frame_reader.h"
 #include "sim/phone_link.h"
 #include "sim/phone_session.h"
 #include "sim/pty_line.h"
@@ -37,8 +36,7 @@ bool PhoneSimulator::Start() {
 }
 
 void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
-    FrameReader reader;
-    PhoneLink link(*line, reader, *stop_, config_.wire);
+    PhoneLink link(*line, *stop_, config_.wire);
     Summary summary = PhoneSession(config_, link).Run();
     line.reset();  // the PC's side hangs up and COM<n> leaves the register
     if (!config_.record_dir.empty()) {

@@ -38,7 +38,7 @@ struct VirtualDownload {
     }
 
     int32_t Run() {
-        model = std::make_unique<LineModel>(clock, line, PhoneTimes{});
+        model = std::make_unique<LineModel>(clock, line, PhoneTimes{}, options.Acknowledge == 1);
         return RunDownload({*model, clock, window, files, flags}, &settings, &file_record,
                            &options);
     }
@@ -47,9 +47,9 @@ struct VirtualDownload {
         EXPECT_EQ(model->LineErrors(), std::vector<std::string>{});
         EXPECT_EQ(model->Phone().Errors(), std::vector<std::string>{});
         EXPECT_TRUE(model->Phone().Complete());
-        EXPECT_EQ(model->Phone().loader, files.contents["loader.bin"]);
-        EXPECT_EQ(model->Phone().code, files.contents["code.bin"]);
-        EXPECT_EQ(model->Phone().perso, files.contents["perso.psb"]);
+        EXPECT_EQ(model->Phone().Record().loader, files.contents["loader.bin"]);
+        EXPECT_EQ(model->Phone().Record().code, files.contents["code.bin"]);
+        EXPECT_EQ(model->Phone().Record().perso, files.contents["perso.psb"]);
     }
 
     FakeClock clock;

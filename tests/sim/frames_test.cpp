@@ -30,7 +30,7 @@ TEST(FrameReader, TakesAFrameOnlyWhenItIsComplete) {
     EXPECT_EQ(size->payload, (Bytes{0x45, 0x23, 0x01, 0x00}));
     EXPECT_TRUE(size->CheckOk());
     EXPECT_EQ(size->bit_rate, 460800u);  // the speed at its first byte
-    EXPECT_EQ(size->arrival_ms, 10);
+    EXPECT_EQ(size->first_ns, 10);
 
     const auto line = reader.TakeShortFrame();
     ASSERT_TRUE(line.has_value());

@@ -40,8 +40,9 @@ struct LineTimes {
 
 class LineModel final : public LinePort {
   public:
-    LineModel(FakeClock &clock, LineTimes line, PhoneTimes phone)
-        : clock_(clock), line_(line), phone_(phone) {}
+    // acknowledged: the engine reads the phone's answers (its download options).
+    LineModel(FakeClock &clock, LineTimes line, PhoneTimes phone, bool acknowledged = true)
+        : clock_(clock), line_(line), phone_(phone, acknowledged) {}
 
     int Open(int32_t number) override;
     bool SetBitRate(uint32_t bits_per_second) override;
