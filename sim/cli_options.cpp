@@ -4,8 +4,31 @@
 #include <functional>
 #include <map>
 
+#include "sim/frame_checks.h"
+
 namespace dekvanto::sim {
 namespace {
+
+bool PhoneSpeed(uint32_t bit_rate) {
+    for (uint8_t code = kFirstSpeedCode; code <= kLastSpeedCode; ++code) {
+        if (BitRateOfCode(code) == bit_rate) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "57600, 115200, 230400 or 460800".
+std::string PhoneSpeedList() {
+    std::string list;
+    for (uint8_t code = kFirstSpeedCode; code <= kLastSpeedCode; ++code) {
+        list += (code == kFirstSpeedCode  ? ""
+                 : code == kLastSpeedCode ? " or "
+                                          : ", ") +
+                std::to_string(BitRateOfCode(code));
+    }
+    return list;
+}
 
 std::optional<uint32_t> Number(const std::string &text) {
     std::string_view digits = text;
@@ -56,9 +79,8 @@ const std::map<std::string, Setter> &ValueOptions() {
          Ranged(0, 0xFF, [](PhoneConfig &c, uint32_t v) { c.expect.target_byte = uint8_t(v); })},
         {"--expect-speed", [](PhoneConfig &c, const std::string &v) {
              const auto value = Number(v);
-             if (!value || (*value != 57600 && *value != 115200 && *value != 230400 &&
-                            *value != 460800)) {
-                 return "'" + v + "' is not 57600, 115200, 230400 or 460800";
+             if (!value || !PhoneSpeed(*value)) {
+                 return "'" + v + "' is not " + PhoneSpeedList();
              }
              c.expect.bit_rate = *value;
              return std::string();

@@ -8,12 +8,12 @@ namespace {
 constexpr uint32_t kLoaderBlockMax = 32;
 constexpr uint32_t kDataBlockMax = 256;
 
-// The line setup frame's speed code: 6 -> 57600, 7 -> 115200, 8 -> 230400, 9 -> 460800.
-uint32_t BitRateOfCode(uint8_t code) {
-    return code >= 6 && code <= 9 ? 57600u << (code - 6) : 0;
-}
-
 }  // namespace
+
+uint32_t BitRateOfCode(uint8_t code) {
+    return code >= kFirstSpeedCode && code <= kLastSpeedCode ? 57600u << (code - kFirstSpeedCode)
+                                                             : 0;
+}
 
 std::string Hex(uint32_t value) {
     char text[16];

@@ -16,6 +16,12 @@ namespace dekvanto::sim {
 
 using Faults = std::vector<std::string>;
 
+// The speeds the phone can switch to, by the line setup frame's speed code 6 to 9: 57600,
+// 115200, 230400 and 460800 bit/s; 0 for any other code.
+inline constexpr uint8_t kFirstSpeedCode = 6;
+inline constexpr uint8_t kLastSpeedCode = 9;
+uint32_t BitRateOfCode(uint8_t code);
+
 // A byte as the phone's texts show it: 0x38.
 std::string Hex(uint32_t value);
 // count bytes from from, least significant first.
