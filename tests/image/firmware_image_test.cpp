@@ -73,7 +73,7 @@ TEST(SampleSet, WritesThreeFilesOfTheGivenSizes) {
     const auto dir =
         std::filesystem::temp_directory_path() / ("image-sample-set-" + std::to_string(getpid()));
     std::filesystem::remove_all(dir);
-    SampleSetSpec layout;
+    SampleSetLayout layout;
     layout.loader_size = 100;
     layout.code_size = 10;  // too small for the layout: grows to hold it
     layout.perso_size = 30;

@@ -25,7 +25,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "window_screenshots: the engine library does not load\n");
         return 1;
     }
-    dekvanto::image::SampleSetSpec sample;
+    dekvanto::image::SampleSetLayout sample;
     sample.code_size = 48 * 1024;
     const auto set = dekvanto::image::WriteSampleSet(f.folder / "firmware", sample);
     f.WriteSettings(

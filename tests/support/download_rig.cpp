@@ -53,12 +53,12 @@ void DownloadRig::UseFiles(SampleSizes sizes) {
 }
 
 SampleFiles DownloadRig::WriteSamples(const std::string &name, SampleSizes sizes) const {
-    image::SampleSetSpec spec;
-    spec.loader_size = sizes.loader;
-    spec.code_size = sizes.code;
-    spec.perso_size = sizes.perso;
+    image::SampleSetLayout layout;
+    layout.loader_size = sizes.loader;
+    layout.code_size = sizes.code;
+    layout.perso_size = sizes.perso;
     SampleFiles set;
-    static_cast<image::SampleSetPaths &>(set) = image::WriteSampleSet(folder / name, spec);
+    static_cast<image::SampleSetPaths &>(set) = image::WriteSampleSet(folder / name, layout);
     set.loader_bytes = FileBytes(set.loader);
     set.code_bytes = sizes.code != 0 ? FileBytes(set.code) : LeaveOut(set.code);
     set.perso_bytes = sizes.perso != 0 ? FileBytes(set.perso) : LeaveOut(set.perso);

@@ -243,7 +243,8 @@ void WriteImage(const std::filesystem::path &path, const Bytes &bytes) {
     }
 }
 
-SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &layout) {
+SampleSetPaths WriteSampleSet(const std::filesystem::path &directory,
+                              const SampleSetLayout &layout) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     if (error) {

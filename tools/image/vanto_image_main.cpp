@@ -252,7 +252,7 @@ int RunLoader(Arguments args) {
 
 int RunSampleSet(Arguments args) {
     std::optional<std::string> directory;
-    SampleSetSpec layout;
+    SampleSetLayout layout;
     while (args.Next()) {
         if (TakeOutput(args, directory)) {
         } else if (args.Is("--id")) {

@@ -276,7 +276,7 @@ class PhoneDownload : public ::testing::Test {
         work_ = WindowsPathOf(Environment("DEKVANTO_PHONE_WORK"));
         // A set that agrees under the mapping check; perso.bin is the personalization file's
         // twin for the harness, which compares it with what the phone received.
-        image::SampleSetSpec set;
+        image::SampleSetLayout set;
         set.code_size = 16 * 1024;
         image::WriteSampleSet(work_, set);
         std::filesystem::copy_file(work_ / "perso.psb", work_ / "perso.bin",

@@ -12,7 +12,7 @@
 //   WriteImage("code.bin", BuildCodeImage(MakeCodeSpec(mapped)));
 //   WriteImage("perso.psb", BuildPersoImage(perso));
 // or, for a loader, code and personalization file that agree with each other:
-//   WriteSampleSet(directory, SampleSetSpec{});
+//   WriteSampleSet(directory, SampleSetLayout{});
 #pragma once
 
 #include <array>
@@ -100,7 +100,7 @@ struct LoaderImageSpec {
 };
 
 // A loader, code and personalization file that agree under the mapping check.
-struct SampleSetSpec {
+struct SampleSetLayout {
     std::array<uint8_t, 2> identifier = {'B', '3'};
     std::array<uint8_t, 2> characters = {'1', '2'};
     uint32_t loader_size = 2048;
@@ -152,6 +152,7 @@ void WriteImage(const std::filesystem::path &path, const Bytes &bytes);
 // Creates directory if needed and writes the three files of a sample set into it. The code file
 // maps the personalization header among a few other entries and carries its identifier in
 // record 4. Throws like WriteImage.
-SampleSetPaths WriteSampleSet(const std::filesystem::path &directory, const SampleSetSpec &layout);
+SampleSetPaths WriteSampleSet(const std::filesystem::path &directory,
+                              const SampleSetLayout &layout);
 
 }  // namespace dekvanto::image
