@@ -18,6 +18,7 @@
 #include "fakes.h"
 #include "ideal_time.h"
 #include "interface/download_driver.h"
+#include "line/speed_table.h"
 #include "line_model.h"
 
 namespace {
@@ -124,7 +125,7 @@ void RunOne(const Options &options, uint32_t latency_us) {
     shape.loader_bytes = options.loader;
     shape.code_bytes = options.code;
     shape.perso_bytes = options.perso;
-    shape.bit_rate = 57600u << options.speed_index;
+    shape.bit_rate = dekvanto::engine::BitRateOfSpeedIndex(options.speed_index).value_or(0);
     shape.latency_us = latency_us;
     shape.phone = phone;
     const dekvanto::engine::testing::IdealTime ideal =
