@@ -92,14 +92,10 @@ class FieldReader {
         if (field == nullptr) {
             return 0;
         }
-        if (field->is_number_unsigned() && field->get<uint64_t>() > uint64_t(high)) {
-            Fail(name, "too big");
-            return 0;
-        }
-        const int64_t value = field->is_number_unsigned()
-                                  ? static_cast<int64_t>(field->get<uint64_t>())
-                                  : field->get<int64_t>();
-        if (value < low || value > high) {
+        const bool too_big =
+            field->is_number_unsigned() && field->get<uint64_t>() > static_cast<uint64_t>(high);
+        const int64_t value = field->get<int64_t>();
+        if (too_big || value < low || value > high) {
             Fail(name, "out of range");
             return 0;
         }

@@ -34,20 +34,21 @@ enum class EventKind { kWaiting, kUnitStart, kPhase, kProgress, kPrompt, kMessag
 
 enum class WaitingFor { kPhone, kRemoval };
 
-// One event, whatever its kind: the fields that the kind does not use keep their defaults.
+// One event, whatever its kind: the fields that the kind does not use keep their defaults (every
+// member has one, so an event can be written with designated initializers).
 struct DownloadEvent {
     EventKind kind = EventKind::kUnitStart;
-    std::string station;
+    std::string station{};
     int unit = 1;
     WaitingFor waiting_for = WaitingFor::kPhone;  // waiting
-    std::string text;                             // phase ("line"), prompt, message
+    std::string text{};                           // phase ("line"), prompt, message
     int percent = 0;                              // progress
     uint64_t bytes = 0;                           // progress, unit-end
     uint64_t rate = 0;                            // progress, in bit/s
-    std::optional<char> result;                   // unit-end
+    std::optional<char> result{};                 // unit-end
     int status = 0;                               // unit-end
     double seconds = 0;                           // unit-end, rounded to milliseconds
-    std::optional<std::string> error;             // unit-end
+    std::optional<std::string> error{};           // unit-end
 
     bool operator==(const DownloadEvent &) const = default;
 };

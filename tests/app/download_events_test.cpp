@@ -10,44 +10,23 @@
 namespace dekvanto::app {
 namespace {
 
-DownloadEvent Event(EventKind kind, int unit = 1) {
-    DownloadEvent event;
-    event.kind = kind;
-    event.station = "COM3";
-    event.unit = unit;
-    return event;
-}
+using enum EventKind;
 
 std::vector<DownloadEvent> OneOfEachKind() {
-    std::vector<DownloadEvent> events;
-    DownloadEvent waiting = Event(EventKind::kWaiting, 12);
-    waiting.waiting_for = WaitingFor::kRemoval;
-    events.push_back(waiting);
-    events.push_back(Event(EventKind::kUnitStart));
-    DownloadEvent phase = Event(EventKind::kPhase);
-    phase.text = "Download \"code.bin\" \\ 100%\t";
-    events.push_back(phase);
-    DownloadEvent progress = Event(EventKind::kProgress);
-    progress.percent = 45;
-    progress.bytes = 5'000'000'000;
-    progress.rate = 110300;
-    events.push_back(progress);
-    DownloadEvent prompt = Event(EventKind::kPrompt);
-    prompt.text = "Ready to download the code file";
-    events.push_back(prompt);
-    DownloadEvent message = Event(EventKind::kMessage);
-    message.text = "Error Open COM port";
-    events.push_back(message);
-    DownloadEvent finished = Event(EventKind::kUnitEnd);
-    finished.result = '2';
-    finished.seconds = 57.125;
-    finished.bytes = 22500;
-    events.push_back(finished);
-    DownloadEvent refused = Event(EventKind::kUnitEnd);
-    refused.status = 5;
-    refused.error = "cannot read loader file nope.bin";
-    events.push_back(refused);
-    return events;
+    return {
+        {.kind = kWaiting, .station = "COM3", .unit = 12, .waiting_for = WaitingFor::kRemoval},
+        {.kind = kUnitStart, .station = "COM3"},
+        {.kind = kPhase, .station = "COM3", .text = "Download \"code.bin\" \\ 100%\t"},
+        {.kind = kProgress,
+         .station = "COM3",
+         .percent = 45,
+         .bytes = 5'000'000'000,
+         .rate = 110300},
+        {.kind = kPrompt, .station = "COM3", .text = "Ready to download the code file"},
+        {.kind = kMessage, .station = "COM3", .text = "Error Open COM port"},
+        {.kind = kUnitEnd, .station = "COM3", .bytes = 22500, .result = '2', .seconds = 57.125},
+        {.kind = kUnitEnd, .station = "COM3", .status = 5, .error = "cannot read loader file x"},
+    };
 }
 
 TEST(DownloadEvents, EveryKindReadsBackAsWritten) {
@@ -61,8 +40,8 @@ TEST(DownloadEvents, EveryKindReadsBackAsWritten) {
 }
 
 TEST(DownloadEvents, TextThatIsNotUtf8StillMakesALine) {
-    DownloadEvent phase = Event(EventKind::kPhase);
-    phase.text = "Download C:\\Fichiers\\\xe9t\xe9.bin";
+    const DownloadEvent phase{
+        .kind = kPhase, .station = "COM3", .text = "Download C:\\Fichiers\\\xe9t\xe9.bin"};
     const EventLineReading reading = ReadEventLine(EventLine(phase));
     ASSERT_TRUE(reading.event) << reading.reason;
     EXPECT_NE(reading.event->text.find("Download C:\\Fichiers\\"), std::string::npos);
