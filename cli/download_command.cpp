@@ -79,10 +79,13 @@ class StationReport {
         if (outcome.map_check) {
             summary_["map_check"] = *outcome.map_check;
         }
+        // A path in an 8-bit code page is not UTF-8: its bad bytes are replaced, never fatal.
+        const std::string summary =
+            summary_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         if (Station()) {
-            console_.out << "R " << summary_.dump() << std::endl;
+            console_.out << "R " << summary << std::endl;
         } else if (options_.json) {
-            console_.out << summary_.dump() << std::endl;
+            console_.out << summary << std::endl;
         }
         if (options_.events) {
             // A refusal before the port was known still makes a whole unit.

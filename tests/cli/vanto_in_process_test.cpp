@@ -121,6 +121,20 @@ TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
     EXPECT_EQ(TracedBytes(trace, "PC>", "line-setup").front(), *summary.target_byte);
 }
 
+// A file name in an 8-bit code page comes back in the log lines: the summary is still written.
+TEST_F(VantoInProcess, AFileNameThatIsNotUtf8StillGivesTheSummary) {
+    const auto code = folder / "c\xf4" "de.bin";
+    std::filesystem::copy_file(paths.code, code);
+    dekvanto::sim::PhoneSimulator simulator(phone);
+    ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
+    EXPECT_EQ(Run({"download", "--port", "COM" + std::to_string(simulator.PortNumber()), "--loader",
+                   paths.loader.string(), "--code", code.string(), "--json"}),
+              kFinished)
+        << err.str();
+    EXPECT_TRUE(simulator.Finish(std::chrono::seconds(120)).consistent);
+    EXPECT_EQ(nlohmann::json::parse(out.str())["result"], "2");
+}
+
 TEST_F(VantoInProcess, CtrlCAtAStepPromptStopsAndLeavesThePortFree) {
     phone.end_on_release = false;  // the line stays, to be opened again after the tool
     dekvanto::sim::PhoneSimulator simulator(phone);
