@@ -1,5 +1,6 @@
 #include "console_view.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <istream>
 #include <ostream>
@@ -45,6 +46,11 @@ void ConsoleView::SetByteCounterText(std::string_view text) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
     meter_.OnBytes(CountInCounterText(text), seconds);
     ShowProgress();
+    if (events_ != nullptr) {
+        events_->Progress(meter_.Percent(), meter_.Bytes(),
+                          static_cast<uint64_t>(std::llround(meter_.RateKbits() * 1000)),
+                          std::chrono::steady_clock::now());
+    }
 }
 
 void ConsoleView::ShowProgress() {
@@ -67,10 +73,16 @@ void ConsoleView::ShowProgress() {
 void ConsoleView::AddLogLine(std::string_view text) {
     EndBar();
     log_ << (mode_ == ViewMode::kStation ? "L " : "") << text << std::endl;
+    if (events_ != nullptr) {
+        events_->Phase(text);
+    }
 }
 
 void ConsoleView::ShowMessage(std::string_view text) {
     EndBar();
+    if (events_ != nullptr) {
+        step_mode_ ? events_->Prompt(text) : events_->Message(text);
+    }
     if (mode_ == ViewMode::kStation) {
         log_ << "M " << text << std::endl;
     } else {

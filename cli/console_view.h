@@ -2,7 +2,8 @@
 // as they come; the byte counter and progress steps feed a progress bar (on a terminal), plain
 // progress lines at every tenth (elsewhere), or tagged lines for the parent of a station; message
 // boxes are printed and, in step mode, wait for Enter; the event dispatch turns a Ctrl-C into the
-// window's stop command.
+// window's stop command. With an event writer, every log line is also a "phase" event, the byte
+// counter a "progress" event and a message box a "prompt" (step mode) or "message" event.
 //
 // On Windows the engine talks to a window handle: the view owns a hidden message-only window
 // (console_window.h) whose procedure passes the engine's three messages to the download control,
@@ -17,6 +18,7 @@
 #include <string>
 
 #include "console.h"
+#include "core/download_events.h"
 #include "core/download_view.h"
 #include "core/engine_window.h"
 #include "progress_meter.h"
@@ -38,6 +40,8 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     ConsoleView(const ConsoleView &) = delete;
     ConsoleView &operator=(const ConsoleView &) = delete;
 
+    // Where the unit's events go besides the log (--events); null: nowhere.
+    void SendEventsTo(dekvanto::app::EventWriter *events) { events_ = events; }
     // Called from the event dispatch at the first pass after a Ctrl-C.
     void OnInterrupt(std::function<void()> stop) { stop_ = std::move(stop); }
     // Where the engine's messages go when they reach the view's own window (Windows); elsewhere
@@ -82,6 +86,7 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::function<void()> stop_;
     dekvanto::app::EngineMessageHandler *handler_ = nullptr;
+    dekvanto::app::EventWriter *events_ = nullptr;
     // Windows: the hidden window; none elsewhere.
     std::unique_ptr<NativeWindowParts, void (*)(NativeWindowParts *)> native_{nullptr, nullptr};
     int interrupts_seen_ = 0;

@@ -1,11 +1,13 @@
 #include "download_command.h"
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 
 #include "byte_trace.h"
 #include "console_view.h"
 #include "core/download_control.h"
+#include "core/download_events.h"
 #include "core/download_request.h"
 #include "core/engine_library.h"
 #include "core/string_table.h"
@@ -27,7 +29,7 @@ DownloadOutcome EndedBefore(OutcomeClass status) {
     return outcome;
 }
 
-// How one station reports: errors, and the JSON summary at the end.
+// How one station reports: errors, the events (with --events) and the JSON summary at the end.
 class StationReport {
   public:
     StationReport(const DownloadOptions &options, const std::string &port, Console &console)
@@ -37,8 +39,18 @@ class StationReport {
 
     bool Station() const { return !options_.station_port.empty(); }
     std::ostream &Log() {
-        return options_.json || Station() ? (Station() ? console_.out : console_.err)
-                                          : console_.out;
+        return Station() ? console_.out : options_.MachineOutput() ? console_.err : console_.out;
+    }
+    // The writer of this unit's events once it has begun; null without --events.
+    dekvanto::app::EventWriter *Events() { return events_ ? &*events_ : nullptr; }
+
+    // The unit begins at the port it downloads through (known once the settings are read).
+    void Begin(const std::string &port) {
+        if (!options_.events || events_) {
+            return;
+        }
+        events_.emplace(EventSink(), port);
+        events_->UnitStart(1);
     }
 
     void Error(const std::string &text) {
@@ -48,41 +60,63 @@ class StationReport {
             console_.err << "vanto: " << text << std::endl;
         }
         summary_["error"] = text;
+        error_ = text;
     }
 
-    // Prints the summary where it is asked for, and returns the exit status.
+    // Prints the summary where it is asked for, ends the events, and returns the exit status.
     int End(const DownloadOutcome &outcome) {
         const int status = ExitStatusOf(outcome.status);
         summary_["status"] = status;
         summary_["lines"] = outcome.lines;
         summary_["bytes"] = outcome.bytes;
         summary_["result"] = nullptr;
+        std::optional<char> result;
         if (outcome.result) {
-            summary_["result"] = std::string(1, static_cast<char>(*outcome.result));
+            result = static_cast<char>(*outcome.result);
+            summary_["result"] = std::string(1, *result);
         }
         summary_["seconds"] = outcome.seconds;
         if (outcome.map_check) {
             summary_["map_check"] = *outcome.map_check;
         }
+        // A path in an 8-bit code page is not UTF-8: its bad bytes are replaced, never fatal.
+        const std::string summary =
+            summary_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         if (Station()) {
-            console_.out << "R " << summary_.dump() << std::endl;
+            console_.out << "R " << summary << std::endl;
         } else if (options_.json) {
-            console_.out << summary_.dump() << std::endl;
+            console_.out << summary << std::endl;
+        }
+        if (options_.events) {
+            // A refusal before the port was known still makes a whole unit.
+            Begin(summary_["port"].get<std::string>());
+            events_->UnitEnd({result, status, outcome.seconds, outcome.bytes, error_});
         }
         return status;
     }
 
   private:
+    // A station's events reach the parent as tagged lines ("J <event>"), which it passes on.
+    dekvanto::app::EventLineSink EventSink() {
+        if (!Station()) {
+            return dekvanto::app::LinesTo(console_.out);
+        }
+        return [this](const std::string &line) { console_.out << "J " << line << std::endl; };
+    }
+
     const DownloadOptions &options_;
     Console &console_;
     nlohmann::json summary_;
+    std::optional<dekvanto::app::EventWriter> events_;
+    std::optional<std::string> error_;
 };
 
-ViewMode ModeFor(const StationReport &report, const Console &console, bool json) {
+ViewMode ModeFor(const StationReport &report, const Console &console,
+                 const DownloadOptions &options) {
     if (report.Station()) {
         return ViewMode::kStation;
     }
-    return console.terminal && !json ? ViewMode::kTerminal : ViewMode::kPlain;
+    return console.terminal && !options.MachineOutput() ? ViewMode::kTerminal : ViewMode::kPlain;
 }
 
 // Runs the download control once (unless Ctrl-C came first) and returns its outcome.
@@ -124,6 +158,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
         return report.End(EndedBefore(refused->status));
     }
     const std::string &port_name = request.settings.port_name;
+    report.Begin(port_name);
     if (const PortDiagnosis found = CheckPortBeforeDownload(port_name);
         found.problem != PortProblem::kNone) {
         report.Error(PortProblemText(port_name, found));
@@ -160,8 +195,9 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
     }
 
     InterruptGuard interrupts(reinterpret_cast<Mxl40_StartStop_Fn>(find("Mxl40_StartStop")));
-    ConsoleView view(ModeFor(report, console, options.json), report.Log(), console,
-                     request.total_bytes, options.request.step);
+    ConsoleView view(ModeFor(report, console, options), report.Log(), console, request.total_bytes,
+                     options.request.step);
+    view.SendEventsTo(report.Events());
     dekvanto::app::Engine *engine = library ? library.get() : context.engine;
     const DownloadOutcome outcome = RunControl(*engine, view, request);
     if (trace && set_trace != nullptr) {
@@ -175,6 +211,11 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
 
 int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::string> &args,
                        Console &console, const Context &context) {
+    if (options.events && options.json) {
+        console.err << "vanto: --events and --json both write standard output: choose one"
+                    << std::endl;
+        return kBadUsage;
+    }
     if (!options.station_port.empty()) {
         return RunOneStation(options, options.station_port, console, context);
     }

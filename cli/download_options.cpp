@@ -65,6 +65,10 @@ CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
     cmd->add_flag("--json", o.json,
                   "print one JSON summary on standard output at the end (the log goes to "
                   "standard error)");
+    cmd->add_flag("--events", o.events,
+                  "print the download's events on standard output as they happen, one JSON "
+                  "object per line (docs/events.md; not with --json); the log goes to "
+                  "standard error");
     cmd->footer(ExitStatusHelp());
     return cmd;
 }

@@ -20,6 +20,11 @@ struct DownloadOptions {
     dekvanto::app::DownloadOverrides request;
     std::optional<std::string> trace_file;
     bool json = false;
+    // JSON Lines events on standard output (core/download_events.h); not with json.
+    bool events = false;
+
+    // Standard output is for a program (--json or --events): the log goes to standard error.
+    bool MachineOutput() const { return json || events; }
 };
 
 // Adds the subcommand "download" with its options, filling options when parsed. The line

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "core/download_events.h"
+
 namespace dekvanto::cli {
 namespace {
 
@@ -27,6 +29,25 @@ void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
         out << row << station.last_line << '\n';
     }
     out << std::flush;
+}
+
+// A station that could not start, or whose process ended before its unit did (killed, crashed),
+// still ends its stream, with the status its process gave.
+void EndCutEvents(const StationState &station, std::ostream &out) {
+    if (station.unit_ended) {
+        return;
+    }
+    dekvanto::app::EventWriter events(dekvanto::app::LinesTo(out), station.port);
+    if (!station.unit_started) {
+        events.UnitStart(1);
+    }
+    dekvanto::app::UnitEnding ending;
+    ending.status = station.status;
+    ending.bytes = station.bytes;
+    ending.error = !station.unit_started && !station.last_line.empty()
+                       ? station.last_line
+                       : "the station's process ended before its unit did";
+    events.UnitEnd(ending);
 }
 
 }  // namespace
@@ -72,6 +93,9 @@ void StationBoard::OnLine(StationState &station, const std::string &line) {
             Print(station, "progress " + std::to_string(station.percent) + "%  " +
                                std::to_string(station.bytes) + " bytes");
         }
+    } else if (tag == "J ") {
+        PassEvent(station, text);
+        return;
     } else if (tag == "R ") {
         station.summary = nlohmann::json::parse(text, nullptr, false);
     } else {
@@ -79,6 +103,17 @@ void StationBoard::OnLine(StationState &station, const std::string &line) {
         Print(station, station.last_line);
     }
     Redraw();
+}
+
+void StationBoard::PassEvent(StationState &station, const std::string &line) {
+    using dekvanto::app::EventKind;
+    const dekvanto::app::EventLineReading reading = dekvanto::app::ReadEventLine(line);
+    if (events_ == nullptr || !reading.event) {
+        return;
+    }
+    station.unit_started |= reading.event->kind == EventKind::kUnitStart;
+    station.unit_ended |= reading.event->kind == EventKind::kUnitEnd;
+    *events_ << line << '\n' << std::flush;
 }
 
 void StationBoard::Print(const StationState &station, const std::string &text) {
@@ -100,13 +135,16 @@ void StationBoard::Redraw() {
 
 int FinishStations(const std::vector<StationState> &stations, const DownloadOptions &options,
                    Console &console) {
-    std::ostream &log = options.json ? console.err : console.out;
+    std::ostream &log = options.MachineOutput() ? console.err : console.out;
     PrintTable(stations, log);
     int status = kFinished;
     nlohmann::json all = nlohmann::json::array();
     for (const StationState &station : stations) {
         if (status == kFinished && station.status != kFinished) {
             status = station.status;
+        }
+        if (options.events) {
+            EndCutEvents(station, console.out);
         }
         nlohmann::json entry = station.summary;
         entry["port"] = station.port;

@@ -1,6 +1,8 @@
 // The parent's side of several stations at once (stations.h): what each station reported, one
 // line per station (redrawn on a terminal, prefixed lines otherwise), and the summary at the end.
-// The processes themselves are started and followed by the platform's part.
+// With --events, each station's events are passed on to standard output, each line whole as the
+// station wrote it, and a station that ended without its unit-end gets one made for it. The
+// processes themselves are started and followed by the platform's part.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +27,8 @@ struct StationState {
     uint64_t bytes = 0;
     int status = kOtherFailure;
     nlohmann::json summary = nlohmann::json::object();
+    bool unit_started = false;  // its unit-start event was passed on
+    bool unit_ended = false;    // its unit-end event was passed on
 };
 
 // The arguments of one station's process: the tool's own, then "--station-port" and its port.
@@ -33,8 +37,10 @@ std::vector<std::string> StationArguments(const std::vector<std::string> &args,
 
 class StationBoard {
   public:
-    StationBoard(std::vector<StationState> &stations, std::ostream &log, bool terminal)
-        : stations_(stations), log_(log), terminal_(terminal) {}
+    // events: where the stations' events go; null: they are not asked for.
+    StationBoard(std::vector<StationState> &stations, std::ostream &log, bool terminal,
+                 std::ostream *events = nullptr)
+        : stations_(stations), log_(log), terminal_(terminal), events_(events) {}
 
     // The first drawing of the rows (on a terminal).
     void Begin();
@@ -44,16 +50,19 @@ class StationBoard {
     void OnLine(StationState &station, const std::string &line);
 
   private:
+    void PassEvent(StationState &station, const std::string &line);
     void Print(const StationState &station, const std::string &text);
     void Redraw();
 
     std::vector<StationState> &stations_;
     std::ostream &log_;
     bool terminal_;
+    std::ostream *events_;
 };
 
-// After every station has ended: the table, the JSON summary (with --json) and the status, which
-// is 0 when every station finished, else the status of the first station that did not.
+// After every station has ended: the table, the JSON summary (with --json), the unit-end of each
+// station whose events stopped short (with --events), and the status, which is 0 when every
+// station finished, else the status of the first station that did not.
 int FinishStations(const std::vector<StationState> &stations, const DownloadOptions &options,
                    Console &console);
 

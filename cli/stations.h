@@ -4,7 +4,8 @@
 // otherwise), passes Ctrl-C on to the stations, and ends with a summary table.
 //
 // A station reports on its standard output in tagged lines: "L <log line>", "P <percent>
-// <bytes>", "M <message box text>", "E <error>", and last "R <JSON summary>".
+// <bytes>", "M <message box text>", "E <error>", "J <event line>" (with --events), and last
+// "R <JSON summary>".
 #pragma once
 
 #include <string>

@@ -131,8 +131,9 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
         started.push_back(processes[i].pid);
     }
     interrupts.ForwardTo(started);
-    StationBoard board(stations, options.json ? console.err : console.out,
-                       console.terminal && !options.json);
+    StationBoard board(stations, options.MachineOutput() ? console.err : console.out,
+                       console.terminal && !options.MachineOutput(),
+                       options.events ? &console.out : nullptr);
     board.Begin();
     Follow(stations, processes, board);
     for (std::size_t i = 0; i < stations.size(); ++i) {

@@ -151,8 +151,9 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
         }
         readers.emplace_back(ReadOutput, output, i, std::ref(queue));
     }
-    StationBoard board(stations, options.json ? console.err : console.out,
-                       console.terminal && !options.json);
+    StationBoard board(stations, options.MachineOutput() ? console.err : console.out,
+                       console.terminal && !options.MachineOutput(),
+                       options.events ? &console.out : nullptr);
     board.Begin();
     for (std::size_t open = readers.size(); open > 0;) {
         const Chunk chunk = queue.Pop();

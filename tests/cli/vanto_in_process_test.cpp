@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "core/download_events.h"
 #include "dekvanto/firmware_image.h"
 #include "download_rig.h"
 #include "exit_status.h"
@@ -22,6 +23,8 @@
 namespace dekvanto::cli {
 namespace {
 
+using dekvanto::app::DownloadEvent;
+using dekvanto::app::EventKind;
 using dekvanto::app::TempFolder;
 
 // Standard input whose first read is a Ctrl-C: the user answers a step-mode prompt with it.
@@ -118,6 +121,20 @@ TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
     EXPECT_EQ(TracedBytes(trace, "PC>", "line-setup").front(), *summary.target_byte);
 }
 
+// A file name in an 8-bit code page comes back in the log lines: the summary is still written.
+TEST_F(VantoInProcess, AFileNameThatIsNotUtf8StillGivesTheSummary) {
+    const auto code = folder / "c\xf4" "de.bin";
+    std::filesystem::copy_file(paths.code, code);
+    dekvanto::sim::PhoneSimulator simulator(phone);
+    ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
+    EXPECT_EQ(Run({"download", "--port", "COM" + std::to_string(simulator.PortNumber()), "--loader",
+                   paths.loader.string(), "--code", code.string(), "--json"}),
+              kFinished)
+        << err.str();
+    EXPECT_TRUE(simulator.Finish(std::chrono::seconds(120)).consistent);
+    EXPECT_EQ(nlohmann::json::parse(out.str())["result"], "2");
+}
+
 TEST_F(VantoInProcess, CtrlCAtAStepPromptStopsAndLeavesThePortFree) {
     phone.end_on_release = false;  // the line stays, to be opened again after the tool
     dekvanto::sim::PhoneSimulator simulator(phone);
@@ -163,10 +180,7 @@ TEST_F(VantoInProcess, PhoneFailuresEndWithTheirClassStatus) {
          "-------------- Mobile and PC can't be synchronized -------------------"},
     };
     for (const Case &c : cases) {
-        dekvanto::sim::PhoneConfig config = phone;
-        std::string error;
-        config.faults.push_back(*dekvanto::sim::ParseFault(c.fault, error));
-        dekvanto::sim::PhoneSimulator simulator(config);
+        dekvanto::sim::PhoneSimulator simulator(WithFault(phone, c.fault));
         ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
         auto args = DownloadArgs("COM" + std::to_string(simulator.PortNumber()));
         args.push_back("--json");
@@ -286,6 +300,137 @@ TEST_F(VantoInProcess, CheckMapAndProductList) {
     EXPECT_NE(out.str().find("Vanto S"), std::string::npos);
     EXPECT_NE(out.str().find("yes"), std::string::npos);
     EXPECT_NE(out.str().find("line 3: \"broken 8 0"), std::string::npos) << out.str();
+}
+
+// Every line of an --events run's standard output as an event; a line that is not one fails.
+std::vector<DownloadEvent> EventsIn(const std::string &output) {
+    std::vector<DownloadEvent> events;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const auto reading = dekvanto::app::ReadEventLine(line);
+        if (reading.event) {
+            events.push_back(*reading.event);
+        } else {
+            ADD_FAILURE() << "not an event: " << line << " (" << reading.reason << ")";
+        }
+    }
+    return events;
+}
+
+std::vector<DownloadEvent> OfKind(const std::vector<DownloadEvent> &events, EventKind kind) {
+    std::vector<DownloadEvent> found;
+    std::copy_if(events.begin(), events.end(), std::back_inserter(found),
+                 [kind](const DownloadEvent &event) { return event.kind == kind; });
+    return found;
+}
+
+// A whole download in step mode: the events go to standard output, the log to standard error,
+// and each log line is a phase event, in the same order.
+TEST_F(VantoInProcess, EventsOfAWholeDownloadFollowTheLog) {
+    dekvanto::sim::PhoneSimulator simulator(phone);
+    ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
+    const std::string port = "COM" + std::to_string(simulator.PortNumber());
+    auto args = DownloadArgs(port);
+    args.insert(args.end(), {"--events", "--step"});
+    std::istringstream enter_at_each_prompt("\n\n\n\n");
+
+    EXPECT_EQ(Run(args, &enter_at_each_prompt), kFinished) << err.str();
+    EXPECT_TRUE(simulator.Finish(std::chrono::seconds(120)).consistent);
+    const std::vector<DownloadEvent> events = EventsIn(out.str());
+    ASSERT_GE(events.size(), 2u) << out.str();
+    EXPECT_EQ(events.front().kind, EventKind::kUnitStart);
+    const DownloadEvent &end = events.back();
+    EXPECT_EQ(end.kind, EventKind::kUnitEnd);
+    EXPECT_EQ(end.result, '2');
+    EXPECT_EQ(end.status, 0);
+    EXPECT_EQ(end.bytes, 1000u + 20000 + 1500);
+    EXPECT_GT(end.seconds, 0);
+    for (const DownloadEvent &event : events) {
+        EXPECT_EQ(event.station, port);
+        EXPECT_EQ(event.unit, 1);
+    }
+
+    std::vector<std::string> logged;
+    std::istringstream log(err.str());
+    for (std::string line; std::getline(log, line);) {
+        if (line.rfind("progress ", 0) != 0 && line.rfind("[message] ", 0) != 0 &&
+            line.rfind("(press Enter", 0) != 0) {
+            logged.push_back(line);
+        }
+    }
+    std::vector<std::string> phases;
+    for (const DownloadEvent &phase : OfKind(events, EventKind::kPhase)) {
+        phases.push_back(phase.text);
+    }
+    EXPECT_EQ(phases, logged);
+    EXPECT_EQ(phases.back(),
+              "------------------------DOWNLOAD COMPLETED--------------------------");
+
+    EXPECT_FALSE(OfKind(events, EventKind::kPrompt).empty()) << "step mode asks";
+    const auto progress = OfKind(events, EventKind::kProgress);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back().percent, 100);
+    EXPECT_EQ(progress.back().bytes, end.bytes);
+}
+
+TEST_F(VantoInProcess, ARefusedDownloadIsAUnitThatEndsWithItsError) {
+    const std::string missing = (folder / "nope.bin").string();
+    EXPECT_EQ(Run({"download", "--port", "COM3", "--loader", missing, "--events"}), kFileError);
+    const std::vector<DownloadEvent> events = EventsIn(out.str());
+    ASSERT_EQ(events.size(), 2u) << out.str();
+    EXPECT_EQ(events[0].kind, EventKind::kUnitStart);
+    EXPECT_EQ(events[0].station, "COM3");
+    EXPECT_EQ(events[1].kind, EventKind::kUnitEnd);
+    EXPECT_EQ(events[1].status, kFileError);
+    EXPECT_EQ(events[1].result, std::nullopt);
+    EXPECT_NE(events[1].error.value_or("").find("cannot read loader file " + missing),
+              std::string::npos);
+
+    // Both want standard output: refused before anything is written there.
+    EXPECT_EQ(Run({"download", "--port", "COM3", "--loader", paths.loader.string(), "--events",
+                   "--json"}),
+              kBadUsage);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_NE(err.str().find("--events and --json"), std::string::npos);
+}
+
+// Three stations as processes: each one's events reach standard output as whole lines, and each
+// station's stream runs from its unit-start to its unit-end.
+TEST_F(VantoInProcess, EventsOfSeveralStationsStayWholeLines) {
+    dekvanto::sim::PhoneSimulator good(phone);
+    dekvanto::sim::PhoneSimulator failing(WithFault(phone, "silent@code-size"));
+    ASSERT_TRUE(good.Start()) << good.SetupError();
+    ASSERT_TRUE(failing.Start()) << failing.SetupError();
+    const std::vector<std::string> ports = {"COM" + std::to_string(good.PortNumber()),
+                                            "COM" + std::to_string(failing.PortNumber()), "COM77"};
+    auto args = DownloadArgs(ports[0] + "," + ports[1] + "," + ports[2]);
+    args.push_back("--events");
+
+    EXPECT_EQ(Run(args), kNoAcknowledgement) << err.str();
+    EXPECT_TRUE(good.Finish(std::chrono::seconds(120)).consistent);
+    failing.Stop();
+    failing.Finish();
+    const std::vector<DownloadEvent> events = EventsIn(out.str());
+    const std::vector<std::pair<int, char>> ends = {{kFinished, '2'}, {kNoAcknowledgement, 'H'}};
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+        std::vector<DownloadEvent> own;
+        std::copy_if(events.begin(), events.end(), std::back_inserter(own),
+                     [&](const DownloadEvent &event) { return event.station == ports[i]; });
+        ASSERT_GE(own.size(), 2u) << ports[i] << out.str();
+        EXPECT_EQ(own.front().kind, EventKind::kUnitStart) << ports[i];
+        EXPECT_EQ(OfKind(own, EventKind::kUnitStart).size(), 1u) << ports[i];
+        EXPECT_EQ(own.back().kind, EventKind::kUnitEnd) << ports[i];
+        EXPECT_EQ(OfKind(own, EventKind::kUnitEnd).size(), 1u) << ports[i];
+        if (i < ends.size()) {
+            EXPECT_EQ(own.back().status, ends[i].first) << ports[i];
+            EXPECT_EQ(own.back().result, ends[i].second) << ports[i];
+        } else {
+            EXPECT_EQ(own.back().status, kPortError);
+            EXPECT_NE(own.back().error.value_or("").find("does not exist"), std::string::npos);
+        }
+    }
+    EXPECT_NE(err.str().find("Station  Port"), std::string::npos) << "the table on stderr";
 }
 
 }  // namespace

@@ -129,10 +129,7 @@ TEST_F(VantoAsProcess, SigintMidDownloadStopsWithTheCancelLineAndReleasesThePort
 
 TEST_F(VantoAsProcess, TwoStationsInParallelOneFailing) {
     dekvanto::sim::PhoneSimulator good(phone);
-    dekvanto::sim::PhoneConfig failing_config = phone;
-    std::string error;
-    failing_config.faults.push_back(*dekvanto::sim::ParseFault("silent@code-size", error));
-    dekvanto::sim::PhoneSimulator failing(failing_config);
+    dekvanto::sim::PhoneSimulator failing(WithFault(phone, "silent@code-size"));
     ASSERT_TRUE(good.Start()) << good.SetupError();
     ASSERT_TRUE(failing.Start()) << failing.SetupError();
     const std::string good_port = "COM" + std::to_string(good.PortNumber());

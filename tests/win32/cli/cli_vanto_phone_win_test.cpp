@@ -41,5 +41,25 @@ TEST_F(VantoWithPhone, AWholeDownloadEndsCompletedWithEveryByteCounted) {
     EXPECT_TRUE(Holds(run.output, "progress 100%  21000 bytes")) << run.output;
 }
 
+TEST_F(VantoWithPhone, EventsGoToStandardOutputOneLineEach) {
+    std::vector<std::string> args = Download(1000, 20000);
+    args.push_back("--events");
+    const VantoRun run = RunVanto(args);
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::string unit = "\"station\":\"" + Port() + "\",\"unit\":1";
+    EXPECT_TRUE(Holds(run.output, "{\"event\":\"unit-start\"," + unit + "}\r\n")) << run.output;
+    EXPECT_TRUE(Holds(run.output, "{\"event\":\"phase\"," + unit +
+                                      ",\"line\":\"------------------------DOWNLOAD COMPLETED"
+                                      "--------------------------\"}\r\n"))
+        << run.output;
+    EXPECT_TRUE(
+        Holds(run.output, "{\"event\":\"progress\"," + unit + ",\"percent\":100,\"bytes\":21000,"))
+        << run.output;
+    EXPECT_TRUE(Holds(run.output, "{\"event\":\"unit-end\"," + unit +
+                                      ",\"result\":\"2\",\"status\":0,\"seconds\":"))
+        << run.output;
+    EXPECT_TRUE(Holds(run.output, "progress 100%  21000 bytes")) << "the log goes on beside";
+}
+
 }  // namespace
 }  // namespace dekvanto::wintest

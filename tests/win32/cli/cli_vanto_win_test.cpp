@@ -74,6 +74,22 @@ TEST(VantoTest, SeveralStationsRunAsProcessesOfTheirOwnAndEndInOneTable) {
     EXPECT_TRUE(Holds(run.output, "\"status\":4}")) << run.output;
 }
 
+TEST(VantoTest, EveryStationsEventsArriveAsWholeLines) {
+    const VantoRun run = RunVanto(
+        {"download", "--port", "COM35,COM36", "--loader", SmallFile("loader.bin"), "--events"});
+    EXPECT_EQ(run.status, 4) << run.output;
+    for (const std::string port : {"COM35", "COM36"}) {
+        const std::string unit = "\"station\":\"" + port + "\",\"unit\":1";
+        EXPECT_TRUE(Holds(run.output, "{\"event\":\"unit-start\"," + unit + "}\r\n")) << run.output;
+        EXPECT_TRUE(Holds(run.output, "{\"event\":\"unit-end\"," + unit +
+                                          ",\"result\":null,\"status\":4,\"seconds\":0.0,"
+                                          "\"bytes\":0,\"error\":\"port " +
+                                          port + " (\\\\\\\\.\\\\" + port +
+                                          ") does not exist (see 'vanto ports')\"}\r\n"))
+            << run.output;
+    }
+}
+
 TEST(VantoTest, PortsListsTheSystemsRegisterOfSerialDevices) {
     HKEY key = nullptr;
     ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, nullptr,

@@ -1,0 +1,332 @@
+#include "core/download_events.h"
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <ostream>
+#include <utility>
+
+namespace dekvanto::app {
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::array<std::pair<EventKind, std::string_view>, 7> kKindNames{{
+    {EventKind::kWaiting, "waiting"},
+    {EventKind::kUnitStart, "unit-start"},
+    {EventKind::kPhase, "phase"},
+    {EventKind::kProgress, "progress"},
+    {EventKind::kPrompt, "prompt"},
+    {EventKind::kMessage, "message"},
+    {EventKind::kUnitEnd, "unit-end"},
+}};
+
+std::optional<EventKind> KindNamed(std::string_view name) {
+    for (const auto &[kind, kind_name] : kKindNames) {
+        if (kind_name == name) {
+            return kind;
+        }
+    }
+    return std::nullopt;
+}
+
+double Milliseconds(double seconds) {
+    return std::round(seconds * 1000) / 1000;
+}
+
+// The fields of one kind, added after "event", "station" and "unit" (in that order, so that a
+// person reading the stream sees the kind first).
+void AddKindFields(const DownloadEvent &event, nlohmann::ordered_json &line) {
+    switch (event.kind) {
+        case EventKind::kWaiting:
+            line["for"] = event.waiting_for == WaitingFor::kPhone ? "phone" : "removal";
+            break;
+        case EventKind::kUnitStart:
+            break;
+        case EventKind::kPhase:
+            line["line"] = event.text;
+            break;
+        case EventKind::kProgress:
+            line["percent"] = event.percent;
+            line["bytes"] = event.bytes;
+            line["rate"] = event.rate;
+            break;
+        case EventKind::kPrompt:
+        case EventKind::kMessage:
+            line["text"] = event.text;
+            break;
+        case EventKind::kUnitEnd:
+            line["result"] = event.result ? Json(std::string(1, *event.result)) : Json(nullptr);
+            line["status"] = event.status;
+            line["seconds"] = Milliseconds(event.seconds);
+            line["bytes"] = event.bytes;
+            if (event.error) {
+                line["error"] = *event.error;
+            }
+            break;
+    }
+}
+
+// Reading one object's fields: the first wrong one is remembered and ends the reading.
+class FieldReader {
+  public:
+    explicit FieldReader(const Json &object) : object_(object) {}
+
+    bool Good() const { return problem_.empty(); }
+    const std::string &Problem() const { return problem_; }
+
+    std::string Text(const char *name) {
+        const Json *field = Field(name, "a string", &Json::is_string);
+        return field ? field->get<std::string>() : std::string();
+    }
+    std::optional<std::string> OptionalText(const char *name) {
+        if (!object_.contains(name) || object_[name].is_null()) {
+            return std::nullopt;
+        }
+        return Text(name);
+    }
+    // An integer from low to high.
+    int64_t Whole(const char *name, int64_t low, int64_t high) {
+        const Json *field = Field(name, "an integer", &Json::is_number_integer);
+        if (field == nullptr) {
+            return 0;
+        }
+        const bool too_big =
+            field->is_number_unsigned() && field->get<uint64_t>() > static_cast<uint64_t>(high);
+        const int64_t value = field->get<int64_t>();
+        if (too_big || value < low || value > high) {
+            Fail(name, "out of range");
+            return 0;
+        }
+        return value;
+    }
+    uint64_t Count(const char *name) {
+        const Json *field = Field(name, "a count", &Json::is_number_unsigned);
+        return field ? field->get<uint64_t>() : 0;
+    }
+    double Seconds(const char *name) {
+        const Json *field = Field(name, "a number", &Json::is_number);
+        const double value = field ? field->get<double>() : 0;
+        if (value < 0) {
+            Fail(name, "negative");
+        }
+        return value;
+    }
+    std::optional<char> Character(const char *name) {
+        if (object_.contains(name) && object_[name].is_null()) {
+            return std::nullopt;
+        }
+        const std::string text = Text(name);
+        if (Good() && text.size() != 1) {
+            Fail(name, "not one character");
+        }
+        return Good() ? std::optional<char>(text[0]) : std::nullopt;
+    }
+
+    // Records the first problem only: the one that a message names.
+    void Fail(const char *name, const std::string &why) {
+        if (Good()) {
+            problem_ = std::string("\"") + name + "\" " + why;
+        }
+    }
+
+  private:
+    const Json *Field(const char *name, const char *what, bool (Json::*test)() const noexcept) {
+        if (!Good()) {
+            return nullptr;
+        }
+        if (!object_.contains(name)) {
+            Fail(name, "missing");
+            return nullptr;
+        }
+        const Json &field = object_[name];
+        if (!(field.*test)()) {
+            Fail(name, std::string("not ") + what);
+            return nullptr;
+        }
+        return &field;
+    }
+
+    const Json &object_;
+    std::string problem_;
+};
+
+void ReadKindFields(FieldReader &fields, DownloadEvent &event) {
+    switch (event.kind) {
+        case EventKind::kWaiting: {
+            const std::string what = fields.Text("for");
+            if (what == "removal") {
+                event.waiting_for = WaitingFor::kRemoval;
+            } else if (fields.Good() && what != "phone") {
+                fields.Fail("for", "is neither phone nor removal");
+            }
+            break;
+        }
+        case EventKind::kUnitStart:
+            break;
+        case EventKind::kPhase:
+            event.text = fields.Text("line");
+            break;
+        case EventKind::kProgress:
+            event.percent = static_cast<int>(fields.Whole("percent", 0, 100));
+            event.bytes = fields.Count("bytes");
+            event.rate = fields.Count("rate");
+            break;
+        case EventKind::kPrompt:
+        case EventKind::kMessage:
+            event.text = fields.Text("text");
+            break;
+        case EventKind::kUnitEnd:
+            event.result = fields.Character("result");
+            event.status = static_cast<int>(fields.Whole("status", 0, 255));
+            event.seconds = fields.Seconds("seconds");
+            event.bytes = fields.Count("bytes");
+            event.error = fields.OptionalText("error");
+            break;
+    }
+}
+
+EventLineReading Refused(EventLineProblem problem, std::string reason) {
+    EventLineReading reading;
+    reading.problem = problem;
+    reading.reason = std::move(reason);
+    return reading;
+}
+
+}  // namespace
+
+std::string_view EventKindName(EventKind kind) {
+    for (const auto &[known, name] : kKindNames) {
+        if (known == kind) {
+            return name;
+        }
+    }
+    return {};
+}
+
+std::string EventLine(const DownloadEvent &event) {
+    nlohmann::ordered_json line;
+    line["event"] = EventKindName(event.kind);
+    line["station"] = event.station;
+    line["unit"] = event.unit;
+    AddKindFields(event, line);
+    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+EventLineReading ReadEventLine(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    Json object;
+    try {
+        object = Json::parse(line);
+    } catch (const Json::parse_error &error) {
+        // The parser stopped at the end of the text: the object was never closed.
+        const bool cut = !line.empty() && error.byte > line.size();
+        return Refused(cut ? EventLineProblem::kTruncated : EventLineProblem::kMalformed,
+                       error.what());
+    }
+    if (!object.is_object()) {
+        return Refused(EventLineProblem::kMalformed, "not a JSON object");
+    }
+    FieldReader fields(object);
+    const std::string name = fields.Text("event");
+    DownloadEvent event;
+    event.station = fields.Text("station");
+    event.unit = static_cast<int>(fields.Whole("unit", 1, std::numeric_limits<int>::max()));
+    if (!fields.Good()) {
+        return Refused(EventLineProblem::kMalformed, fields.Problem());
+    }
+    const std::optional<EventKind> kind = KindNamed(name);
+    if (!kind) {
+        return Refused(EventLineProblem::kUnknownKind, "unknown event \"" + name + "\"");
+    }
+    event.kind = *kind;
+    ReadKindFields(fields, event);
+    if (!fields.Good()) {
+        return Refused(EventLineProblem::kMalformed, fields.Problem());
+    }
+    EventLineReading reading;
+    reading.event = std::move(event);
+    return reading;
+}
+
+EventLineSink LinesTo(std::ostream &out) {
+    return [&out](const std::string &line) { out << line << '\n' << std::flush; };
+}
+
+EventWriter::EventWriter(EventLineSink sink, std::string station)
+    : sink_(std::move(sink)), station_(std::move(station)) {}
+
+DownloadEvent EventWriter::Event(EventKind kind) const {
+    DownloadEvent event;
+    event.kind = kind;
+    event.station = station_;
+    event.unit = unit_;
+    return event;
+}
+
+void EventWriter::Waiting(WaitingFor what, int unit) {
+    unit_ = unit;
+    DownloadEvent event = Event(EventKind::kWaiting);
+    event.waiting_for = what;
+    Write(event);
+}
+
+void EventWriter::UnitStart(int unit) {
+    unit_ = unit;
+    open_ = true;
+    last_progress_.reset();
+    full_progress_sent_ = false;
+    Write(Event(EventKind::kUnitStart));
+}
+
+void EventWriter::Phase(std::string_view line) {
+    DownloadEvent event = Event(EventKind::kPhase);
+    event.text = line;
+    Write(event);
+}
+
+void EventWriter::Progress(int percent, uint64_t bytes, uint64_t rate,
+                           std::chrono::steady_clock::time_point now) {
+    if (percent >= 100) {
+        if (full_progress_sent_) {
+            return;
+        }
+        full_progress_sent_ = true;
+    } else if (last_progress_ && now - *last_progress_ < kProgressInterval) {
+        return;
+    }
+    last_progress_ = now;
+    DownloadEvent event = Event(EventKind::kProgress);
+    event.percent = percent > 100 ? 100 : percent;
+    event.bytes = bytes;
+    event.rate = rate;
+    Write(event);
+}
+
+void EventWriter::Prompt(std::string_view text) {
+    DownloadEvent event = Event(EventKind::kPrompt);
+    event.text = text;
+    Write(event);
+}
+
+void EventWriter::Message(std::string_view text) {
+    DownloadEvent event = Event(EventKind::kMessage);
+    event.text = text;
+    Write(event);
+}
+
+void EventWriter::UnitEnd(const UnitEnding &ending) {
+    DownloadEvent event = Event(EventKind::kUnitEnd);
+    event.result = ending.result;
+    event.status = ending.status;
+    event.seconds = ending.seconds;
+    event.bytes = ending.bytes;
+    event.error = ending.error;
+    open_ = false;
+    Write(event);
+}
+
+}  // namespace dekvanto::app
