@@ -128,7 +128,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
                 return dekvanto::app::ReadsAsComPort(text) ? std::string()
                                                            : "not COM followed by a number";
             },
-            "COM<n>"));
+            ""));
     cmd->add_option("--since", o.since,
                     "only the units started at or after this UTC date or time "
                     "(2024-05-17, 2024-05-17T08:30)")
@@ -138,7 +138,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
                 return dekvanto::app::TimestampOfDate(text) ? std::string()
                                                             : "not a date YYYY-MM-DD[THH:MM[:SS]]";
             },
-            "DATE"));
+            ""));
     cmd->add_flag("--failed", o.failed,
                   "only the units that did not pass (failed, stopped or interrupted)");
     cmd->add_flag("--csv", o.csv,

@@ -116,6 +116,11 @@ std::optional<RequestRefusal> BuildRecordConstants(const DownloadRequest &reques
 // port is not listed) when it has no USB facts.
 RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view port_name);
 
+// The device behind a station's port "COM<n>" on this machine, looked up without changing
+// anything: on POSIX the node that the port register's entry (else the kernel's ttyS<n-1>) leads
+// to, with the USB facts of that node; on Windows the system's register of serial devices.
+RecordDevice DeviceOfStation(std::string_view port_name);
+
 // The line that says how an attempt ended, as the log shows it: for a download that the engine
 // ran, its result's own line ("DOWNLOAD COMPLETED", "DATA FULLY SENT", "DOWNLOAD CANCELED", the
 // failure's line after "DOWNLOAD ERROR", "DOWNLOAD ERROR  UNKNOWN"); for a mapping check that

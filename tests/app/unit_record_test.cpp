@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 
 #include "core/file_digest.h"
@@ -81,6 +82,19 @@ TEST(RecordConstants, DeviceFactsOfTheStationsPort) {
     EXPECT_EQ(DeviceOfPort(ports, "COM4"), (RecordDevice{"/dev/ttyUSB0", "A10K", "FT232R"}));
     EXPECT_EQ(DeviceOfPort(ports, "COM3"), (RecordDevice{"/dev/ttyS0", {}, {}}));
     EXPECT_EQ(DeviceOfPort(ports, "COM9"), RecordDevice{});
+
+    // On this machine: the node that the port register's entry leads to, else the kernel's port.
+    TempFolder folder;
+    const auto node = folder.Write("pts/7", "");
+    std::filesystem::create_directories(folder / "ports");
+    std::filesystem::create_symlink(node, folder / "ports/COM7");
+    const char *before = std::getenv("DEKVANTO_PORTS");
+    const std::string kept = before != nullptr ? before : "";
+    ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
+    const RecordDevice behind_com7{std::filesystem::canonical(node).string(), {}, {}};
+    EXPECT_EQ(DeviceOfStation("COM7"), behind_com7);
+    EXPECT_EQ(DeviceOfStation("COM2").path, "/dev/ttyS1");
+    before != nullptr ? ::setenv("DEKVANTO_PORTS", kept.c_str(), 1) : ::unsetenv("DEKVANTO_PORTS");
 }
 
 TEST(ResultLine, TheFailuresOwnLineNotTheGenericOne) {
