@@ -89,22 +89,26 @@ std::optional<RequestRefusal> BuildRecordConstants(const DownloadRequest &reques
     return refused;
 }
 
-RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view port_name) {
+RecordDevice DeviceRecord(std::string path, const std::string &usb_serial,
+                          const std::string &usb_product) {
     RecordDevice device;
-    for (const PortEntry &entry : ports) {
-        if (entry.name != port_name) {
-            continue;
-        }
-        device.path = entry.device;
-        if (!entry.usb_serial.empty()) {
-            device.usb_serial = entry.usb_serial;
-        }
-        if (!entry.product.empty()) {
-            device.usb_product = entry.product;
-        }
-        break;
+    device.path = std::move(path);
+    if (!usb_serial.empty()) {
+        device.usb_serial = usb_serial;
+    }
+    if (!usb_product.empty()) {
+        device.usb_product = usb_product;
     }
     return device;
+}
+
+RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view port_name) {
+    for (const PortEntry &entry : ports) {
+        if (entry.name == port_name) {
+            return DeviceRecord(entry.device, entry.usb_serial, entry.product);
+        }
+    }
+    return RecordDevice{};
 }
 
 std::string ResultLineOf(const DownloadOutcome &outcome, bool acknowledged) {

@@ -112,6 +112,10 @@ std::optional<RequestRefusal> BuildRecordConstants(const DownloadRequest &reques
                                                    std::string tool_version,
                                                    RecordConstants &constants);
 
+// A device record from what a port listing says of it, an empty text standing for not known.
+RecordDevice DeviceRecord(std::string path, const std::string &usb_serial,
+                          const std::string &usb_product);
+
 // The device behind the port named `port_name` in a port list; only the path (empty when the
 // port is not listed) when it has no USB facts.
 RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view port_name);
