@@ -7,6 +7,7 @@
 #include "download_command.h"
 #include "exit_status.h"
 #include "info_commands.h"
+#include "records_command.h"
 
 #ifndef DEKVANTO_VERSION
 #define DEKVANTO_VERSION "0.0.0"
@@ -22,6 +23,7 @@ struct Commands {
     std::optional<std::string> assign;
     std::optional<std::string> products;
     std::vector<std::string> simulate_args;
+    RecordsOptions records;
 };
 
 }  // namespace
@@ -53,6 +55,7 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
     products->add_option("--products", c.products,
                          "product list (default: dekvanto.cfg beside "
                          "vanto)");
+    CLI::App *records = AddRecordsCommand(app, c.records);
     CLI::App *simulate =
         app.add_subcommand("simulate",
                            "Run the phone simulator on a pseudo-terminal (options: vanto simulate "
@@ -80,6 +83,9 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
     }
     if (products->parsed()) {
         return RunProducts(c.products.value_or(context.Files().product_list.string()), console);
+    }
+    if (records->parsed()) {
+        return RunRecordsCommand(c.records, console);
     }
     if (simulate->parsed()) {
         return RunSimulate(simulate->remaining(), console);

@@ -4,6 +4,7 @@
 //   vanto check-map CODE PERSO
 //   vanto ports [--assign COM<n>=DEVICE]
 //   vanto products [--products FILE]
+//   vanto records FILE [--station COM<n>] [--since DATE] [--failed] [--csv]
 //   vanto simulate [simulator options]
 //   vanto --version
 //

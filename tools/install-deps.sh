@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          clang-format python3 libcli11-dev nlohmann-json3-dev)
+          clang-format python3 libcli11-dev nlohmann-json3-dev libssl-dev)
 for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -113,6 +113,7 @@ std::optional<RequestRefusal> ApplyProduct(const DownloadOverrides &o, const Pro
                                                              "\" in " + list.string() +
                                                              KnownProducts(report->products)};
     }
+    request.product = report->products[static_cast<std::size_t>(position - 1)].name;
     ProductSelection selection(report->products, list.parent_path().string());
     const MemoryTarget current{loader, request.settings.ram_size, request.settings.wait_states};
     if (const auto choice = selection.Choose(position, request.store, current)) {

@@ -55,6 +55,7 @@ struct DownloadRequest {
     DownloadSwitches switches;
     OverlayStore store;
     uint64_t total_bytes = 0;  // the loader and the files sent
+    std::string product;       // the chosen product as the list spells it; "" when none
 };
 
 // Why a request cannot be downloaded: its class and one line for the user.

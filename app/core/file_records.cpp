@@ -25,9 +25,7 @@ std::optional<uint16_t> SumOfFile(ReadOnlyFile &file, int64_t size) {
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<int64_t>(left, static_cast<int64_t>(kSumPiece)));
         const std::size_t got = file.ReadUpTo(piece.data(), wanted);
-        for (std::size_t i = 0; i < got; ++i) {
-            sum = static_cast<uint16_t>(sum + piece[i]);
-        }
+        sum = AddToByteSum(sum, std::span<const uint8_t>(piece.data(), got));
         if (got < wanted) {
             return std::nullopt;
         }
@@ -38,12 +36,15 @@ std::optional<uint16_t> SumOfFile(ReadOnlyFile &file, int64_t size) {
 
 }  // namespace
 
-uint16_t Sum16(std::span<const uint8_t> bytes) {
-    uint16_t sum = 0;
+uint16_t AddToByteSum(uint16_t sum, std::span<const uint8_t> bytes) {
     for (const uint8_t byte : bytes) {
         sum = static_cast<uint16_t>(sum + byte);
     }
-    return static_cast<uint16_t>(0xFFFF - sum);
+    return sum;
+}
+
+uint16_t Sum16(std::span<const uint8_t> bytes) {
+    return static_cast<uint16_t>(0xFFFF - AddToByteSum(0, bytes));
 }
 
 std::string SizeText(int64_t size) {

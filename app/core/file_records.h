@@ -54,6 +54,9 @@ struct DownloadSwitches {
 
 // 0xFFFF minus the sum of the bytes, modulo 65536: the code file's checksum as the phone gets it.
 uint16_t Sum16(std::span<const uint8_t> bytes);
+// The running sum behind Sum16, for contents taken piece by piece: sum plus the bytes, modulo
+// 65536. The checksum of the whole is 0xFFFF minus the final sum.
+uint16_t AddToByteSum(uint16_t sum, std::span<const uint8_t> bytes);
 // "<size> Bytes".
 std::string SizeText(int64_t size);
 // The checksum in upper-case hexadecimal without leading zeros ("FED9", "0" for 0).

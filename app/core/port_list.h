@@ -15,9 +15,10 @@ namespace dekvanto::app {
 
 // One entry of the port box.
 struct PortEntry {
-    std::string name;     // the text shown and stored: "COM" and the number
-    std::string device;   // the device that the port opens (for example /dev/ttyUSB0), or ""
-    std::string product;  // what the device calls itself (a USB adapter's product name), or ""
+    std::string name;          // the text shown and stored: "COM" and the number
+    std::string device;        // the device that the port opens (for example /dev/ttyUSB0), or ""
+    std::string product;       // what the device calls itself (a USB adapter's product name), or ""
+    std::string usb_serial{};  // a USB adapter's serial number, or ""
 
     bool operator==(const PortEntry &) const = default;
 };

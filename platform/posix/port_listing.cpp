@@ -26,17 +26,17 @@ bool IsRegistered(const std::vector<RegisterEntry> &entries, const fs::path &nod
     return false;
 }
 
-// The product names of the devices, by the node they stand for.
-std::map<fs::path, std::string> ProductsByNode(const std::vector<SerialDevice> &devices) {
-    std::map<fs::path, std::string> products;
+// The devices, by the node they stand for.
+std::map<fs::path, const SerialDevice *> DevicesByNode(const std::vector<SerialDevice> &devices) {
+    std::map<fs::path, const SerialDevice *> by_node;
     for (const SerialDevice &device : devices) {
         std::error_code error;
         const fs::path node = fs::canonical(device.node, error);
         if (!error) {
-            products[node] = device.product;
+            by_node[node] = &device;
         }
     }
-    return products;
+    return by_node;
 }
 
 }  // namespace
@@ -56,13 +56,18 @@ std::vector<ListedPort> ListPortRegister(const fs::path &directory, const System
         }
         entries = ReadPortRegister(directory);
     }
-    const std::map<fs::path, std::string> products = ProductsByNode(devices);
+    const std::map<fs::path, const SerialDevice *> by_node = DevicesByNode(devices);
     std::vector<ListedPort> ports;
     for (const RegisterEntry &entry : entries) {
         if (entry.device) {
-            const auto product = products.find(*entry.device);
-            ports.push_back(
-                {entry.number, *entry.device, product != products.end() ? product->second : ""});
+            ListedPort port;
+            port.number = entry.number;
+            port.device = *entry.device;
+            if (const auto found = by_node.find(*entry.device); found != by_node.end()) {
+                port.product = found->second->product;
+                port.usb_serial = found->second->usb_serial;
+            }
+            ports.push_back(std::move(port));
         }
     }
     return ports;

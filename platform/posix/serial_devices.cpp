@@ -47,21 +47,23 @@ bool IsSerialDevice(const fs::path &class_entry, std::string_view tty) {
     return IsUsbTty(tty);
 }
 
-// The "product" text of the USB device above the tty, looked for within the sysfs tree only.
-std::string UsbProduct(const fs::path &class_entry, const fs::path &sysfs) {
+// The "product" and "serial" texts of the USB device above the tty, looked for within the sysfs
+// tree only.
+void ReadUsbFacts(const fs::path &class_entry, const fs::path &sysfs, SerialDevice &device) {
     std::error_code error;
     const fs::path root = fs::canonical(sysfs, error);
     fs::path at = fs::canonical(class_entry / "device", error);
     if (error) {
-        return "";
+        return;
     }
     for (int level = 0; level < kProductSearchDepth && at != root && at.has_relative_path();
          ++level, at = at.parent_path()) {
         if (fs::exists(at / "product", error)) {
-            return FirstLine(at / "product");
+            device.product = FirstLine(at / "product");
+            device.usb_serial = FirstLine(at / "serial");
+            return;
         }
     }
-    return "";
 }
 
 // The stable links in dev/serial/by-id, by the device node they lead to (the first name in sorted
@@ -115,7 +117,7 @@ std::vector<SerialDevice> FindSerialDevices(const SystemRoots &roots) {
             device.stable_link = link->second;
         }
         if (!fs::exists(it->path() / "type", node_error)) {
-            device.product = UsbProduct(it->path(), roots.sysfs);
+            ReadUsbFacts(it->path(), roots.sysfs, device);
         }
         devices.push_back(std::move(device));
     }

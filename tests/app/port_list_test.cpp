@@ -42,13 +42,17 @@ class FakeMachine : public ::testing::Test {
         folder_.Write(Dev() / tty, "");
     }
 
-    // A USB adapter: the tty's device lies below the USB device that carries the product name.
+    // A USB adapter: the tty's device lies below the USB device that carries the product name
+    // and, when it has one, the serial number.
     void AddUsb(const std::string &tty, const std::string &usb, const std::string &product,
-                const std::string &by_id = "") {
+                const std::string &by_id = "", const std::string &serial = "") {
         const fs::path usb_device = Sys() / "devices/pci0000:00/usb1" / usb;
         const fs::path port = usb_device / (usb + ":1.0") / tty;
         fs::create_directories(port);
         folder_.Write(usb_device / "product", product + "\n");
+        if (!serial.empty()) {
+            folder_.Write(usb_device / "serial", serial + "\n");
+        }
         fs::create_directories(Sys() / "class/tty" / tty);
         fs::create_symlink(port, Sys() / "class/tty" / tty / "device");
         folder_.Write(Dev() / tty, "");
@@ -116,20 +120,20 @@ TEST_F(FakeMachine, DevicesTakeTheLowestFreeNumbersBesideTheRegistersOwnEntries)
 
 TEST_F(FakeMachine, ReplugedAdapterKeepsItsNumberUnderAnotherTty) {
     AddUsb("ttyUSB0", "1-1", "Cable A", "usb-A-if00-port0");
-    AddUsb("ttyUSB1", "1-3", "Cable B", "usb-B-if00-port0");
+    AddUsb("ttyUSB1", "1-3", "Cable B", "usb-B-if00-port0", "B0042");
     ASSERT_EQ(PortNames(List()), (std::vector<std::string>{"COM1", "COM2"}));
 
     Unplug("ttyUSB0", "usb-A-if00-port0");
     const std::vector<PortEntry> unplugged = List();
     ASSERT_EQ(unplugged.size(), 1u);
-    EXPECT_EQ(unplugged[0], (PortEntry{"COM2", Node("ttyUSB1"), "Cable B"}));
+    EXPECT_EQ(unplugged[0], (PortEntry{"COM2", Node("ttyUSB1"), "Cable B", "B0042"}));
 
     // Cable A comes back as ttyUSB2; a new cable C must not take its number.
     AddUsb("ttyUSB2", "1-1", "Cable A", "usb-A-if00-port0");
     AddUsb("ttyUSB3", "1-4", "Cable C", "usb-C-if00-port0");
     const std::vector<PortEntry> expected = {
         {"COM1", Node("ttyUSB2"), "Cable A"},
-        {"COM2", Node("ttyUSB1"), "Cable B"},
+        {"COM2", Node("ttyUSB1"), "Cable B", "B0042"},
         {"COM3", Node("ttyUSB3"), "Cable C"},
     };
     EXPECT_EQ(List(), expected);

@@ -16,8 +16,8 @@ std::vector<PortEntry> PosixPortSource::ListPorts() {
     if (!places_.register_directory.empty()) {
         for (const platform::ListedPort &port :
              platform::ListPortRegister(places_.register_directory, places_.roots)) {
-            AddSortedPort(
-                list, {"COM" + std::to_string(port.number), port.device.string(), port.product});
+            AddSortedPort(list, {"COM" + std::to_string(port.number), port.device.string(),
+                                 port.product, port.usb_serial});
         }
     }
     if (list.empty()) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/posix/file_writes.h"
 #include "core/whole_file.h"
 
 namespace dekvanto::app {
@@ -47,20 +48,6 @@ int CreateTemporaryBeside(const fs::path &file, fs::path &temporary) {
         }
     }
     return -1;
-}
-
-bool WriteAll(int fd, std::string_view contents) {
-    while (!contents.empty()) {
-        const ssize_t written = ::write(fd, contents.data(), contents.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        contents.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
 }
 
 // Whether an existing file may be written: the process must have the right, and a file without
@@ -113,15 +100,6 @@ void RemoveStaleTemporaries(const fs::path &file) {
             ::kill(owner, 0) != 0 && errno == ESRCH) {
             ::unlink(it->path().c_str());
         }
-    }
-}
-
-void SyncFolder(const fs::path &file) {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
     }
 }
 

@@ -10,7 +10,7 @@
 //    comes back (its by-id name does not change with the tty the kernel gives it);
 // 3. returns every entry COM<n> of the register whose device exists now (links made by hand or
 //    by the phone simulator included), with the device node it leads to and, for a USB device,
-//    its product name.
+//    its product name and serial number.
 // The register directory is created when it is missing. Links that cannot be made leave their
 // device out; nothing is reported.
 #pragma once
@@ -27,6 +27,7 @@ struct ListedPort {
     int number = 0;
     std::filesystem::path device;  // the node the entry leads to
     std::string product;           // a USB device's product name, or ""
+    std::string usb_serial{};      // a USB device's serial number, or ""
 };
 
 // The live entries of the register at directory, by number.

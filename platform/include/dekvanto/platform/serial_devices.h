@@ -24,6 +24,7 @@ struct SerialDevice {
     std::filesystem::path node;         // dev / tty
     std::filesystem::path stable_link;  // its link in dev/serial/by-id, or empty when it has none
     std::string product;                // a USB device's "product" text, or ""
+    std::string usb_serial{};           // a USB device's "serial" text, or ""
 };
 
 // The devices in the order that new port numbers are handed out: the real UARTs ttyS<n> by

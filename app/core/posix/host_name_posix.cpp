@@ -1,0 +1,16 @@
+#include <limits.h>
+#include <unistd.h>
+
+#include "core/host_name.h"
+
+namespace dekvanto::app {
+
+std::string HostName() {
+    char name[HOST_NAME_MAX + 1] = {};
+    if (::gethostname(name, sizeof name - 1) != 0) {
+        return "";
+    }
+    return name;
+}
+
+}  // namespace dekvanto::app

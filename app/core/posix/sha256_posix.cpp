@@ -1,0 +1,41 @@
+// SHA-256 through libcrypto's message digest interface.
+#include <openssl/evp.h>
+
+#include "core/sha256.h"
+
+namespace dekvanto::app {
+
+struct Sha256::State {
+    EVP_MD_CTX *context = nullptr;
+    bool good = false;
+};
+
+Sha256::Sha256() : state_(std::make_unique<State>()) {
+    state_->context = EVP_MD_CTX_new();
+    state_->good = state_->context != nullptr &&
+                   EVP_DigestInit_ex(state_->context, EVP_sha256(), nullptr) == 1;
+}
+
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(state_->context);
+}
+
+void Sha256::Add(std::span<const uint8_t> bytes) {
+    if (state_->good && !bytes.empty()) {
+        state_->good = EVP_DigestUpdate(state_->context, bytes.data(), bytes.size()) == 1;
+    }
+}
+
+std::optional<std::array<uint8_t, 32>> Sha256::Finish() {
+    std::array<uint8_t, 32> digest{};
+    unsigned int length = 0;
+    if (!state_->good || EVP_DigestFinal_ex(state_->context, digest.data(), &length) != 1 ||
+        length != digest.size()) {
+        state_->good = false;
+        return std::nullopt;
+    }
+    state_->good = false;
+    return digest;
+}
+
+}  // namespace dekvanto::app

@@ -1,0 +1,155 @@
+#include "core/record_reader.h"
+
+#include <algorithm>
+#include <istream>
+#include <map>
+
+#include "core/record_lines.h"
+
+namespace dekvanto::app {
+namespace {
+
+std::string UnitKey(const UnitRecord &r) {
+    return r.constants.host + '\x1f' + r.start.station + '\x1f' + std::to_string(r.start.unit);
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        return lower(x) == lower(y);
+    });
+}
+
+template <typename Counted>
+Counted &EntryFor(std::vector<std::pair<std::string, Counted>> &list, const std::string &name) {
+    const auto found = std::find_if(list.begin(), list.end(),
+                                    [&name](const auto &entry) { return entry.first == name; });
+    if (found != list.end()) {
+        return found->second;
+    }
+    return list.emplace_back(name, Counted{}).second;
+}
+
+}  // namespace
+
+RecordReading ReadRecordFile(std::istream &in) {
+    RecordReading reading;
+    // The units that have started and not ended yet, by key: their place in reading.units.
+    std::map<std::string, std::size_t> open;
+    std::string text;
+    for (std::size_t number = 1; std::getline(in, text); ++number) {
+        const bool cut_off = in.eof();  // the last line, without its newline
+        if (!text.empty() && text.back() == '\r') {
+            text.pop_back();
+        }
+        if (text.find_first_not_of(" \t") == std::string::npos) {
+            continue;
+        }
+        std::string why;
+        std::optional<RecordLine> line = ParseRecordLine(text, why);
+        if (!line) {
+            reading.skipped.push_back(
+                {number, cut_off ? "last line cut off while it was written" : why});
+            continue;
+        }
+        const std::string key = UnitKey(line->record);
+        if (line->event == RecordEvent::kStart) {
+            open[key] = reading.units.size();
+            reading.units.push_back({std::move(line->record), number});
+            continue;
+        }
+        if (const auto started = open.find(key); started != open.end()) {
+            reading.units[started->second].record = std::move(line->record);
+            open.erase(started);
+        } else {
+            reading.units.push_back({std::move(line->record), number});
+        }
+    }
+    return reading;
+}
+
+UnitVerdict VerdictOf(const UnitRecord &record) {
+    if (!record.end) {
+        return UnitVerdict::kInterrupted;
+    }
+    switch (record.end->status) {
+        case OutcomeClass::kFinished:
+            return UnitVerdict::kPassed;
+        case OutcomeClass::kStopped:
+            return UnitVerdict::kStopped;
+        default:
+            return UnitVerdict::kFailed;
+    }
+}
+
+std::string_view VerdictWord(UnitVerdict verdict) {
+    switch (verdict) {
+        case UnitVerdict::kPassed:
+            return "PASS";
+        case UnitVerdict::kStopped:
+            return "STOPPED";
+        case UnitVerdict::kInterrupted:
+            return "INTERRUPTED";
+        case UnitVerdict::kFailed:
+            break;
+    }
+    return "FAIL";
+}
+
+std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
+                                      const UnitFilter &filter) {
+    std::vector<RecordedUnit> selected;
+    for (const RecordedUnit &unit : units) {
+        const UnitStart &start = unit.record.start;
+        if ((filter.station && !SameName(start.station, *filter.station)) ||
+            (filter.since && start.started < *filter.since) ||
+            (filter.failed_only && VerdictOf(unit.record) == UnitVerdict::kPassed)) {
+            continue;
+        }
+        selected.push_back(unit);
+    }
+    return selected;
+}
+
+void VerdictCounts::Add(UnitVerdict verdict) {
+    ++units;
+    switch (verdict) {
+        case UnitVerdict::kPassed:
+            ++passed;
+            break;
+        case UnitVerdict::kFailed:
+            ++failed;
+            break;
+        case UnitVerdict::kStopped:
+            ++stopped;
+            break;
+        case UnitVerdict::kInterrupted:
+            ++interrupted;
+            break;
+    }
+}
+
+std::string ResultLabel(const UnitRecord &record) {
+    if (!record.end) {
+        return "interrupted";
+    }
+    const UnitEnd &end = *record.end;
+    const std::string line =
+        end.result_line.empty() ? std::string(StatusWord(end.status)) : end.result_line;
+    return (end.result ? std::string(1, *end.result) : std::string("-")) + " " + line;
+}
+
+RecordTotals TotalsOf(const std::vector<RecordedUnit> &units) {
+    RecordTotals totals;
+    for (const RecordedUnit &unit : units) {
+        const UnitVerdict verdict = VerdictOf(unit.record);
+        totals.all.Add(verdict);
+        EntryFor(totals.stations, unit.record.start.station).Add(verdict);
+        ++EntryFor(totals.results, ResultLabel(unit.record));
+    }
+    return totals;
+}
+
+}  // namespace dekvanto::app

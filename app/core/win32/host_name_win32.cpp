@@ -1,0 +1,16 @@
+#include <windows.h>
+
+#include "core/host_name.h"
+
+namespace dekvanto::app {
+
+std::string HostName() {
+    char name[256] = {};
+    DWORD size = sizeof name;
+    if (!::GetComputerNameExA(ComputerNameDnsHostname, name, &size)) {
+        return "";
+    }
+    return std::string(name, size);
+}
+
+}  // namespace dekvanto::app

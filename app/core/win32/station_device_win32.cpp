@@ -1,0 +1,11 @@
+#include "core/registry_port_source.h"
+#include "core/unit_record.h"
+
+namespace dekvanto::app {
+
+RecordDevice DeviceOfStation(std::string_view port_name) {
+    RegistryPortSource source;
+    return DeviceOfPort(source.ListPorts(), port_name);
+}
+
+}  // namespace dekvanto::app

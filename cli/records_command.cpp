@@ -1,0 +1,187 @@
+#include "records_command.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+
+#include "core/port_name.h"
+#include "core/read_only_file.h"
+#include "core/record_reader.h"
+#include "core/record_time.h"
+#include "exit_status.h"
+
+namespace dekvanto::cli {
+namespace {
+
+using dekvanto::app::RecordedUnit;
+using dekvanto::app::UnitRecord;
+
+constexpr const char *kCsvHeader =
+    "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,"
+    "operator,host,product,device,usb_serial,loader_sha256,code_sha256,perso_sha256";
+
+std::string Csv(std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        return std::string(field);
+    }
+    std::string quoted = "\"";
+    for (const char c : field) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
+std::string Sha256Of(const UnitRecord &record, std::string_view role) {
+    for (const auto &file : record.constants.files) {
+        if (file.role == role) {
+            return file.sha256;
+        }
+    }
+    return "";
+}
+
+std::string Format(const char *format, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
+
+void WriteCsvRow(std::ostream &out, const UnitRecord &r) {
+    const auto &end = r.end;
+    const std::string fields[] = {
+        r.start.started,
+        end ? end->ended : "",
+        r.start.station,
+        std::to_string(r.start.unit),
+        r.start.unit_id.value_or(""),
+        std::string(VerdictWord(VerdictOf(r))),
+        end && end->result ? std::string(1, *end->result) : "",
+        end ? std::string(dekvanto::app::StatusWord(end->status)) : "",
+        end ? Format("%.3f", end->seconds) : "",
+        end ? std::to_string(end->bytes) : "",
+        end ? end->result_line : "",
+        r.start.operator_name.value_or(""),
+        r.constants.host,
+        r.constants.product.value_or(""),
+        r.start.device.path,
+        r.start.device.usb_serial.value_or(""),
+        Sha256Of(r, "loader"),
+        Sha256Of(r, "code"),
+        Sha256Of(r, "perso"),
+    };
+    std::string row;
+    for (const std::string &field : fields) {
+        row += (row.empty() ? "" : ",") + Csv(field);
+    }
+    out << row << '\n';
+}
+
+// "2024-05-17T08:30:15.250Z  COM3  #12 [ID]  PASS  57.1 s  DOWNLOAD COMPLETED"
+void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
+    out << r.start.started << "  " << r.start.station << "  #" << r.start.unit;
+    if (r.start.unit_id) {
+        out << " [" << *r.start.unit_id << "]";
+    }
+    out << "  " << VerdictWord(VerdictOf(r));
+    if (r.end) {
+        out << "  " << Format("%.1f", r.end->seconds) << " s  " << r.end->result_line;
+    } else {
+        out << "  (no end line)";
+    }
+    out << '\n';
+}
+
+void WriteCounts(std::ostream &out, const dekvanto::app::VerdictCounts &c) {
+    out << c.units << " units, " << c.passed << " passed, " << c.failed << " failed, " << c.stopped
+        << " stopped, " << c.interrupted << " interrupted\n";
+}
+
+void WriteTotals(std::ostream &out, const dekvanto::app::RecordTotals &totals) {
+    out << "Totals: ";
+    WriteCounts(out, totals.all);
+    for (const auto &[station, counts] : totals.stations) {
+        out << "  " << station << ": ";
+        WriteCounts(out, counts);
+    }
+    out << "Results:\n";
+    for (const auto &[label, count] : totals.results) {
+        out << "  " << count << "  " << label << '\n';
+    }
+}
+
+}  // namespace
+
+CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
+    CLI::App *cmd = app.add_subcommand(
+        "records",
+        "List the units of a bench's record file (JSON Lines) with their outcome, interrupted "
+        "units marked, then totals per station and per result");
+    cmd->add_option("FILE", o.file, "record file")->required();
+    cmd->add_option("--station", o.station, "only the units of this station")
+        ->type_name("COM<n>")
+        ->check(CLI::Validator(
+            [](std::string &text) {
+                return dekvanto::app::ReadsAsComPort(text) ? std::string()
+                                                           : "not COM followed by a number";
+            },
+            ""));
+    cmd->add_option("--since", o.since,
+                    "only the units started at or after this UTC date or time "
+                    "(2024-05-17, 2024-05-17T08:30)")
+        ->type_name("DATE")
+        ->check(CLI::Validator(
+            [](std::string &text) {
+                return dekvanto::app::TimestampOfDate(text) ? std::string()
+                                                            : "not a date YYYY-MM-DD[THH:MM[:SS]]";
+            },
+            ""));
+    cmd->add_flag("--failed", o.failed,
+                  "only the units that did not pass (failed, stopped or interrupted)");
+    cmd->add_flag("--csv", o.csv,
+                  "write a header line and one comma-separated row per unit, nothing else");
+    cmd->footer(ExitStatusHelp());
+    return cmd;
+}
+
+int RunRecordsCommand(const RecordsOptions &options, Console &console) {
+    std::ifstream in;
+    if (dekvanto::app::StatusOfReadableFile(options.file)) {
+        in.open(options.file, std::ios::binary);
+    }
+    if (!in.is_open()) {
+        console.err << "vanto: cannot read the record file " << options.file << std::endl;
+        return kFileError;
+    }
+    const dekvanto::app::RecordReading reading = dekvanto::app::ReadRecordFile(in);
+    for (const auto &skipped : reading.skipped) {
+        console.err << "vanto: " << options.file << " line " << skipped.number
+                    << " skipped: " << skipped.reason << '\n';
+    }
+    dekvanto::app::UnitFilter filter;
+    filter.station = options.station;
+    if (options.since) {
+        filter.since = dekvanto::app::TimestampOfDate(*options.since);
+    }
+    filter.failed_only = options.failed;
+    const std::vector<RecordedUnit> units = dekvanto::app::SelectUnits(reading.units, filter);
+    if (options.csv) {
+        console.out << kCsvHeader << '\n';
+        for (const RecordedUnit &unit : units) {
+            WriteCsvRow(console.out, unit.record);
+        }
+    } else {
+        for (const RecordedUnit &unit : units) {
+            WriteUnitLine(console.out, unit.record);
+        }
+        WriteTotals(console.out, dekvanto::app::TotalsOf(units));
+    }
+    console.out << std::flush;
+    console.err << std::flush;
+    return kFinished;
+}
+
+}  // namespace dekvanto::cli
