@@ -65,7 +65,7 @@ class PhoneSimulator {
     // Waits up to grace for the session to end by itself, then stops it; always returns.
     Summary Finish(std::chrono::milliseconds grace = std::chrono::milliseconds(0));
 
-    // With a unit plan: the units whose phone has gone since the last call, in order. Waits up
+    // With a unit plan: the units whose phone has gone since the last call, in order. Waits
     // up to timeout while there is none and the run goes on. Units are kept until taken.
     std::vector<UnitReport> TakeUnits(std::chrono::milliseconds timeout);
     // With a unit plan: waits up to timeout until the PC has let go of the line after count
