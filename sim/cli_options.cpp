@@ -46,18 +46,21 @@ std::optional<uint32_t> Number(const std::string &text) {
     return value;
 }
 
-using Setter = std::function<std::string(PhoneConfig &, const std::string &)>;
+template <typename Target>
+using SetterOf = std::function<std::string(Target &, const std::string &)>;
+using Setter = SetterOf<PhoneConfig>;
+using PlanSetter = SetterOf<UnitPlan>;
 
 // A setter for a number within [low, high] stored through store.
-template <typename Store>
-Setter Ranged(uint32_t low, uint32_t high, Store store) {
-    return [=](PhoneConfig &config, const std::string &text) -> std::string {
+template <typename Target = PhoneConfig, typename Store>
+SetterOf<Target> Ranged(uint32_t low, uint32_t high, Store store) {
+    return [=](Target &target, const std::string &text) -> std::string {
         const auto value = Number(text);
         if (!value || *value < low || *value > high) {
             return "'" + text + "' is not a number from " + std::to_string(low) + " to " +
                    std::to_string(high);
         }
-        store(config, *value);
+        store(target, *value);
         return "";
     };
 }
@@ -122,6 +125,54 @@ const std::map<std::string, Setter> &ValueOptions() {
     return options;
 }
 
+// The options of phones that come and go; any of them turns the unit plan on.
+const std::map<std::string, PlanSetter> &PlanOptions() {
+    constexpr uint32_t kMany = 1000000;
+    static const std::map<std::string, PlanSetter> options = {
+        {"--units", Ranged<UnitPlan>(0, kMany, [](UnitPlan &p, uint32_t v) { p.units = v; })},
+        {"--absent-attempts",
+         Ranged<UnitPlan>(0, kMany, [](UnitPlan &p, uint32_t v) { p.before_first.attempts = v; })},
+        {"--absent-ms",
+         Ranged<UnitPlan>(0, 3600000, [](UnitPlan &p, uint32_t v) { p.before_first.ms = v; })},
+        {"--gap-attempts",
+         Ranged<UnitPlan>(0, kMany, [](UnitPlan &p, uint32_t v) { p.between.attempts = v; })},
+        {"--gap-ms",
+         Ranged<UnitPlan>(0, 3600000, [](UnitPlan &p, uint32_t v) { p.between.ms = v; })},
+        {"--stay-attempts",
+         Ranged<UnitPlan>(0, kMany, [](UnitPlan &p, uint32_t v) { p.stay_attempts = v; })},
+        {"--unit-fault",
+         [](UnitPlan &p, const std::string &v) {
+             std::string error;
+             if (const auto fault = ParseUnitFault(v, error)) {
+                 p.unit_faults.push_back(*fault);
+             }
+             return error;
+         }},
+    };
+    return options;
+}
+
+// Sets the option name to value; "" when it went in, else what is wrong.
+std::string SetOption(CliOptions &options, const std::string &name, const std::string &value) {
+    if (const auto option = ValueOptions().find(name); option != ValueOptions().end()) {
+        return option->second(options.config, value);
+    }
+    const auto option = PlanOptions().find(name);
+    options.plan.enabled = true;
+    return option->second(options.plan, value);
+}
+
+// A fault for a unit that never comes is a mistake in the command line.
+std::string PlanMisfit(const UnitPlan &plan) {
+    for (const auto &[unit, fault] : plan.unit_faults) {
+        if (plan.units != 0 && unit > plan.units) {
+            return "--unit-fault: unit " + std::to_string(unit) + " never comes with --units " +
+                   std::to_string(plan.units);
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 std::optional<CliOptions> ParseCommandLine(const std::vector<std::string> &args,
@@ -162,8 +213,7 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string> &args,
             options.config.acknowledged = name == "--acknowledged";
             continue;
         }
-        const auto option = ValueOptions().find(name);
-        if (option == ValueOptions().end()) {
+        if (!ValueOptions().count(name) && !PlanOptions().count(name)) {
             error = "unknown option '" + name + "'";
             return std::nullopt;
         }
@@ -174,11 +224,15 @@ std::optional<CliOptions> ParseCommandLine(const std::vector<std::string> &args,
             }
             value = args[++i];
         }
-        const std::string problem = option->second(options.config, *value);
+        const std::string problem = SetOption(options, name, *value);
         if (!problem.empty()) {
             error = name + ": " + problem;
             return std::nullopt;
         }
+    }
+    error = PlanMisfit(options.plan);
+    if (!error.empty()) {
+        return std::nullopt;
     }
     return options;
 }
@@ -187,9 +241,10 @@ std::string UsageText() {
     return R"(Usage: vanto-phone-sim [options]
 
 Simulates a VANTO phone on a pseudo-terminal registered as COM<n> in the port
-register, for one firmware download. Prints "READY COM<n> <device>" once the
-port can be opened, runs the download, prints "END consistent" or
-"END inconsistent" and the errors found (on standard error).
+register, for one firmware download (or for phones that come and go, below).
+Prints "READY COM<n> <device>" once the port can be opened, runs the download,
+prints "END consistent" or "END inconsistent" and the errors found (on standard
+error).
 
   --port N                  COM number to register (default 0: lowest free)
   --ports-dir DIR           port register directory (default: $DEKVANTO_PORTS,
@@ -221,6 +276,27 @@ port can be opened, runs the download, prints "END consistent" or
       places: line loader-block:K code-size code-block:K checksum perso-size
               perso-block:K loader-ready erase-start erase-end deke-ready
               perso-done loader code perso   (blocks count from 1)
+
+Phones that come and go, as on a production bench (any of these options turns
+them on). An attempt is the PC opening the line and letting go of it; while no
+phone is there, its bytes go nowhere and nothing answers. A phone arrives only
+while the PC has let go of the line. As each phone goes, a line
+"UNIT <n> <consistent|inconsistent> <end> flashings=<k> probes=<p> faults=<list>"
+is printed, and with --record its record goes to DIR/unit-<n>.
+  --units N                 phones in a row (default 1; 0: no end until stopped)
+  --absent-attempts N       no phone until N attempts have found nothing
+                            (default 0)
+  --absent-ms MS            and until MS milliseconds have passed (default 0)
+  --gap-attempts N          after a unit the phone goes once the PC lets go of
+                            the line; the next one comes after N attempts have
+                            found nothing (default 1)
+  --gap-ms MS               and MS milliseconds after the PC let go (default 0)
+  --stay-attempts N         a phone whose download was good stays for N more
+                            attempts that reach its line setup frame: one that
+                            stops there is a probe, one that goes on flashes it
+                            a second time (an error of the unit)
+  --unit-fault UNIT:KIND[=VALUE]@PLACE  a fault of that unit only (units count
+                            from 1); --fault goes to every unit
 
 Exit status: 0 consistent, 1 inconsistent or incomplete, 2 bad arguments,
 3 the port could not be set up.

@@ -8,7 +8,12 @@
 //                   [--perso-done-delay-ms MS] [--idle-timeout-ms MS] [--linger-ms MS]
 //                   [--own-terminal]
 //                   [--wire-timed] [--adapter-latency-us US]
-//                   [--fault KIND[=VALUE]@PLACE]... [--help]
+//                   [--fault KIND[=VALUE]@PLACE]...
+//                   [--units N] [--absent-attempts N] [--absent-ms MS] [--gap-attempts N]
+//                   [--gap-ms MS] [--stay-attempts N] [--unit-fault UNIT:KIND[=VALUE]@PLACE]...
+//                   [--help]
+//
+// Any of the options from --units on turns the unit plan on: phones come and go on the line.
 //
 // Numbers are decimal or 0x-prefixed hexadecimal. Options take their value as the next
 // argument or after '=' (--port=7).
@@ -19,11 +24,13 @@
 #include <vector>
 
 #include "sim/phone_config.h"
+#include "sim/unit_plan.h"
 
 namespace dekvanto::sim {
 
 struct CliOptions {
     PhoneConfig config;
+    UnitPlan plan;
     bool help = false;
 };
 

@@ -1,33 +1,16 @@
-// vanto-phone-sim: one simulated phone for one download, on a registered COM port.
+// vanto-phone-sim: one simulated phone for one download, or phones that come and go unit after
+// unit, on a registered COM port.
 #include <signal.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <string>
 #include <vector>
 
 #include "sim/cli_options.h"
 #include "sim/phone_simulator.h"
-
-namespace {
-
-// Waits for the session, turning SIGINT, SIGTERM and SIGHUP into a stop.
-dekvanto::sim::Summary WaitForSession(dekvanto::sim::PhoneSimulator &phone,
-                                      const sigset_t &signals) {
-    for (;;) {
-        if (auto summary = phone.Wait(std::chrono::milliseconds(100))) {
-            return *summary;
-        }
-        const timespec no_wait{0, 0};
-        if (::sigtimedwait(&signals, nullptr, &no_wait) > 0) {
-            phone.Stop();
-            return phone.Finish(std::chrono::seconds(5));
-        }
-    }
-}
-
-}  // namespace
+#include "sim/program_run.h"
 
 int main(int argc, char **argv) {
     std::string error;
@@ -42,7 +25,7 @@ int main(int argc, char **argv) {
         return dekvanto::sim::kExitConsistent;
     }
 
-    // The signals are taken by WaitForSession, in every thread blocked from here on.
+    // The signals are taken by FollowPhone, in every thread blocked from here on.
     sigset_t signals;
     sigemptyset(&signals);
     sigaddset(&signals, SIGINT);
@@ -60,24 +43,12 @@ int main(int argc, char **argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    dekvanto::sim::PhoneSimulator phone(options->config);
+    dekvanto::sim::PhoneSimulator phone(options->config, options->plan);
     if (!phone.Start()) {
         std::fprintf(stderr, "vanto-phone-sim: %s\n", phone.SetupError().c_str());
         return dekvanto::sim::kExitSetup;
     }
-    std::printf("READY COM%d %s\n", phone.PortNumber(), phone.SlavePath().c_str());
-    std::fflush(stdout);
+    std::cout << "READY COM" << phone.PortNumber() << ' ' << phone.SlavePath() << std::endl;
 
-    const dekvanto::sim::Summary summary = WaitForSession(phone, signals);
-    for (const std::string &found : summary.errors) {
-        std::fprintf(stderr, "vanto-phone-sim: %s\n", found.c_str());
-    }
-    if (!summary.complete) {
-        std::fprintf(stderr, "vanto-phone-sim: download not complete (%s while waiting for %s)\n",
-                     std::string(dekvanto::sim::EndReasonName(summary.end)).c_str(),
-                     summary.waiting_for.c_str());
-    }
-    std::printf("END %s\n", summary.consistent ? "consistent" : "inconsistent");
-    std::fflush(stdout);
-    return summary.consistent ? dekvanto::sim::kExitConsistent : dekvanto::sim::kExitInconsistent;
+    return dekvanto::sim::FollowPhone(phone, signals, std::cout, std::cerr, "vanto-phone-sim");
 }

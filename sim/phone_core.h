@@ -106,6 +106,8 @@ class PhoneCore {
     // runs out); nothing when only the PC or the driver can move it on.
     std::optional<int64_t> NextWakeNs() const;
 
+    // The PC's first byte has come: the download has begun.
+    bool Begun() const { return reader_.Received() > 0; }
     // The last answer has been given; the line stays for the PC to read it.
     bool Lingering() const { return phase_ == Phase::kLinger; }
     // Nothing more will happen.

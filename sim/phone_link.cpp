@@ -44,13 +44,20 @@ void StopSignal::Request() {
     }
 }
 
+// A new opening begins a new attempt, even when it has been let go again by the time it is seen.
 bool PhoneLink::SampleLetGo() {
     held_seen_ = held_seen_ || line_.HeldExclusively().value_or(false);
-    const bool let_go = line_.PcOpenings().LetGo();
-    if (!let_go) {
+    const PtyLine::Openings openings = line_.PcOpenings();
+    if (!openings.LetGo() || openings.opens != opens_) {
         released_ = false;
     }
-    return let_go;
+    opens_ = openings.opens;
+    return openings.LetGo();
+}
+
+void PhoneLink::BeginAttempt() {
+    released_ = false;
+    opens_needed_ = free_ ? opens_ + 1 : 0;
 }
 
 long PhoneLink::ReadChunk(Intake &intake) {
@@ -89,7 +96,9 @@ PhoneLink::Intake PhoneLink::TakeIn() {
     if (wire_.Enabled()) {
         intake.arrived = wire_.TakeArrived(NowNs());
     }
-    released_ = released_ || (let_go && got == 0 && !wire_.InFlight());
+    const bool drained = got == 0 && !wire_.InFlight();
+    released_ = released_ || (let_go && drained && opens_ >= opens_needed_);
+    free_ = (let_go || opens_ == 0) && drained;
     return intake;
 }
 

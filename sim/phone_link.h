@@ -79,6 +79,13 @@ class PhoneLink {
     // The PC has opened the line and closed it again, and a read after that found nothing:
     // everything it wrote before has been taken in.
     bool Released() const { return released_; }
+    // The latest look found the line free: nobody held it (the PC had let go, or had never
+    // opened it) and nothing was waiting. Whatever the PC sends from then on belongs to an
+    // attempt that has not begun before that look.
+    bool LineFree() const { return free_; }
+    // From here on, Released() speaks of the PC's next attempt: one under way now, or, when the
+    // line is free, the next one the PC opens. A line that was let go before does not count.
+    void BeginAttempt();
     // The PC has been seen holding the line.
     bool HeldSeen() const { return held_seen_; }
     // The phone's answers that the PC has not read yet.
@@ -104,6 +111,9 @@ class PhoneLink {
     uint32_t unheard_ = 0;
     bool held_seen_ = false;
     bool released_ = false;
+    bool free_ = false;
+    uint64_t opens_ = 0;         // the PC's openings of the line seen so far
+    uint64_t opens_needed_ = 0;  // how many the current attempt needs before it can be let go
 };
 
 }  // namespace dekvanto::sim

@@ -65,10 +65,12 @@ void PhoneSession::CarryOut(const std::vector<PhoneEvent> &events) {
     }
 }
 
-// Once the download is over, what a PC that is not listening (its side echoes) sends back is
-// not the PC's own.
+// Before the download has begun and once it is over, what a PC that is not listening (its side
+// echoes) sends back is not the PC's own: a downloader puts the line into raw mode before its
+// first byte. So the echo of an answer given as an earlier attempt let go of the line never
+// starts a new one.
 bool PhoneSession::Feed(const PhoneLink::Intake &intake) {
-    if (core_.Lingering() && link_.PcDeaf()) {
+    if ((core_.Lingering() || !core_.Begun()) && link_.PcDeaf()) {
         return !intake.arrived.empty();
     }
     for (const LineWire::Batch &batch : intake.arrived) {

@@ -1,14 +1,17 @@
 #include "sim/phone_simulator.h"
 
+#include <utility>
+
 #include "dekvanto/platform/port_register.h"
 #include "sim/phone_link.h"
 #include "sim/phone_session.h"
+#include "sim/phone_units.h"
 #include "sim/pty_line.h"
 
 namespace dekvanto::sim {
 
-PhoneSimulator::PhoneSimulator(PhoneConfig config)
-    : config_(std::move(config)), stop_(std::make_unique<StopSignal>()) {}
+PhoneSimulator::PhoneSimulator(PhoneConfig config, UnitPlan plan)
+    : config_(std::move(config)), plan_(std::move(plan)), stop_(std::make_unique<StopSignal>()) {}
 
 PhoneSimulator::~PhoneSimulator() {
     Stop();
@@ -31,7 +34,11 @@ bool PhoneSimulator::Start() {
     port_ = line->PortNumber();
     slave_path_ = line->SlavePath();
     link_path_ = line->LinkPath();
-    thread_ = std::thread(&PhoneSimulator::RunSession, this, std::move(line));
+    if (plan_.enabled) {
+        thread_ = std::thread(&PhoneSimulator::RunUnits, this, std::move(line), dir);
+    } else {
+        thread_ = std::thread(&PhoneSimulator::RunSession, this, std::move(line));
+    }
     return true;
 }
 
@@ -46,6 +53,28 @@ void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
             summary.consistent = false;
         }
     }
+    Ended(std::move(summary));
+}
+
+void PhoneSimulator::RunUnits(std::unique_ptr<PtyLine> line, const std::string &register_dir) {
+    PhoneUnits::Hooks hooks;
+    hooks.unit_gone = [this](const UnitReport &report) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        units_.push_back(report);
+        ended_.notify_all();
+    };
+    hooks.let_go = [this](uint64_t count) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        let_gos_ = count;
+        ended_.notify_all();
+    };
+    const auto make_again = [this, register_dir](std::string &error) {
+        return PtyLine::Open(port_, register_dir, error, config_.own_terminal);
+    };
+    Ended(PhoneUnits(config_, plan_, *stop_, hooks).Run(std::move(line), make_again));
+}
+
+void PhoneSimulator::Ended(Summary summary) {
     std::lock_guard<std::mutex> lock(mutex_);
     summary_ = std::move(summary);
     ended_.notify_all();
@@ -75,6 +104,17 @@ Summary PhoneSimulator::Finish(std::chrono::milliseconds grace) {
     thread_.join();
     std::lock_guard<std::mutex> lock(mutex_);
     return *summary_;
+}
+
+std::vector<UnitReport> PhoneSimulator::TakeUnits(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ended_.wait_for(lock, timeout, [this] { return !units_.empty() || summary_.has_value(); });
+    return std::exchange(units_, {});
+}
+
+bool PhoneSimulator::WaitForLetGo(uint64_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return ended_.wait_for(lock, timeout, [this, count] { return let_gos_ >= count; });
 }
 
 }  // namespace dekvanto::sim

@@ -14,6 +14,10 @@
 // idle time-out, on Stop(), or at an unplug fault. At the end the line is closed, the COM<n>
 // link removed, and the record written when a record directory was given. Every wait is
 // bounded; the destructor stops and joins.
+//
+// With a unit plan (plan.enabled) phones come and go on the line instead, unit after unit
+// (sim/phone_units.h): TakeUnits() hands over each unit once its phone has gone, and the summary
+// at the end speaks of the run as a whole.
 #pragma once
 
 #include <chrono>
@@ -23,9 +27,11 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "sim/phone_config.h"
 #include "sim/summary.h"
+#include "sim/unit_plan.h"
 
 namespace dekvanto::sim {
 
@@ -34,7 +40,7 @@ class StopSignal;
 
 class PhoneSimulator {
   public:
-    explicit PhoneSimulator(PhoneConfig config);
+    explicit PhoneSimulator(PhoneConfig config, UnitPlan plan = {});
     ~PhoneSimulator();
 
     PhoneSimulator(const PhoneSimulator &) = delete;
@@ -59,10 +65,22 @@ class PhoneSimulator {
     // Waits up to grace for the session to end by itself, then stops it; always returns.
     Summary Finish(std::chrono::milliseconds grace = std::chrono::milliseconds(0));
 
+    // With a unit plan: the units whose phone has gone since the last call, in order. Waits
+    // up to timeout while there is none and the run goes on. Units are kept until taken.
+    std::vector<UnitReport> TakeUnits(std::chrono::milliseconds timeout);
+    // With a unit plan: waits up to timeout until the PC has let go of the line after count
+    // attempts in all, as the phone has seen them; false when it has not by then. A PC that
+    // waits for this before its next attempt knows that the phone has taken the pause in
+    // between, to arrive or to be taken away.
+    bool WaitForLetGo(uint64_t count, std::chrono::milliseconds timeout);
+
   private:
     void RunSession(std::unique_ptr<PtyLine> line);
+    void RunUnits(std::unique_ptr<PtyLine> line, const std::string &register_dir);
+    void Ended(Summary summary);
 
     PhoneConfig config_;
+    UnitPlan plan_;
     std::unique_ptr<StopSignal> stop_;
     std::thread thread_;
     std::string setup_error_;
@@ -73,6 +91,8 @@ class PhoneSimulator {
     std::mutex mutex_;
     std::condition_variable ended_;
     std::optional<Summary> summary_;
+    std::vector<UnitReport> units_;
+    uint64_t let_gos_ = 0;
 };
 
 }  // namespace dekvanto::sim

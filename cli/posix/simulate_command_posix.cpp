@@ -1,12 +1,12 @@
 #include <signal.h>
 
-#include <chrono>
 #include <ostream>
 
 #include "exit_status.h"
 #include "info_commands.h"
 #include "sim/cli_options.h"
 #include "sim/phone_simulator.h"
+#include "sim/program_run.h"
 
 namespace dekvanto::cli {
 
@@ -29,32 +29,17 @@ int RunSimulate(const std::vector<std::string> &args, Console &console) {
     sigset_t previous;
     pthread_sigmask(SIG_BLOCK, &signals, &previous);
 
-    dekvanto::sim::PhoneSimulator phone(options->config);
+    dekvanto::sim::PhoneSimulator phone(options->config, options->plan);
     if (!phone.Start()) {
         console.err << "vanto simulate: " << phone.SetupError() << std::endl;
         pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         return dekvanto::sim::kExitSetup;
     }
     console.out << "READY COM" << phone.PortNumber() << ' ' << phone.SlavePath() << std::endl;
-    dekvanto::sim::Summary summary;
-    for (;;) {
-        if (auto ended = phone.Wait(std::chrono::milliseconds(100))) {
-            summary = *ended;
-            break;
-        }
-        const timespec no_wait{0, 0};
-        if (::sigtimedwait(&signals, nullptr, &no_wait) > 0) {
-            phone.Stop();
-            summary = phone.Finish(std::chrono::seconds(5));
-            break;
-        }
-    }
+    const int status =
+        dekvanto::sim::FollowPhone(phone, signals, console.out, console.err, "vanto simulate");
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-    for (const std::string &found : summary.errors) {
-        console.err << "vanto simulate: " << found << std::endl;
-    }
-    console.out << "END " << (summary.consistent ? "consistent" : "inconsistent") << std::endl;
-    return summary.consistent ? dekvanto::sim::kExitConsistent : dekvanto::sim::kExitInconsistent;
+    return status;
 }
 
 }  // namespace dekvanto::cli

@@ -106,6 +106,10 @@ TEST(CommandLine, ExplainsBadArguments) {
         {{"--blind=yes"}, "--blind takes no value"},
         {{"--speed", "1"}, "unknown option '--speed'"},
         {{"--fault", "nak@erase-end"}, "--fault: "},
+        {{"--unit-fault", "silent@line"}, "is not UNIT:KIND[=VALUE]@PLACE"},
+        {{"--unit-fault", "0:silent@line"}, "with a unit number from 1"},
+        {{"--unit-fault", "2:badsync@line"}, "--unit-fault: badsync and nosync"},
+        {{"--units", "3", "--unit-fault", "4:silent@line"}, "unit 4 never comes with --units 3"},
     };
     for (const auto &c : cases) {
         std::string error;
@@ -133,6 +137,37 @@ TEST(CommandLine, WireTimingIsOffByDefaultAndTakesTheAdapterLatency) {
     EXPECT_FALSE(dekvanto::sim::ParseCommandLine({"--wire-timed=1"}, error).has_value());
     EXPECT_FALSE(
         dekvanto::sim::ParseCommandLine({"--adapter-latency-us", "2000000"}, error).has_value());
+}
+
+}  // namespace
+
+namespace {
+
+// Phones that come and go only when asked for: without those options one session runs as ever.
+TEST(CommandLine, UnitOptionsTurnThePlanOn) {
+    std::string error;
+    const auto plain = dekvanto::sim::ParseCommandLine({"--fault", "silent@line"}, error);
+    ASSERT_TRUE(plain.has_value()) << error;
+    EXPECT_FALSE(plain->plan.enabled);
+
+    const auto units = dekvanto::sim::ParseCommandLine(
+        {"--units=0", "--absent-attempts", "2", "--gap-ms", "500", "--stay-attempts", "3",
+         "--unit-fault", "3:silent@code-block:1", "--fault", "delay=5@line"},
+        error);
+    ASSERT_TRUE(units.has_value()) << error;
+    const dekvanto::sim::UnitPlan &plan = units->plan;
+    EXPECT_TRUE(plan.enabled);
+    EXPECT_EQ(plan.units, 0u);
+    EXPECT_EQ(plan.before_first.attempts, 2u);
+    EXPECT_EQ(plan.between.attempts, 1u);
+    EXPECT_EQ(plan.between.ms, 500u);
+    EXPECT_EQ(plan.stay_attempts, 3u);
+    std::vector<std::string> third;
+    for (const auto &fault : plan.FaultsOf(3, units->config.faults)) {
+        third.push_back(dekvanto::sim::FaultName(fault));
+    }
+    EXPECT_EQ(third, (std::vector<std::string>{"delay=5@line", "silent@code-block:1"}));
+    EXPECT_EQ(plan.FaultsOf(2, units->config.faults).size(), 1u);
 }
 
 }  // namespace

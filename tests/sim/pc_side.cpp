@@ -123,6 +123,9 @@ PcLine::PcLine(const std::string &path, bool exclusive) {
     if (fd_ < 0) {
         return;
     }
+    // As a downloader does when it opens its port: answers left from an earlier attempt that
+    // were never read do not count for this one.
+    ::tcflush(fd_, TCIOFLUSH);
     termios t{};
     ::tcgetattr(fd_, &t);
     ::cfmakeraw(&t);
