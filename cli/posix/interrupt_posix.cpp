@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "interrupt.h"
+#include "posix/interrupt_wake.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -83,6 +84,10 @@ void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
 
 int InterruptCount() {
     return interrupts;
+}
+
+int InterruptWakeDescriptor() {
+    return wake_pipe[0];
 }
 
 bool WaitForEnter(int fd) {
