@@ -59,6 +59,12 @@ bool SamePort(std::string_view a, std::string_view b) {
     return true;
 }
 
+// "COM" (any letter case) and digits.
+bool LooksLikePort(std::string_view word) {
+    return word.size() > 3 && SamePort(word.substr(0, 3), "COM") &&
+           word.find_first_not_of("0123456789", 3) == std::string_view::npos;
+}
+
 std::string Trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t\r");
     if (first == std::string_view::npos) {
@@ -188,7 +194,8 @@ void BenchBoard::OnScannedLine(const std::string &line) {
             identifier = Trimmed(std::string_view(line).substr(blank + 1));
         }
     }
-    if (!target && stations_.size() == 1) {
+    // With one station a bare identifier is its own; one behind another port's name is not.
+    if (!target && stations_.size() == 1 && !LooksLikePort(first)) {
         target = 0;
     }
     if (!target || identifier.empty()) {

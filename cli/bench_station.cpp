@@ -60,6 +60,7 @@ class BenchStation {
     bool WaitForPhone();
     bool WaitForRemoval();
     bool PauseBetweenAttempts();
+    std::chrono::milliseconds PollInterval() const;
     void Announce(WaitingFor what);
     void Attempt(AttemptKind kind, const std::optional<std::string> &unit_id);
     void OnLineSetupAnswer();
@@ -192,6 +193,11 @@ void BenchStation::Loop() {
             if (unit_open_) {
                 FinishUnit();
             }
+            // The line is let go for a while before the next unit, as between polls: a phone
+            // (a simulated one too) needs a moment to see it.
+            if (!SleepUnlessInterrupted(PollInterval())) {
+                return;
+            }
         } else if (!WaitForPhone() || !WaitForRemoval()) {
             return;
         }
@@ -268,9 +274,7 @@ bool BenchStation::WaitForRemoval() {
 // Lets go of the line for the poll interval. False when the station must end: Ctrl-C, or the
 // end of its input (no new unit).
 bool BenchStation::PauseBetweenAttempts() {
-    const auto poll = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::duration<double>(options_.poll_seconds));
-    const auto until = std::chrono::steady_clock::now() + poll;
+    const auto until = std::chrono::steady_clock::now() + PollInterval();
     std::string line;
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -287,6 +291,11 @@ bool BenchStation::PauseBetweenAttempts() {
                 return false;
         }
     }
+}
+
+std::chrono::milliseconds BenchStation::PollInterval() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::duration<double>(options_.poll_seconds));
 }
 
 void BenchStation::Announce(WaitingFor what) {

@@ -70,6 +70,15 @@ HANDLE InterruptEvent() {
     return interrupt_event.load();
 }
 
+bool SleepUnlessInterrupted(std::chrono::milliseconds time) {
+    if (const HANDLE event = interrupt_event.load()) {
+        ::WaitForSingleObject(event, static_cast<DWORD>(time.count()));
+    } else {
+        ::Sleep(static_cast<DWORD>(time.count()));
+    }
+    return InterruptCount() == 0;
+}
+
 bool WaitForEnter(int) {
     // A Ctrl-C ends a console read at once (it reports failure); a pipe is read to its next line.
     HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
