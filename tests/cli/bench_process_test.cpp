@@ -133,8 +133,9 @@ TEST_F(VantoBench, KilledInTheMiddleOfAUnitLeavesItInterruptedAndEveryEarlierUni
 }
 
 TEST_F(VantoBench, CtrlCInTheMiddleOfAUnitStopsItAndRecordsItStopped) {
-    // The download looks at Ctrl-C between its steps: the unit stops once erasing begins.
-    StartUntilThirdUnitRuns(3000);
+    // The download looks at Ctrl-C between its blocks and steps: the unit stops there, at the
+    // latest once the phone begins erasing.
+    StartUntilThirdUnitRuns(10000);
     bench->Signal(SIGINT);
     EXPECT_EQ(bench->Wait(), kStopped) << bench->Seen();
     StopLines();
