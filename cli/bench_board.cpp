@@ -17,6 +17,7 @@ using dekvanto::app::UnitVerdict;
 
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);
 constexpr auto kElapsedInterval = std::chrono::seconds(1);
+constexpr const char *kCutOff = "the station's process ended before its unit did";
 
 // "PASS", "FAIL" or "STOPPED" at the start of a unit's words.
 std::optional<UnitVerdict> VerdictOfWords(std::string_view words) {
@@ -31,9 +32,13 @@ std::optional<UnitVerdict> VerdictOfWords(std::string_view words) {
 }
 
 std::string CountsText(const dekvanto::app::VerdictCounts &counts) {
-    char text[128];
-    std::snprintf(text, sizeof text, "%d unit%s: %d PASS, %d FAIL, %d STOPPED", counts.units,
-                  counts.units == 1 ? "" : "s", counts.passed, counts.failed, counts.stopped);
+    char text[160];
+    const int length =
+        std::snprintf(text, sizeof text, "%d unit%s: %d PASS, %d FAIL, %d STOPPED", counts.units,
+                      counts.units == 1 ? "" : "s", counts.passed, counts.failed, counts.stopped);
+    if (counts.interrupted > 0) {
+        std::snprintf(text + length, sizeof text - length, ", %d INTERRUPTED", counts.interrupted);
+    }
     return text;
 }
 
@@ -130,6 +135,7 @@ void BenchBoard::OnLine(std::size_t index, const std::string &line, Clock::time_
         return;
     } else if (tag == "F ") {
         const int unit = NumberAndRest(text, rest);
+        station.ended_unit = unit;
         if (const auto verdict = VerdictOfWords(rest)) {
             station.counts.Add(*verdict);
         }
@@ -241,10 +247,17 @@ void BenchBoard::OnNotStarted(std::size_t station, const std::string &why) {
     Permanent(stations_[station].port + ": " + why);
 }
 
-void BenchBoard::OnStationEnded(std::size_t station, int status) {
-    stations_[station].state = State::kEnded;
-    stations_[station].status = status;
-    stations_[station].input_open = false;
+void BenchBoard::OnStationEnded(std::size_t index, int status) {
+    BenchStationState &station = stations_[index];
+    if (station.state == State::kFlashing && station.unit > station.ended_unit) {
+        station.counts.Add(UnitVerdict::kInterrupted);
+        Permanent(station.port + " #" + std::to_string(station.unit) +
+                  (station.unit_id.empty() ? "" : " " + station.unit_id) +
+                  " INTERRUPTED: " + kCutOff);
+    }
+    station.state = State::kEnded;
+    station.status = status;
+    station.input_open = false;
 }
 
 void BenchBoard::Tick(Clock::time_point now) {
@@ -326,6 +339,7 @@ int BenchBoard::Finish() {
         all.passed += station.counts.passed;
         all.failed += station.counts.failed;
         all.stopped += station.counts.stopped;
+        all.interrupted += station.counts.interrupted;
     }
     log_ << "Totals: " << CountsText(all) << '\n';
     if (stations_.size() > 1) {
@@ -338,7 +352,7 @@ int BenchBoard::Finish() {
         for (const BenchStationState &station : stations_) {
             if (station.unit_open) {
                 WriteCutUnitEnd(*events_, station.port, station.event_unit, false, station.status,
-                                0, "the station's process ended before its unit did");
+                                0, kCutOff);
             }
         }
     }

@@ -32,6 +32,7 @@ struct BenchStationState {
     State state = State::kStarting;
     std::string pending;  // output not yet ended by a line end
     int unit = 0;         // the unit being flashed, or whose phone must go
+    int ended_unit = 0;   // the last unit it said has ended (and is recorded)
     std::string unit_id;
     std::string line;  // the unit's last log line
     int percent = 0;
@@ -74,7 +75,8 @@ class BenchBoard {
     void OnInterrupt();
     // A station could not start.
     void OnNotStarted(std::size_t station, const std::string &why);
-    // A station's process has ended with this exit status.
+    // A station's process has ended with this exit status. One cut off in a unit (killed,
+    // crashed) gets that unit's permanent line, INTERRUPTED, as its record shows it.
     void OnStationEnded(std::size_t station, int status);
     // The time goes on: the live lines' elapsed times are redrawn now and then.
     void Tick(Clock::time_point now);

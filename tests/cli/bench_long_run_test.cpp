@@ -1,12 +1,9 @@
 // A bench left to run unattended: hundreds of phones on two stations, one after another. Every
 // unit passes and is recorded, no phone is flashed twice, and neither the bench nor its stations
 // hold more descriptors or memory late in the run than early in it.
-#include <dirent.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,30 +17,6 @@ namespace {
 
 using dekvanto::integration::kMemoryFiguresTell;
 using dekvanto::integration::ProcessFigures;
-
-// The processes whose parent is `parent`: the bench's stations.
-std::vector<std::string> ChildrenOf(long parent) {
-    std::vector<std::string> children;
-    DIR *proc = ::opendir("/proc");
-    while (dirent *entry = proc ? ::readdir(proc) : nullptr) {
-        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
-        std::string text;
-        if (!std::getline(stat, text) || text.rfind(')') == std::string::npos) {
-            continue;
-        }
-        // "<pid> (<name>) <state> <ppid> ...": the name may hold blanks and parentheses.
-        std::istringstream rest(text.substr(text.rfind(')') + 1));
-        std::string state;
-        long ppid = 0;
-        if (rest >> state >> ppid && ppid == parent) {
-            children.push_back(entry->d_name);
-        }
-    }
-    if (proc) {
-        ::closedir(proc);
-    }
-    return children;
-}
 
 // A unit that leaks one descriptor would add hundreds over the run; a station caught in an
 // attempt holds its port and the engine's few descriptors more than one caught between two.

@@ -48,6 +48,19 @@ class VantoBench : public ::testing::Test, protected BenchRig {
             << bench->Seen();
     }
 
+    // The record after the third unit was cut off: the first two whole, the third interrupted,
+    // as the record's listing shows it.
+    void ExpectThirdUnitInterrupted() {
+        const RecordedUnits units = Units();
+        ASSERT_EQ(units.size(), 3u);
+        EXPECT_EQ(units.at({ports[0], 1}).end["status"], "finished");
+        EXPECT_EQ(units.at({ports[0], 2}).end["status"], "finished");
+        EXPECT_TRUE(units.at({ports[0], 3}).end.is_null());
+        VantoProcess listing({"records", record});
+        EXPECT_EQ(listing.Wait(), kFinished);
+        EXPECT_NE(listing.Seen().find(ports[0] + "  #3  INTERRUPTED"), std::string::npos)
+            << listing.Seen();
+    }
     std::unique_ptr<VantoProcess> bench;
 };
 
@@ -120,16 +133,27 @@ TEST_F(VantoBench, KilledInTheMiddleOfAUnitLeavesItInterruptedAndEveryEarlierUni
     bench->Signal(SIGKILL);
     EXPECT_EQ(bench->Wait(), -1);
     StopLines();
+    ExpectThirdUnitInterrupted();
+}
 
-    const RecordedUnits units = Units();
-    ASSERT_EQ(units.size(), 3u);
-    EXPECT_EQ(units.at({ports[0], 1}).end["status"], "finished");
-    EXPECT_EQ(units.at({ports[0], 2}).end["status"], "finished");
-    EXPECT_TRUE(units.at({ports[0], 3}).end.is_null());
-    VantoProcess listing({"records", record});
-    EXPECT_EQ(listing.Wait(), kFinished);
-    EXPECT_NE(listing.Seen().find(ports[0] + "  #3  INTERRUPTED"), std::string::npos)
-        << listing.Seen();
+TEST_F(VantoBench, AStationKilledInAUnitIsReportedInterruptedByTheBench) {
+    StartUntilThirdUnitRuns(60000);
+    const std::vector<std::string> stations = ChildrenOf(bench->Pid());
+    ASSERT_EQ(stations.size(), 1u);
+    ::kill(std::stol(stations[0]), SIGKILL);
+    EXPECT_EQ(bench->Wait(), kOtherFailure) << bench->Seen();
+    StopLines();
+    ExpectThirdUnitInterrupted();
+    EXPECT_NE(bench->Seen().find(ports[0] + " #3 INTERRUPTED: the station's process ended before "
+                                            "its unit did\n"
+                                            "Totals: 3 units: 2 PASS, 0 FAIL, 0 STOPPED, 1 "
+                                            "INTERRUPTED"),
+              std::string::npos)
+        << bench->Seen();
+    EXPECT_NE(bench->Seen().find("{\"event\":\"unit-end\",\"station\":\"" + ports[0] +
+                                 "\",\"unit\":3,\"result\":null,\"status\":1,"),
+              std::string::npos)
+        << bench->Seen();
 }
 
 TEST_F(VantoBench, CtrlCInTheMiddleOfAUnitStopsItAndRecordsItStopped) {

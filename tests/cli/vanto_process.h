@@ -6,6 +6,7 @@
 // program from hanging the test. A program still running when the object goes is killed.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -14,7 +15,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -148,5 +151,29 @@ class VantoProcess {
     std::size_t searched_ = 0;
     std::optional<int> status_;
 };
+
+// The ids of the processes whose parent is `parent` (a bench's stations).
+inline std::vector<std::string> ChildrenOf(long parent) {
+    std::vector<std::string> children;
+    DIR *proc = ::opendir("/proc");
+    while (dirent *entry = proc ? ::readdir(proc) : nullptr) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string text;
+        if (!std::getline(stat, text) || text.rfind(')') == std::string::npos) {
+            continue;
+        }
+        // "<pid> (<name>) <state> <ppid> ...": the name may hold blanks and parentheses.
+        std::istringstream rest(text.substr(text.rfind(')') + 1));
+        std::string state;
+        long ppid = 0;
+        if (rest >> state >> ppid && ppid == parent) {
+            children.push_back(entry->d_name);
+        }
+    }
+    if (proc) {
+        ::closedir(proc);
+    }
+    return children;
+}
 
 }  // namespace dekvanto::cli
