@@ -61,6 +61,7 @@ class VantoBench : public ::testing::Test, protected BenchRig {
         EXPECT_NE(listing.Seen().find(ports[0] + "  #3  INTERRUPTED"), std::string::npos)
             << listing.Seen();
     }
+
     std::unique_ptr<VantoProcess> bench;
 };
 
