@@ -32,7 +32,12 @@ std::string FittedToConsole(std::string text, int columns) {
 
 ConsoleView::ConsoleView(ViewMode mode, std::ostream &log, Console &console, uint64_t total_bytes,
                          bool step_mode)
-    : mode_(mode), log_(log), console_(console), step_mode_(step_mode), meter_(total_bytes) {}
+    : mode_(mode),
+      log_(log),
+      console_(console),
+      step_mode_(step_mode),
+      total_bytes_(total_bytes),
+      meter_(total_bytes) {}
 
 void ConsoleView::EndBar() {
     if (bar_shown_) {

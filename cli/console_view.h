@@ -47,13 +47,19 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     // Where the engine's messages go when they reach the view's own window (Windows); elsewhere
     // the download control's window record takes them and this is not needed.
     void OnEngineMessages(dekvanto::app::EngineMessageHandler &handler) { handler_ = &handler; }
+    // The download control is gone: its messages go nowhere until the next one is given.
+    void StopEngineMessages() { handler_ = nullptr; }
     // Runs the stop command at the first Ctrl-C not yet seen (the event dispatch's part).
     void TakeInterrupts();
     // An engine message that reached the view's own window.
     void DeliverEngineMessage(uint32_t message, uintptr_t wparam);
 
-    // Marks the start of the engine's run (the rate and time left count from here).
-    void StartClock() { start_ = std::chrono::steady_clock::now(); }
+    // Marks the start of the engine's run: the rate and time left count from here, and the
+    // progress starts again from nothing (a bench station runs one view for all its attempts).
+    void StartClock() {
+        start_ = std::chrono::steady_clock::now();
+        meter_ = ProgressMeter(total_bytes_);
+    }
     // Ends a bar that is being redrawn (before any other output).
     void EndBar();
 
@@ -82,6 +88,7 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     std::ostream &log_;
     Console &console_;
     bool step_mode_;
+    uint64_t total_bytes_;
     ProgressMeter meter_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::function<void()> stop_;

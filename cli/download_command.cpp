@@ -119,31 +119,6 @@ ViewMode ModeFor(const StationReport &report, const Console &console,
     return console.terminal && !options.MachineOutput() ? ViewMode::kTerminal : ViewMode::kPlain;
 }
 
-// Runs the download control once (unless Ctrl-C came first) and returns its outcome.
-DownloadOutcome RunControl(dekvanto::app::Engine &engine, ConsoleView &view,
-                           dekvanto::app::DownloadRequest &request) {
-    dekvanto::app::DownloadControl control(engine, view, request.settings, request.files,
-                                           request.switches, request.store);
-    view.OnInterrupt([&control] { control.OnStartStop(); });
-    view.OnEngineMessages(control);
-    DownloadOutcome outcome;
-    if (InterruptCount() == 0) {
-        view.StartClock();
-        control.OnStartStop();
-        outcome = control.Outcome();
-    } else {
-        const std::string canceled(
-            dekvanto::app::AppString(dekvanto::app::StringId::kDownloadCanceled));
-        view.AddLogLine(canceled);
-        outcome.lines.push_back(canceled);
-    }
-    view.EndBar();
-    if (InterruptCount() > 0 && !outcome.result) {
-        outcome.status = OutcomeClass::kStopped;
-    }
-    return outcome;
-}
-
 }  // namespace
 
 int RunOneStation(const DownloadOptions &options, const std::string &port, Console &console,
@@ -199,7 +174,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
                      options.request.step);
     view.SendEventsTo(report.Events());
     dekvanto::app::Engine *engine = library ? library.get() : context.engine;
-    const DownloadOutcome outcome = RunControl(*engine, view, request);
+    const DownloadOutcome outcome = RunDownloadAttempt(*engine, view, request);
     if (trace && set_trace != nullptr) {
         set_trace(nullptr, nullptr);
     }
@@ -207,6 +182,32 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
         report.Error(PortProblemText(port_name, DiagnosePortError(port_name)));
     }
     return report.End(outcome);
+}
+
+DownloadOutcome RunDownloadAttempt(dekvanto::app::Engine &engine, ConsoleView &view,
+                                   dekvanto::app::DownloadRequest &request) {
+    dekvanto::app::DownloadControl control(engine, view, request.settings, request.files,
+                                           request.switches, request.store);
+    view.OnInterrupt([&control] { control.OnStartStop(); });
+    view.OnEngineMessages(control);
+    DownloadOutcome outcome;
+    if (InterruptCount() == 0) {
+        view.StartClock();
+        control.OnStartStop();
+        outcome = control.Outcome();
+    } else {
+        const std::string canceled(
+            dekvanto::app::AppString(dekvanto::app::StringId::kDownloadCanceled));
+        view.AddLogLine(canceled);
+        outcome.lines.push_back(canceled);
+    }
+    view.EndBar();
+    view.OnInterrupt({});
+    view.StopEngineMessages();
+    if (InterruptCount() > 0 && !outcome.result) {
+        outcome.status = OutcomeClass::kStopped;
+    }
+    return outcome;
 }
 
 int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::string> &args,

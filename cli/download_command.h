@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "console.h"
+#include "console_view.h"
+#include "core/download_request.h"
 #include "download_options.h"
 
 namespace dekvanto::cli {
@@ -18,5 +20,10 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
 // directory, the download control driven with a console view, the result lines, the status.
 int RunOneStation(const DownloadOptions &options, const std::string &port, Console &console,
                   const Context &context);
+
+// One attempt: the download control over the request, shown in the view, with Ctrl-C turned into
+// its stop command (unless Ctrl-C came first: then only the cancel line); its outcome.
+dekvanto::app::DownloadOutcome RunDownloadAttempt(dekvanto::app::Engine &engine, ConsoleView &view,
+                                                  dekvanto::app::DownloadRequest &request);
 
 }  // namespace dekvanto::cli

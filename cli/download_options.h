@@ -31,4 +31,9 @@ struct DownloadOptions {
 // settings take the words of the settings' value lists, and the help names them.
 CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &options);
 
+// Adds what says where and what is downloaded, and how: the ports, the files, the line settings,
+// the settings file and product, --trace and --events (every option of "download" but --json).
+// The bench takes them too.
+void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &options);
+
 }  // namespace dekvanto::cli

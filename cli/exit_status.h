@@ -22,6 +22,7 @@ enum ExitStatus : int {
     kUnsupportedSetting = 7,  // speed, parity, stop bits, bus size or wait states refused by the
                               // engine ('5', '6', '7', '8', '>')
     kMappingRefused = 8,      // the mapping check refused the pair (11, 14, 15)
+    kUnitsFailed = 9,         // bench: some unit did not pass (its record tells how it ended)
 };
 
 // The status for each class of outcome of the download control.
@@ -35,5 +36,7 @@ ExitStatus StatusOfMapCheck(int32_t result);
 
 // The table of statuses for --help and the README.
 std::string ExitStatusHelp();
+// The same for the bench, whose run ends after many units.
+std::string BenchExitStatusHelp();
 
 }  // namespace dekvanto::cli

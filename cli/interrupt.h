@@ -13,6 +13,7 @@
 // every Ctrl-C to all the processes attached to it, station processes included.
 #pragma once
 
+#include <chrono>
 #include <vector>
 
 #include "dekvanto/mx40.h"
@@ -35,6 +36,9 @@ class InterruptGuard {
 
 // The number of Ctrl-C requests since the guard was installed.
 int InterruptCount();
+
+// Sleeps for `time`, or less when Ctrl-C comes first (false then).
+bool SleepUnlessInterrupted(std::chrono::milliseconds time);
 
 // Waits for a line on the standard input (descriptor fd), or for Ctrl-C. True when a line or the
 // end of the input came, false when Ctrl-C ended the wait.

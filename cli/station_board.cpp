@@ -37,20 +37,31 @@ void EndCutEvents(const StationState &station, std::ostream &out) {
     if (station.unit_ended) {
         return;
     }
-    dekvanto::app::EventWriter events(dekvanto::app::LinesTo(out), station.port);
-    if (!station.unit_started) {
-        events.UnitStart(1);
-    }
-    dekvanto::app::UnitEnding ending;
-    ending.status = station.status;
-    ending.bytes = station.bytes;
-    ending.error = !station.unit_started && !station.last_line.empty()
-                       ? station.last_line
-                       : "the station's process ended before its unit did";
-    events.UnitEnd(ending);
+    WriteCutUnitEnd(out, station.port, 1, !station.unit_started, station.status, station.bytes,
+                    !station.unit_started && !station.last_line.empty()
+                        ? station.last_line
+                        : "the station's process ended before its unit did");
 }
 
 }  // namespace
+
+void WriteCutUnitEnd(std::ostream &out, const std::string &port, int unit, bool with_start,
+                     int status, uint64_t bytes, const std::string &error) {
+    using dekvanto::app::EventKind;
+    if (with_start) {
+        out << dekvanto::app::EventLine(
+                   {.kind = EventKind::kUnitStart, .station = port, .unit = unit})
+            << '\n';
+    }
+    out << dekvanto::app::EventLine({.kind = EventKind::kUnitEnd,
+                                     .station = port,
+                                     .unit = unit,
+                                     .bytes = bytes,
+                                     .status = status,
+                                     .error = error})
+        << '\n'
+        << std::flush;
+}
 
 std::vector<std::string> StationArguments(const std::vector<std::string> &args,
                                           const std::string &port) {

@@ -60,6 +60,12 @@ class StationBoard {
     std::ostream *events_;
 };
 
+// The unit-end of a station's unit whose own unit-end never came: its process could not start
+// (then with the unit-start before it), was killed or crashed. It carries the status the
+// process gave and says why in its error.
+void WriteCutUnitEnd(std::ostream &out, const std::string &port, int unit, bool with_start,
+                     int status, uint64_t bytes, const std::string &error);
+
 // After every station has ended: the table, the JSON summary (with --json), the unit-end of each
 // station whose events stopped short (with --events), and the status, which is 0 when every
 // station finished, else the status of the first station that did not.

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <ostream>
 
+#include "bench_command.h"
+#include "bench_options.h"
 #include "download_command.h"
 #include "exit_status.h"
 #include "info_commands.h"
@@ -18,6 +20,7 @@ namespace {
 
 struct Commands {
     DownloadOptions download;
+    BenchOptions bench;
     std::string code;
     std::string perso;
     std::optional<std::string> assign;
@@ -38,6 +41,7 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
     app.footer(ExitStatusHelp());
     Commands c;
     CLI::App *download = AddDownloadCommand(app, c.download);
+    CLI::App *bench = AddBenchCommand(app, c.bench);
     CLI::App *check = app.add_subcommand(
         "check-map",
         "Check that a personalization file fits the memory mapping of a code file, "
@@ -74,6 +78,10 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
         const auto at = std::find(args.begin(), args.end(), "download");
         return RunDownloadCommand(c.download, std::vector<std::string>(at, args.end()), console,
                                   context);
+    }
+    if (bench->parsed()) {
+        const auto at = std::find(args.begin(), args.end(), "bench");
+        return RunBenchCommand(c.bench, std::vector<std::string>(at, args.end()), console, context);
     }
     if (check->parsed()) {
         return RunCheckMap(c.code, c.perso, console, context);

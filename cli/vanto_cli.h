@@ -1,6 +1,8 @@
 // vanto: the command-line front end of the DEKVANTO downloader, for scripted production benches.
 //
 //   vanto download --port COM3 --loader L.bin --code C.bin [--perso P.psb] [options]
+//   vanto bench --port COM3,COM4 [download options] --record FILE [--count N] [--poll SECONDS]
+//               [--scan] [--operator NAME] [--events]
 //   vanto check-map CODE PERSO
 //   vanto ports [--assign COM<n>=DEVICE]
 //   vanto products [--products FILE]

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "interrupt.h"
+#include "posix/interrupt_wake.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -83,6 +84,26 @@ void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
 
 int InterruptCount() {
     return interrupts;
+}
+
+int InterruptWakeDescriptor() {
+    return wake_pipe[0];
+}
+
+bool SleepUnlessInterrupted(std::chrono::milliseconds time) {
+    const auto until = std::chrono::steady_clock::now() + time;
+    for (;;) {
+        if (InterruptCount() > 0) {
+            return false;
+        }
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return true;
+        }
+        pollfd wake = {wake_pipe[0], POLLIN, 0};
+        ::poll(&wake, wake.fd >= 0 ? 1 : 0, static_cast<int>(left.count()));
+    }
 }
 
 bool WaitForEnter(int fd) {

@@ -11,6 +11,7 @@ namespace {
 std::atomic<int> interrupts{0};
 std::atomic<Mxl40_StartStop_Fn> engine_start_stop{nullptr};
 std::atomic<HWND> wake_window{nullptr};
+std::atomic<HANDLE> interrupt_event{nullptr};
 
 void WriteNote(const char *text, DWORD size) {
     DWORD written = 0;
@@ -28,6 +29,9 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     if (const HWND window = wake_window.load()) {
         ::PostMessageA(window, kInterruptMessage, 0, 0);
     }
+    if (const HANDLE event = interrupt_event.load()) {
+        ::SetEvent(event);
+    }
     if (count == 2) {
         static const char kNote[] = "vanto: stopping; the engine ends at its next check\r\n";
         WriteNote(kNote, sizeof kNote - 1);
@@ -40,12 +44,16 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
     interrupts = 0;
     engine_start_stop = start_stop;
+    interrupt_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
 }
 
 InterruptGuard::~InterruptGuard() {
     ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     engine_start_stop = nullptr;
+    if (const HANDLE event = interrupt_event.exchange(nullptr)) {
+        ::CloseHandle(event);
+    }
 }
 
 void InterruptGuard::ForwardTo(const std::vector<long> &) {}
@@ -56,6 +64,19 @@ int InterruptCount() {
 
 void WakeOnInterrupt(HWND window) {
     wake_window = window;
+}
+
+HANDLE InterruptEvent() {
+    return interrupt_event.load();
+}
+
+bool SleepUnlessInterrupted(std::chrono::milliseconds time) {
+    if (const HANDLE event = interrupt_event.load()) {
+        ::WaitForSingleObject(event, static_cast<DWORD>(time.count()));
+    } else {
+        ::Sleep(static_cast<DWORD>(time.count()));
+    }
+    return InterruptCount() == 0;
 }
 
 bool WaitForEnter(int) {

@@ -1,15 +1,10 @@
 // The vanto program as a script runs it: its output read from a pipe, Ctrl-C sent as a signal
 // when its output shows that the download runs, and several stations at once.
-#include <fcntl.h>
+#include "vanto_process.h"
+
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -19,71 +14,8 @@
 #include "sample_download.h"
 #include "sim/phone_simulator.h"
 
-extern char **environ;
-
 namespace dekvanto::cli {
 namespace {
-
-// vanto started with its standard output and error on one pipe, standard input on another.
-class VantoProcess {
-  public:
-    explicit VantoProcess(const std::vector<std::string> &args) {
-        int out[2];
-        int in[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) {
-            return;
-        }
-        std::vector<std::string> text{VANTO_PROGRAM};
-        text.insert(text.end(), args.begin(), args.end());
-        std::vector<char *> argv;
-        for (std::string &t : text)
-            argv.push_back(t.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(out[1]);
-        ::close(in[0]);
-        output_ = ::fdopen(out[0], "r");
-        input_ = in[1];
-    }
-    ~VantoProcess() {
-        if (output_ != nullptr)
-            std::fclose(output_);
-        if (input_ >= 0)
-            ::close(input_);
-    }
-
-    // Reads output lines until one contains text (true), or the output ends (false).
-    bool ReadUntil(const std::string &text) {
-        char line[4096];
-        while (output_ != nullptr && std::fgets(line, sizeof line, output_) != nullptr) {
-            seen_ += line;
-            if (std::string(line).find(text) != std::string::npos)
-                return true;
-        }
-        return false;
-    }
-    void Signal(int signal) { ::kill(pid_, signal); }
-    // Reads the rest of the output and returns the exit status (-1 when killed by a signal).
-    int Wait() {
-        ReadUntil("\x01never\x01");
-        int status = 0;
-        ::waitpid(pid_, &status, 0);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    const std::string &Seen() const { return seen_; }
-
-  private:
-    pid_t pid_ = -1;
-    std::FILE *output_ = nullptr;
-    int input_ = -1;
-    std::string seen_;
-};
 
 class VantoAsProcess : public ::testing::Test {
   protected:

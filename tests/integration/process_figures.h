@@ -23,18 +23,26 @@ struct ProcessFigures {
     size_t heap_bytes = 0;  // in use on the main arena
 
     static ProcessFigures Now() {
+        ProcessFigures figures = Of("self");
+        figures.heap_bytes = mallinfo2().uordblks;
+        return figures;
+    }
+
+    // The descriptors and resident memory of a process ("self" or its id), without its heap.
+    static ProcessFigures Of(const std::string &process) {
         ProcessFigures figures;
-        for ([[maybe_unused]] const auto &entry :
-             std::filesystem::directory_iterator("/proc/self/fd")) {
+        const std::filesystem::path proc = std::filesystem::path("/proc") / process;
+        std::error_code error;
+        for (std::filesystem::directory_iterator entry(proc / "fd", error), end;
+             !error && entry != end; entry.increment(error)) {
             ++figures.descriptors;
         }
-        std::ifstream status("/proc/self/status");
+        std::ifstream status(proc / "status");
         for (std::string line; std::getline(status, line);) {
             if (line.starts_with("VmRSS:")) {
                 figures.resident_kib = std::stol(line.substr(6));
             }
         }
-        figures.heap_bytes = mallinfo2().uordblks;
         return figures;
     }
 };

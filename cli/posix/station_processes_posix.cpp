@@ -1,0 +1,223 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "exit_status.h"
+#include "station_processes.h"
+
+extern char **environ;
+
+namespace dekvanto::cli {
+namespace {
+
+// One station's process, the read end of its output and the write end of its input.
+struct Station {
+    pid_t pid = -1;
+    int output = -1;
+    int input = -1;
+};
+
+void CloseDescriptor(int &fd) {
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+}
+
+std::filesystem::path ProgramOf(const Context &context) {
+    if (!context.program.empty()) {
+        return context.program;
+    }
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
+}
+
+}  // namespace
+
+struct StationProcesses::Parts {
+    std::filesystem::path program;
+    bool feed_stations = false;
+    int own_input = -1;  // the parent's standard input while it is read
+    std::vector<Station> stations;
+    std::size_t turn = 0;  // where the next look at ready pipes begins, so none is starved
+
+    // Starts one station: its output (standard output and error) into a pipe; its input from a
+    // pipe, or /dev/null.
+    bool Spawn(Station &station, const std::vector<std::string> &args) {
+        int output[2];
+        int input[2] = {-1, -1};
+        if (::pipe2(output, O_CLOEXEC) != 0) {
+            return false;
+        }
+        if (feed_stations && ::pipe2(input, O_CLOEXEC) != 0) {
+            ::close(output[0]);
+            ::close(output[1]);
+            return false;
+        }
+        std::vector<std::string> argv_text{program.string()};
+        argv_text.insert(argv_text.end(), args.begin(), args.end());
+        std::vector<char *> argv;
+        for (std::string &text : argv_text) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        if (feed_stations) {
+            posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        }
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDERR_FILENO);
+        const int failed =
+            posix_spawn(&station.pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(output[1]);
+        CloseDescriptor(input[0]);
+        if (failed != 0) {
+            station.pid = -1;
+            ::close(output[0]);
+            CloseDescriptor(input[1]);
+            return false;
+        }
+        station.output = output[0];
+        station.input = input[1];
+        return true;
+    }
+};
+
+StationProcesses::StationProcesses(const Context &context, bool feed_stations, bool read_own_input)
+    : parts_(std::make_unique<Parts>()) {
+    parts_->program = ProgramOf(context);
+    parts_->feed_stations = feed_stations;
+    parts_->own_input = read_own_input ? STDIN_FILENO : -1;
+}
+
+StationProcesses::~StationProcesses() {
+    for (Station &station : parts_->stations) {
+        CloseDescriptor(station.output);
+        CloseDescriptor(station.input);
+    }
+}
+
+const std::filesystem::path &StationProcesses::Program() const {
+    return parts_->program;
+}
+
+bool StationProcesses::Start(const std::vector<std::string> &args) {
+    parts_->stations.emplace_back();
+    return parts_->Spawn(parts_->stations.back(), args);
+}
+
+std::vector<long> StationProcesses::Ids() const {
+    std::vector<long> ids;
+    for (const Station &station : parts_->stations) {
+        if (station.pid > 0) {
+            ids.push_back(station.pid);
+        }
+    }
+    return ids;
+}
+
+bool StationProcesses::OutputOpen() const {
+    for (const Station &station : parts_->stations) {
+        if (station.output >= 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
+    std::vector<pollfd> watched;
+    std::vector<std::size_t> owners;  // the station of each watched descriptor
+    for (std::size_t i = 0; i < parts_->stations.size(); ++i) {
+        if (parts_->stations[i].output >= 0) {
+            watched.push_back({parts_->stations[i].output, POLLIN, 0});
+            owners.push_back(i);
+        }
+    }
+    if (parts_->own_input >= 0) {
+        watched.push_back({parts_->own_input, POLLIN, 0});
+    }
+    News news;
+    // A Ctrl-C ends the wait (EINTR): the caller looks at it before it waits again.
+    if (::poll(watched.data(), watched.size(), static_cast<int>(tick.count())) <= 0) {
+        return news;
+    }
+    for (std::size_t k = 0; k < watched.size(); ++k) {
+        const std::size_t i = (parts_->turn + k) % watched.size();
+        if (watched[i].revents == 0) {
+            continue;
+        }
+        parts_->turn = i + 1;
+        char buffer[4096];
+        const ssize_t got = ::read(watched[i].fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            return news;
+        }
+        const bool own = i >= owners.size();
+        if (got <= 0) {
+            if (own) {
+                parts_->own_input = -1;
+                news.kind = News::Kind::kOwnInputEnded;
+            } else {
+                CloseDescriptor(parts_->stations[owners[i]].output);
+                news.kind = News::Kind::kOutputEnded;
+                news.station = owners[i];
+            }
+            return news;
+        }
+        news.kind = own ? News::Kind::kOwnInput : News::Kind::kOutput;
+        news.station = own ? 0 : owners[i];
+        news.bytes.assign(buffer, static_cast<std::size_t>(got));
+        return news;
+    }
+    return news;
+}
+
+bool StationProcesses::Send(std::size_t station, std::string_view line) {
+    const int fd = parts_->stations[station].input;
+    if (fd < 0) {
+        return false;
+    }
+    std::string text(line);
+    text += '\n';
+    for (std::size_t at = 0; at < text.size();) {
+        const ssize_t wrote = ::write(fd, text.data() + at, text.size() - at);
+        if (wrote < 0 && errno == EINTR) {
+            continue;
+        }
+        if (wrote <= 0) {
+            return false;  // the station has gone (SIGPIPE is ignored: EPIPE)
+        }
+        at += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+void StationProcesses::CloseInput(std::size_t station) {
+    CloseDescriptor(parts_->stations[station].input);
+}
+
+int StationProcesses::Reap(std::size_t station) {
+    Station &s = parts_->stations[station];
+    if (s.pid <= 0) {
+        return kOtherFailure;
+    }
+    int wait_status = 0;
+    pid_t done;
+    do {
+        done = ::waitpid(s.pid, &wait_status, 0);
+    } while (done < 0 && errno == EINTR);
+    s.pid = -1;
+    return done > 0 && WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : kOtherFailure;
+}
+
+}  // namespace dekvanto::cli

@@ -1,0 +1,41 @@
+#include "stations.h"
+
+#include "interrupt.h"
+#include "station_board.h"
+#include "station_processes.h"
+
+namespace dekvanto::cli {
+
+int RunStations(const DownloadOptions &options, const std::vector<std::string> &args,
+                Console &console, const Context &context) {
+    std::vector<StationState> stations(options.ports.size());
+    StationProcesses processes(context, false, false);
+    // POSIX: every Ctrl-C is passed on to the stations, which end by themselves. Windows: the
+    // console gives Ctrl-C to every station itself; the parent only must not end on it.
+    InterruptGuard interrupts(nullptr);
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        stations[i].port = options.ports[i];
+        if (!processes.Start(StationArguments(args, stations[i].port))) {
+            stations[i].last_line = "could not start " + processes.Program().string();
+        }
+    }
+    interrupts.ForwardTo(processes.Ids());
+    StationBoard board(stations, options.MachineOutput() ? console.err : console.out,
+                       console.terminal && !options.MachineOutput(),
+                       options.events ? &console.out : nullptr);
+    board.Begin();
+    using Kind = StationProcesses::News::Kind;
+    while (processes.OutputOpen()) {
+        const StationProcesses::News news = processes.Next(std::chrono::seconds(1));
+        if (news.kind == Kind::kOutput) {
+            board.OnOutput(stations[news.station], news.bytes.data(), news.bytes.size());
+        }
+    }
+    for (std::size_t i = 0; i < stations.size(); ++i) {
+        stations[i].status = processes.Reap(i);
+    }
+    interrupts.ForwardTo({});
+    return FinishStations(stations, options, console);
+}
+
+}  // namespace dekvanto::cli

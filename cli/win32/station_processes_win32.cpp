@@ -1,0 +1,257 @@
+#include <windows.h>
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "core/program_folder.h"
+#include "exit_status.h"
+#include "station_processes.h"
+
+namespace dekvanto::cli {
+namespace {
+
+using News = StationProcesses::News;
+
+// What the reading threads hand to the thread that waits in Next().
+class NewsQueue {
+  public:
+    void Push(News news) {
+        {
+            std::lock_guard lock(mutex_);
+            news_.push_back(std::move(news));
+        }
+        ready_.notify_one();
+    }
+    News Pop(std::chrono::milliseconds tick) {
+        std::unique_lock lock(mutex_);
+        if (!ready_.wait_for(lock, tick, [this] { return !news_.empty(); })) {
+            return {};
+        }
+        News news = std::move(news_.front());
+        news_.pop_front();
+        return news;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<News> news_;
+};
+
+// Reads a pipe to its end, each chunk as news of `kind`, then the end as news of `end`; closes
+// the pipe then when it is the thread's own.
+void ReadPipe(HANDLE pipe, bool own, std::size_t station, News::Kind kind, News::Kind end,
+              std::shared_ptr<NewsQueue> queue) {
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        queue->Push({kind, station, std::string(buffer, got)});
+    }
+    if (own) {
+        ::CloseHandle(pipe);
+    }
+    queue->Push({end, station, ""});
+}
+
+std::filesystem::path ProgramOf(const Context &context) {
+    if (!context.program.empty()) {
+        return context.program;
+    }
+    const auto directory = dekvanto::app::RunningProgramDirectory();
+    return directory ? *directory / "vanto.exe" : std::filesystem::path("vanto.exe");
+}
+
+// One argument as the C runtime of the child splits its command line again: in quotes when it
+// has blanks or quotes, with quotes and the backslashes before them escaped.
+std::string Quoted(const std::string &argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) {
+        return argument;
+    }
+    std::string quoted = "\"";
+    std::size_t backslashes = 0;
+    for (const char c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, '\\');
+    return quoted + "\"";
+}
+
+// One station's process, the write end of its input, and the thread that reads its output.
+struct Station {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+    HANDLE input = nullptr;
+    bool output_open = false;
+    std::thread reader;
+};
+
+void CloseHandleOf(HANDLE &handle) {
+    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(handle);
+    }
+    handle = nullptr;
+}
+
+}  // namespace
+
+struct StationProcesses::Parts {
+    std::filesystem::path program;
+    bool feed_stations = false;
+    std::shared_ptr<NewsQueue> queue = std::make_shared<NewsQueue>();
+    std::deque<Station> stations;
+
+    // Starts one station with its output (standard output and error) into a pipe, and its input
+    // from a pipe or NUL. The parent's ends are not inherited by later stations.
+    bool Spawn(Station &station, std::size_t number, const std::vector<std::string> &args) {
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        HANDLE output_read = nullptr;
+        HANDLE output_write = nullptr;
+        if (!::CreatePipe(&output_read, &output_write, &inherited, 0)) {
+            return false;
+        }
+        ::SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
+        HANDLE input_read = nullptr;
+        HANDLE input_write = nullptr;
+        if (feed_stations) {
+            if (!::CreatePipe(&input_read, &input_write, &inherited, 0)) {
+                CloseHandleOf(output_read);
+                CloseHandleOf(output_write);
+                return false;
+            }
+            ::SetHandleInformation(input_write, HANDLE_FLAG_INHERIT, 0);
+        } else {
+            input_read = ::CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inherited, OPEN_EXISTING, 0, nullptr);
+        }
+        std::string command_line = Quoted(program.string());
+        for (const std::string &arg : args) {
+            command_line += " " + Quoted(arg);
+        }
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input_read;
+        startup.hStdOutput = output_write;
+        startup.hStdError = output_write;
+        PROCESS_INFORMATION process{};
+        const BOOL started =
+            ::CreateProcessA(program.string().c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                             0, nullptr, nullptr, &startup, &process);
+        CloseHandleOf(output_write);
+        CloseHandleOf(input_read);
+        if (!started) {
+            CloseHandleOf(output_read);
+            CloseHandleOf(input_write);
+            return false;
+        }
+        ::CloseHandle(process.hThread);
+        station.process = process.hProcess;
+        station.id = process.dwProcessId;
+        station.input = input_write;
+        station.output_open = true;
+        station.reader = std::thread(ReadPipe, output_read, true, number, News::Kind::kOutput,
+                                     News::Kind::kOutputEnded, queue);
+        return true;
+    }
+};
+
+StationProcesses::StationProcesses(const Context &context, bool feed_stations, bool read_own_input)
+    : parts_(std::make_unique<Parts>()) {
+    parts_->program = ProgramOf(context);
+    parts_->feed_stations = feed_stations;
+    if (read_own_input) {
+        // Detached: a read of the console or a pipe cannot be called off, and the thread ends
+        // with the process. The queue it writes to is shared with it.
+        std::thread(ReadPipe, ::GetStdHandle(STD_INPUT_HANDLE), false, 0, News::Kind::kOwnInput,
+                    News::Kind::kOwnInputEnded, parts_->queue)
+            .detach();
+    }
+}
+
+StationProcesses::~StationProcesses() {
+    for (Station &station : parts_->stations) {
+        CloseHandleOf(station.input);
+        if (station.reader.joinable()) {
+            station.reader.join();
+        }
+        CloseHandleOf(station.process);
+    }
+}
+
+const std::filesystem::path &StationProcesses::Program() const {
+    return parts_->program;
+}
+
+bool StationProcesses::Start(const std::vector<std::string> &args) {
+    Station &station = parts_->stations.emplace_back();
+    return parts_->Spawn(station, parts_->stations.size() - 1, args);
+}
+
+std::vector<long> StationProcesses::Ids() const {
+    std::vector<long> ids;
+    for (const Station &station : parts_->stations) {
+        if (station.process != nullptr) {
+            ids.push_back(static_cast<long>(station.id));
+        }
+    }
+    return ids;
+}
+
+bool StationProcesses::OutputOpen() const {
+    for (const Station &station : parts_->stations) {
+        if (station.output_open) {
+            return true;
+        }
+    }
+    return false;
+}
+
+StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
+    News news = parts_->queue->Pop(tick);
+    if (news.kind == News::Kind::kOutputEnded) {
+        Station &station = parts_->stations[news.station];
+        station.output_open = false;
+        if (station.reader.joinable()) {
+            station.reader.join();
+        }
+    }
+    return news;
+}
+
+bool StationProcesses::Send(std::size_t station, std::string_view line) {
+    HANDLE input = parts_->stations[station].input;
+    if (input == nullptr) {
+        return false;
+    }
+    std::string text(line);
+    text += '\n';
+    DWORD wrote = 0;
+    return ::WriteFile(input, text.data(), static_cast<DWORD>(text.size()), &wrote, nullptr) &&
+           wrote == text.size();
+}
+
+void StationProcesses::CloseInput(std::size_t station) {
+    CloseHandleOf(parts_->stations[station].input);
+}
+
+int StationProcesses::Reap(std::size_t station) {
+    HANDLE &process = parts_->stations[station].process;
+    if (process == nullptr) {
+        return kOtherFailure;
+    }
+    ::WaitForSingleObject(process, INFINITE);
+    DWORD code = kOtherFailure;
+    ::GetExitCodeProcess(process, &code);
+    CloseHandleOf(process);
+    return static_cast<int>(code);
+}
+
+}  // namespace dekvanto::cli

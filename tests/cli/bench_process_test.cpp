@@ -1,0 +1,243 @@
+// `vanto bench` as a production line runs it, against simulated phones that come and go: every
+// phone flashed once and recorded, failures recorded as they came out, a bench killed or stopped
+// in the middle of a unit, scanned identifiers, and a record file that cannot be written.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench_rig.h"
+#include "core/sha256.h"
+#include "exit_status.h"
+#include "sample_download.h"
+#include "vanto_process.h"
+
+namespace dekvanto::cli {
+namespace {
+
+std::string DigestOf(const std::vector<uint8_t> &bytes) {
+    dekvanto::app::Sha256 digest;
+    digest.Add(bytes);
+    return digest.HexDigest().value_or("no digest");
+}
+
+sim::UnitPlan WithUnitFault(sim::UnitPlan plan, const std::string &fault) {
+    std::string error;
+    const auto parsed = sim::ParseUnitFault(fault, error);
+    EXPECT_TRUE(parsed) << error;
+    if (parsed) {
+        plan.unit_faults.push_back(*parsed);
+    }
+    return plan;
+}
+
+class VantoBench : public ::testing::Test, protected BenchRig {
+  protected:
+    // Starts the bench with --events on one line whose third phone, once it has the code file,
+    // takes `erase_ms` to begin erasing (the download waits up to 20 s for that), and returns
+    // once that unit runs.
+    void StartUntilThirdUnitRuns(int erase_ms) {
+        AddLine(WithUnitFault(Endless(), "3:delay=" + std::to_string(erase_ms) + "@erase-start"));
+        bench = std::make_unique<VantoProcess>(Args({"--events"}), /*own_group=*/true);
+        ASSERT_TRUE(
+            bench->ReadUntil("\"event\":\"unit-end\",\"station\":\"" + ports[0] + "\",\"unit\":2,"))
+            << bench->Seen();
+        ASSERT_TRUE(bench->ReadUntil("\"unit\":3,\"line\":\"Download " + rig.files.code.string()))
+            << bench->Seen();
+    }
+
+    // The record after the third unit was cut off: the first two whole, the third interrupted,
+    // as the record's listing shows it.
+    void ExpectThirdUnitInterrupted() {
+        const RecordedUnits units = Units();
+        ASSERT_EQ(units.size(), 3u);
+        EXPECT_EQ(units.at({ports[0], 1}).end["status"], "finished");
+        EXPECT_EQ(units.at({ports[0], 2}).end["status"], "finished");
+        EXPECT_TRUE(units.at({ports[0], 3}).end.is_null());
+        VantoProcess listing({"records", record});
+        EXPECT_EQ(listing.Wait(), kFinished);
+        EXPECT_NE(listing.Seen().find(ports[0] + "  #3  INTERRUPTED"), std::string::npos)
+            << listing.Seen();
+    }
+
+    std::unique_ptr<VantoProcess> bench;
+};
+
+TEST_F(VantoBench, TwoStationsFlashEveryPhoneOnceAndRecordEachUnitAsItCameOut) {
+    // The first phone of each line fails its own way; the phones of the first line stay after
+    // a good unit, answering two probes before they go.
+    sim::UnitPlan staying = WithUnitFault(Endless(), "1:silent@code-block:1");
+    staying.stay_attempts = 2;
+    AddLine(staying);
+    AddLine(WithUnitFault(Endless(), "1:nak@perso-block:1"));
+    const int count = 7;
+    VantoProcess bench(Args({"--count", std::to_string(count), "--operator", "Ana"}));
+    const int status = bench.Wait();
+    const std::vector<std::vector<sim::UnitReport>> phones = StopLines();
+
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), static_cast<std::size_t>(count)) << bench.Seen();
+    const std::vector<std::pair<std::string, std::vector<uint8_t>>> files{
+        {"loader", rig.files.loader_bytes},
+        {"code", rig.files.code_bytes},
+        {"perso", rig.files.perso_bytes}};
+    int failed = 0;
+    for (const auto &[key, lines] : units) {
+        const auto &[station, unit] = key;
+        SCOPED_TRACE(station + " #" + std::to_string(unit));
+        ASSERT_FALSE(lines.end.is_null()) << "no end line";
+        EXPECT_EQ(lines.end["operator"], "Ana");
+        EXPECT_EQ(lines.end["started"], lines.start["started"]);
+        ASSERT_EQ(lines.end["files"].size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(lines.end["files"][i]["role"], files[i].first);
+            EXPECT_EQ(lines.end["files"][i]["size"], files[i].second.size());
+            EXPECT_EQ(lines.end["files"][i]["sha256"], DigestOf(files[i].second));
+        }
+        const bool first_line = station == ports[0];
+        std::string words = "PASS";
+        if (unit == 1) {
+            ++failed;
+            EXPECT_EQ(lines.end["result"], first_line ? "H" : "G");
+            EXPECT_EQ(lines.end["status"], "no-acknowledgement");
+            words = first_line ? "FAIL no acknowledgement in the code file"
+                               : "FAIL bad acknowledgement in the personalization file";
+        } else {
+            EXPECT_EQ(lines.end["result"], "2");
+            EXPECT_EQ(lines.end["status"], "finished");
+        }
+        EXPECT_NE(bench.Seen().find(station + " #" + std::to_string(unit) + " " + words),
+                  std::string::npos)
+            << bench.Seen();
+        // The phone behind this unit was flashed, once.
+        const auto &reports = phones[first_line ? 0 : 1];
+        ASSERT_GE(reports.size(), static_cast<std::size_t>(unit));
+        EXPECT_EQ(reports[unit - 1].flashings, 1u);
+    }
+    for (std::size_t line = 0; line < phones.size(); ++line) {
+        for (const sim::UnitReport &phone : phones[line]) {
+            EXPECT_LE(phone.flashings, 1u) << ports[line] << " phone " << phone.unit;
+        }
+    }
+    EXPECT_NE(bench.Seen().find("Totals: " + std::to_string(count) +
+                                " units: " + std::to_string(count - failed) + " PASS, " +
+                                std::to_string(failed) + " FAIL, 0 STOPPED"),
+              std::string::npos)
+        << bench.Seen();
+    EXPECT_EQ(status, failed > 0 ? kUnitsFailed : kFinished) << bench.Seen();
+}
+
+TEST_F(VantoBench, KilledInTheMiddleOfAUnitLeavesItInterruptedAndEveryEarlierUnitWhole) {
+    StartUntilThirdUnitRuns(60000);
+    bench->Signal(SIGKILL);
+    EXPECT_EQ(bench->Wait(), -1);
+    StopLines();
+    ExpectThirdUnitInterrupted();
+}
+
+TEST_F(VantoBench, AStationKilledInAUnitIsReportedInterruptedByTheBench) {
+    StartUntilThirdUnitRuns(60000);
+    const std::vector<std::string> stations = ChildrenOf(bench->Pid());
+    ASSERT_EQ(stations.size(), 1u);
+    ::kill(std::stol(stations[0]), SIGKILL);
+    EXPECT_EQ(bench->Wait(), kOtherFailure) << bench->Seen();
+    StopLines();
+    ExpectThirdUnitInterrupted();
+    EXPECT_NE(bench->Seen().find(ports[0] + " #3 INTERRUPTED: the station's process ended before "
+                                            "its unit did\n"
+                                            "Totals: 3 units: 2 PASS, 0 FAIL, 0 STOPPED, 1 "
+                                            "INTERRUPTED"),
+              std::string::npos)
+        << bench->Seen();
+    EXPECT_NE(bench->Seen().find("{\"event\":\"unit-end\",\"station\":\"" + ports[0] +
+                                 "\",\"unit\":3,\"result\":null,\"status\":1,"),
+              std::string::npos)
+        << bench->Seen();
+}
+
+TEST_F(VantoBench, CtrlCInTheMiddleOfAUnitStopsItAndRecordsItStopped) {
+    // The download looks at Ctrl-C between its blocks and steps: the unit stops there, at the
+    // latest once the phone begins erasing.
+    StartUntilThirdUnitRuns(10000);
+    bench->Signal(SIGINT);
+    EXPECT_EQ(bench->Wait(), kStopped) << bench->Seen();
+    StopLines();
+
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 3u);
+    const nlohmann::json &stopped = units.at({ports[0], 3}).end;
+    ASSERT_FALSE(stopped.is_null());
+    EXPECT_EQ(stopped["status"], "stopped");
+    EXPECT_TRUE(stopped["result"] == "3" || stopped["result"] == "4") << stopped["result"];
+    EXPECT_NE(bench->Seen().find(ports[0] + " #3 STOPPED"), std::string::npos) << bench->Seen();
+    EXPECT_NE(bench->Seen().find("\"unit\":3,\"result\":\"" + stopped["result"].get<std::string>() +
+                                 "\",\"status\":3,"),
+              std::string::npos)
+        << bench->Seen();
+}
+
+TEST_F(VantoBench, ScannedIdentifiersGoToTheirStationsAndIntoTheRecord) {
+    AddLine(Endless());
+    AddLine(Endless());
+    VantoProcess bench(Args({"--scan"}));
+    // A scanner types the port in any letter case; a line for no station flashes nothing.
+    bench.Write(ports[0] + " SN-A1\n");
+    bench.Write("com" + ports[1].substr(3) + "  SN-B1 \n");
+    bench.Write("COM999 SN-X\n");
+    bench.Write("SN-Y\n");
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kFinished) << bench.Seen();
+    StopLines();
+
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 2u) << bench.Seen();
+    EXPECT_EQ(units.at({ports[0], 1}).end["unit_id"], "SN-A1");
+    EXPECT_EQ(units.at({ports[1], 1}).end["unit_id"], "SN-B1");
+    EXPECT_EQ(units.at({ports[1], 1}).end["status"], "finished");
+    EXPECT_NE(bench.Seen().find("not for a station: \"COM999 SN-X\""), std::string::npos);
+    EXPECT_NE(bench.Seen().find("not for a station: \"SN-Y\""), std::string::npos);
+}
+
+TEST_F(VantoBench, BlindBenchStartsOnlyWithScannedUnits) {
+    sim::PhoneConfig blind_phone = rig.phone;
+    blind_phone.acknowledged = false;
+    AddLine(Endless(), &blind_phone);
+
+    VantoProcess refused(Args({"--blind"}));
+    EXPECT_EQ(refused.Wait(), kBadUsage);
+    EXPECT_EQ(refused.Seen(),
+              "vanto: in blind mode the line cannot tell whether a phone is there: a blind bench "
+              "needs --scan\n");
+    EXPECT_FALSE(std::filesystem::exists(record));
+
+    VantoProcess bench(Args({"--blind", "--reboot-delay", "0", "--scan"}));
+    bench.Write("SN-7\n");
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kFinished) << bench.Seen();
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 1u) << bench.Seen();
+    const nlohmann::json &unit = units.begin()->second.end;
+    EXPECT_EQ(unit["unit_id"], "SN-7");
+    EXPECT_EQ(unit["settings"]["mode"], "blind");
+    EXPECT_EQ(unit["result"], "2");
+    EXPECT_EQ(StopLines()[0].size(), 1u) << "one phone flashed";
+}
+
+TEST_F(VantoBench, ARecordThatCannotBeWrittenRefusesTheStartBeforeAnyPhoneIsTouched) {
+    AddLine(Endless());
+    for (const std::string &path :
+         {(rig.folder / "missing" / "records.jsonl").string(), rig.folder.Path().string()}) {
+        SCOPED_TRACE(path);
+        record = path;
+        VantoProcess bench(Args());
+        EXPECT_EQ(bench.Wait(), kFileError);
+        EXPECT_EQ(bench.Seen().rfind("vanto: ", 0), 0u) << bench.Seen();
+        EXPECT_NE(bench.Seen().find(path), std::string::npos) << bench.Seen();
+    }
+    EXPECT_TRUE(StopLines()[0].empty()) << "no phone flashed";
+}
+
+}  // namespace
+}  // namespace dekvanto::cli
