@@ -7,13 +7,13 @@ Run through bench/run.sh, which builds the programs first. Prints one Markdown t
 import argparse
 import json
 import os
-import resource
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
+
+from common import attempt, print_table, start_phone, write_figures
 
 LOADER = 2048
 CODE = 2 * 1024 * 1024
@@ -30,29 +30,10 @@ def run_json(cmd, env=None):
     return [json.loads(line) for line in out.splitlines() if line.startswith("{")]
 
 
-def phone_priority():
-    """The simulated phones stand in for hardware, which does not share the machine's processors:
-    where allowed they run at a higher priority than everything else here, so that a busy machine
-    delays the engine under test, not the phone's answers (which the engine waits for 125 ms at
-    most)."""
-    try:
-        os.setpriority(os.PRIO_PROCESS, 0, -10)
-    except OSError:
-        pass
-
-
-def start_phone(bin_dir, port, ports_dir, record_dir):
-    cmd = [os.path.join(bin_dir, "vanto-phone-sim"), "--port", str(port), "--ports-dir", ports_dir,
-           "--wire-timed", "--adapter-latency-us", str(LATENCY_US), "--expect-speed", str(SPEED),
-           "--idle-timeout-ms", "600000", "--record", record_dir]
-    phone = subprocess.Popen(cmd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                             preexec_fn=phone_priority)
-    ready, _, _ = select.select([phone.stdout], [], [], 30)
-    line = phone.stdout.readline() if ready else ""
-    if not line.startswith("READY"):
-        phone.kill()
-        raise RuntimeError("the simulated phone did not start: " + line + phone.stderr.read())
-    return phone
+def start_wire_timed_phone(bin_dir, port, ports_dir, record_dir):
+    return start_phone(bin_dir, port, ports_dir, record_dir,
+                       ["--wire-timed", "--adapter-latency-us", str(LATENCY_US), "--expect-speed",
+                        str(SPEED), "--idle-timeout-ms", "600000"])
 
 
 def finish_phones(phones, record_dirs):
@@ -96,7 +77,7 @@ def cli_download(bin_dir, files, ports, work):
     os.makedirs(ports_dir, exist_ok=True)
     env = dict(os.environ, DEKVANTO_PORTS=ports_dir)
     records = [os.path.join(work, "record-%d" % p) for p in ports]
-    phones = [start_phone(bin_dir, p, ports_dir, r) for p, r in zip(ports, records)]
+    phones = [start_wire_timed_phone(bin_dir, p, ports_dir, r) for p, r in zip(ports, records)]
     cmd = [os.path.join(bin_dir, "vanto"), "download", "--port",
            ",".join("COM%d" % p for p in ports), "--loader", files["loader"], "--code",
            files["code"], "--perso", files["perso"], "--speed", str(SPEED)]
@@ -116,15 +97,6 @@ def window_download(bin_dir, files, port):
                     files["loader"], "--code", files["code"], "--perso", files["perso"],
                     "--speed-index", str(SPEED_INDEX)], env)
     return out[0]
-
-
-def attempt(measure, *args):
-    """One measurement; a failed one is kept as its error, so the others still count."""
-    try:
-        return measure(*args)
-    except (RuntimeError, subprocess.SubprocessError, OSError, ValueError) as error:
-        sys.stderr.write("%s failed: %s\n" % (measure.__name__, error))
-        return {"error": str(error).splitlines()[0][-160:]}
 
 
 def load_average():
@@ -166,13 +138,11 @@ def main():
         figures["load_after"] = load_average()
     finally:
         shutil.rmtree(work, ignore_errors=True)
-    if args.json:
-        with open(args.json, "w") as out:
-            json.dump(figures, out, indent=1)
-    print_table(figures)
+    write_figures(args.json, figures)
+    print_figures(figures)
 
 
-def print_table(f):
+def print_figures(f):
     v1 = next(v for v in f["virtual"] if v["latency_us"] == 1000)
     ideal_s = v1["ideal_ns"] / 1e9
     rows = []
@@ -221,13 +191,8 @@ def print_table(f):
         rows.append(("  %g ms, drains that waited / line idle after them" % lat,
                      "%d / %.3f s" % (v["drains"], v["drain_idle_ns"] / 1e9),
                      "errors: %s" % ("none" if not v["errors"] else "; ".join(v["errors"]))))
-    print("%s (load average %.2f at the start, %.2f at the end)" % (
-        f["label"] or "Benchmark", f["load_before"], f["load_after"]))
-    print()
-    print("| Figure | Value | Goal / note |")
-    print("|---|---|---|")
-    for name, value, note in rows:
-        print("| %s | %s | %s |" % (name, value, note))
+    print_table("%s (load average %.2f at the start, %.2f at the end)" % (
+        f["label"] or "Benchmark", f["load_before"], f["load_after"]), rows)
 
 
 if __name__ == "__main__":

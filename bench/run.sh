@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The download benchmark, one command:   bash bench/run.sh [label]
 # Builds the programs it needs in ${DEKVANTO_BENCH_BUILD:-/work/build-perf} (configured with the
-# window when Qt 6 is there) and prints one table (see docs/benchmark.md). The raw figures go to
-# <build>/bench-<label>.json.
+# window when Qt 6 is there) and prints two tables (see docs/benchmark.md): the download, then the
+# production bench's stations (left out with --virtual-only). The raw figures go to
+# <build>/bench-<label>.json and <build>/bench-<label>-stations.json.
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 source_dir="$(dirname "$here")"
@@ -17,3 +18,11 @@ if grep -q "vanto-window-download" "$build/build.ninja"; then
 fi
 cmake --build "$build" --target "${targets[@]}" >/dev/null
 python3 "$here/bench.py" --bin "$build/bin" --label "$label" --json "$build/bench-$label.json" "${@:2}"
+case " ${*:2} " in
+  *" --virtual-only "*) ;;
+  *)
+    echo
+    python3 "$here/stations.py" --bin "$build/bin" --label "$label" \
+      --json "$build/bench-$label-stations.json"
+    ;;
+esac

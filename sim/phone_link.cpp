@@ -57,6 +57,7 @@ bool PhoneLink::SampleLetGo() {
 
 void PhoneLink::BeginAttempt() {
     released_ = false;
+    first_byte_ns_.reset();
     opens_needed_ = free_ ? opens_ + 1 : 0;
 }
 
@@ -95,6 +96,9 @@ PhoneLink::Intake PhoneLink::TakeIn() {
     }
     if (wire_.Enabled()) {
         intake.arrived = wire_.TakeArrived(NowNs());
+    }
+    if (!first_byte_ns_ && !intake.arrived.empty()) {
+        first_byte_ns_ = intake.arrived.front().first_arrival_ns;
     }
     const bool drained = got == 0 && !wire_.InFlight();
     released_ = released_ || (let_go && drained && opens_ >= opens_needed_);

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "sim/line_wire.h"
@@ -88,6 +89,9 @@ class PhoneLink {
     void BeginAttempt();
     // The PC has been seen holding the line.
     bool HeldSeen() const { return held_seen_; }
+    // When the first of the PC's bytes of the current attempt came (see BeginAttempt); nothing
+    // before one has.
+    std::optional<int64_t> FirstByteNs() const { return first_byte_ns_; }
     // The phone's answers that the PC has not read yet.
     size_t Unread() const { return line_.Unread(); }
     // Whether the PC's side echoes (not in raw mode): the PC is not listening.
@@ -112,6 +116,7 @@ class PhoneLink {
     bool held_seen_ = false;
     bool released_ = false;
     bool free_ = false;
+    std::optional<int64_t> first_byte_ns_;
     uint64_t opens_ = 0;         // the PC's openings of the line seen so far
     uint64_t opens_needed_ = 0;  // how many the current attempt needs before it can be let go
 };

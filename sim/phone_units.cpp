@@ -30,6 +30,7 @@ Summary PhoneUnits::Run(std::unique_ptr<PtyLine> line, const LineMaker &make_aga
         if (!AwaitArrival(absence, since_ns)) {
             break;
         }
+        arrived_ns_ = NowNs();
         auto report = HostUnit(unit);
         if (!report) {
             break;
@@ -69,8 +70,12 @@ std::optional<UnitReport> PhoneUnits::HostUnit(uint32_t unit) {
     config.record_dir.clear();
     std::optional<UnitReport> report;
     uint32_t later = 0;  // attempts after the flashing that reached the line setup frame
+    std::optional<int64_t> arrival_wait_ms;
     while (!Over()) {
         Summary attempt = Attempt(config);
+        if (!arrival_wait_ms && attempt_first_byte_ns_) {
+            arrival_wait_ms = (*attempt_first_byte_ns_ - arrived_ns_) / kNsPerMs;
+        }
         if (!attempt.Reached("line")) {
             continue;
         }
@@ -80,6 +85,7 @@ std::optional<UnitReport> PhoneUnits::HostUnit(uint32_t unit) {
             report->unit = unit;
             report->flashings = flashing ? 1 : 0;
             report->flashing = std::move(attempt);
+            report->flashing.arrival_wait_ms = arrival_wait_ms;
         } else if (flashing) {
             ++later;
             ++report->flashings;
@@ -100,6 +106,7 @@ std::optional<UnitReport> PhoneUnits::HostUnit(uint32_t unit) {
 Summary PhoneUnits::Attempt(const PhoneConfig &config) {
     link_->BeginAttempt();
     Summary summary = PhoneSession(config, *link_).Run();
+    attempt_first_byte_ns_ = link_->FirstByteNs();
     if (link_->Gone()) {
         Replug();
     } else {

@@ -76,6 +76,8 @@ class PhoneUnits {
     std::unique_ptr<PhoneLink> link_;
     bool line_lost_ = false;
     uint64_t let_gos_ = 0;
+    int64_t arrived_ns_ = 0;                        // when the current unit's phone arrived
+    std::optional<int64_t> attempt_first_byte_ns_;  // the latest attempt's first byte
     uint32_t units_gone_ = 0;
     std::vector<std::string> errors_;  // every unit's, after "unit <n>: "
 };

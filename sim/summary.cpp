@@ -148,6 +148,7 @@ std::string SummaryJson(const Summary &s) {
     out += "  \"checksum_received\": " + NumberOrNull(s.checksum_received) + ",\n";
     out += "  \"checksum_computed\": " + NumberOrNull(s.checksum_computed) + ",\n";
     out += "  \"perso_gap_ms\": " + NumberOrNull(s.perso_gap_ms) + ",\n";
+    out += "  \"arrival_wait_ms\": " + NumberOrNull(s.arrival_wait_ms) + ",\n";
     out += "  \"faults\": " + List(s.faults) + ",\n";
     out += "  \"errors\": " + List(s.errors) + "\n";
     return out + "}\n";

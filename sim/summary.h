@@ -78,6 +78,9 @@ struct Summary {
     // Milliseconds between the last frame before the personalization file (the checksum frame,
     // or the request byte without a code file) and its size frame.
     std::optional<int64_t> perso_gap_ms;
+    // Phones that come and go: milliseconds from the phone's arrival on the line to the first
+    // byte of the PC's first attempt that met it (a bench's answer time).
+    std::optional<int64_t> arrival_wait_ms;
 
     // The images as received, byte for byte.
     std::vector<uint8_t> loader;

@@ -84,6 +84,10 @@ TEST_F(UnitsTest, AnEmptyLineAnswersNothingUntilThePhoneArrives) {
     EXPECT_TRUE(units[0].flashing.consistent) << ::testing::PrintToString(units[0].flashing.errors);
     EXPECT_EQ(units[0].flashing.target_byte, 0x38);
     EXPECT_EQ(units[0].flashing.code, *d.code);
+    // Counted from the arrival to the first byte of the attempt after it, not of an earlier one.
+    ASSERT_TRUE(units[0].flashing.arrival_wait_ms.has_value());
+    EXPECT_GE(*units[0].flashing.arrival_wait_ms, 0);
+    EXPECT_LT(*units[0].flashing.arrival_wait_ms, 60'000);
     EXPECT_TRUE(last_run_.consistent) << ::testing::PrintToString(last_run_.errors);
     EXPECT_TRUE(last_run_.complete);
 }
