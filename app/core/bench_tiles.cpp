@@ -4,6 +4,7 @@
 #include <ctime>
 #include <utility>
 
+#include "core/path_text.h"
 #include "core/port_name.h"
 #include "core/unit_result.h"
 
@@ -352,6 +353,16 @@ std::string TileStateWords(const StationTile &tile) {
         case TileState::kFlashing:
             if (!tile.prompt.empty()) {
                 return tile.prompt;
+            }
+            if (tile.phase.starts_with(kDownloadPrefix) && !tile.phase.starts_with("Download :")) {
+                // The file's name says which file; its folder only makes the line long.
+                const std::string_view path =
+                    std::string_view(tile.phase).substr(kDownloadPrefix.size());
+                std::size_t name = path.size();
+                while (name > 0 && !IsPathSeparator(path[name - 1])) {
+                    --name;
+                }
+                return std::string(kDownloadPrefix) + std::string(path.substr(name));
             }
             return tile.phase.empty() ? "Flashing" : tile.phase;
         case TileState::kUnitEnded:

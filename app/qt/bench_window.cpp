@@ -34,6 +34,7 @@ namespace {
 using Clock = dekvanto::app::BenchTiles::Clock;
 
 constexpr int kClockMilliseconds = 250;
+constexpr std::size_t kStatusLines = 6;
 
 template <typename Widget>
 Widget *Named(Widget *widget, const QString &name, const QString &description = {}) {
@@ -353,7 +354,14 @@ void BenchWindow::OnFinished(int exit_code, QProcess::ExitStatus status) {
         status == QProcess::CrashExit ? std::nullopt : std::optional<int>(exit_code), Clock::now(),
         std::chrono::system_clock::now());
     clock_->stop();
-    SetStatus(Text(tiles_->BenchLines().back()));
+    // What the bench said of itself (a refused start, its totals) and how it ended.
+    const auto &lines = tiles_->BenchLines();
+    QStringList said;
+    for (auto line = lines.size() > kStatusLines ? lines.end() - kStatusLines : lines.begin();
+         line != lines.end(); ++line) {
+        said << Text(*line);
+    }
+    SetStatus(said.join(QLatin1Char('\n')));
     Refresh();
     ShowSetup();
     if (close_when_ended_) {

@@ -43,7 +43,7 @@ TEST(BenchTiles, AStationGoesThroughEveryStateOfAUnit) {
     EXPECT_EQ(TileSpoken(tile, kStart), "COM3: Waiting for a phone");
 
     tiles.OnEvents(Line({.kind = kUnitStart, .station = "COM3"}) +
-                       Line({.kind = kPhase, .station = "COM3", .text = "Download code.bin"}) +
+                       Line({.kind = kPhase, .station = "COM3", .text = "Download /fw/code.bin"}) +
                        Line({.kind = kProgress, .station = "COM3", .percent = 35, .bytes = 700}),
                    kStart + 5s, kWall);
     EXPECT_EQ(TileStateWords(tile), "Download code.bin");

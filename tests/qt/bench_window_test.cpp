@@ -26,6 +26,7 @@ class BenchWindowTest : public QObject {
     void ADyingBenchFailsTheUnitItCutOffAndTheOthersStand();
     void ScannedIdentifiersGoToTheirStationAndClosingAsksFirst();
     void TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood();
+    void ARefusedStartShowsWhyAndAStationsOwnLineIsOnItsTile();
 };
 
 using dekvanto::app::DownloadEvent;
@@ -244,6 +245,24 @@ void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
     // Saved as written: the relative code file stays relative to the set-up file.
     QVERIFY(dekvanto::app::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
             std::string::npos);
+}
+
+void BenchWindowTest::ARefusedStartShowsWhyAndAStationsOwnLineIsOnItsTile() {
+    Bench bench(R"("COM3","COM4")", R"(echo "COM4: port COM4 (/dev/ttyUSB1) is busy" >&2
+echo "vanto: cannot read code file code.bin: No such file or directory" >&2
+exit 5
+)",
+                "");
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    bench.Click(QStringLiteral("Start bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        bench.Label(QStringLiteral("Bench status")),
+        QStringLiteral("vanto: cannot read code file code.bin: No such file or directory\n"
+                       "The bench could not go on (status 5)"),
+        kWait);
+    QCOMPARE(bench.Label(QStringLiteral("COM4 error")),
+             QStringLiteral("port COM4 (/dev/ttyUSB1) is busy"));
+    QCOMPARE(bench.Label(QStringLiteral("COM3 error")), QString());
 }
 
 QTEST_MAIN(BenchWindowTest)
