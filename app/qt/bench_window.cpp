@@ -322,6 +322,11 @@ void BenchWindow::Start() {
     }
     SetStatus(QStringLiteral("The bench is running"));
     process_->start(program_.program, arguments);
+    if (process_->processId() > 0) {
+        // Also from this side: a Stop right after the start must find the group made.
+        ::setpgid(static_cast<pid_t>(process_->processId()),
+                  static_cast<pid_t>(process_->processId()));
+    }
     clock_->start();
     ShowSetup();
     if (setup_->scan) {
