@@ -3,7 +3,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
+#include <string>
+#include <vector>
 
 #include "core/record_reader.h"
 #include "download_rig.h"
@@ -14,6 +17,7 @@ class BenchWindowEndToEndTest : public QObject {
     Q_OBJECT
   private slots:
     void TwoStationsWithPhonesThatComeAndGo();
+    void StopEndsTheRunningUnitAsStoppedWithItsRecord();
 };
 
 namespace {
@@ -37,6 +41,34 @@ QString Label(const QWidget &window, const QString &name) {
     return {};
 }
 
+void Click(const QWidget &window, const QString &name) {
+    for (QPushButton *button : window.findChildren<QPushButton *>()) {
+        if (button->accessibleName() == name) {
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+    }
+}
+
+// A set-up of the rig's files for these ports, its record in the rig's folder.
+std::filesystem::path SetupFile(const dekvanto::testing::DownloadRig &rig,
+                                const std::vector<std::string> &ports, const std::string &more) {
+    std::string list;
+    for (const std::string &port : ports) {
+        list += (list.empty() ? "\"" : ",\"") + port + "\"";
+    }
+    return rig.folder.Write(
+        "line.bench", R"({"format":"dekvanto-bench-setup","version":1,"ports":[)" + list +
+                          R"(],"loader":")" + rig.files.loader.string() + R"(","code":")" +
+                          rig.files.code.string() + R"(","perso":")" + rig.files.perso.string() +
+                          R"(","record":")" + (rig.folder / "bench.jsonl").string() +
+                          R"(","poll_seconds":0.2)" + more + "}");
+}
+
+dekvanto::app::RecordReading Records(const dekvanto::testing::DownloadRig &rig) {
+    std::ifstream in(rig.folder / "bench.jsonl");
+    return dekvanto::app::ReadRecordFile(in);
+}
+
 }  // namespace
 
 void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
@@ -51,22 +83,11 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
     QVERIFY2(failing.Start(), failing.SetupError().c_str());
     const std::string good_port = "COM" + std::to_string(good.PortNumber());
     const std::string failing_port = "COM" + std::to_string(failing.PortNumber());
-    const auto record = rig.folder / "bench.jsonl";
-    const auto setup = rig.folder.Write(
-        "line.bench", R"({"format":"dekvanto-bench-setup","version":1,"ports":[")" + good_port +
-                          R"(",")" + failing_port + R"("],"loader":")" + rig.files.loader.string() +
-                          R"(","code":")" + rig.files.code.string() + R"(","perso":")" +
-                          rig.files.perso.string() + R"(","record":")" + record.string() +
-                          R"(","poll_seconds":0.2,"count":4})");
-
+    const auto setup = SetupFile(rig, {good_port, failing_port}, R"(,"count":4)");
     dekvanto::qt::BenchWindow window({.program = QStringLiteral(VANTO_PROGRAM)});
     window.show();
     QVERIFY(window.OpenSetup(QString::fromStdString(setup.string())));
-    for (QPushButton *button : window.findChildren<QPushButton *>()) {
-        if (button->accessibleName() == QStringLiteral("Start bench")) {
-            QTest::mouseClick(button, Qt::LeftButton);
-        }
-    }
+    Click(window, QStringLiteral("Start bench"));
     QTRY_VERIFY_WITH_TIMEOUT(Label(window, QStringLiteral("Bench status"))
                                  .endsWith(QStringLiteral("\nSome units failed")),
                              240000);
@@ -92,8 +113,7 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
     }
 
     // The record holds the units the tiles showed, each with the same outcome.
-    std::ifstream in(record);
-    const dekvanto::app::RecordReading reading = dekvanto::app::ReadRecordFile(in);
+    const dekvanto::app::RecordReading reading = Records(rig);
     QCOMPARE(reading.units.size(), std::size_t{4});
     QVERIFY(reading.skipped.empty());
     QCOMPARE(window.Tiles()->Rows().size(), std::size_t{4});
@@ -109,6 +129,32 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
         }
         QCOMPARE(found, 1);
     }
+}
+
+void BenchWindowEndToEndTest::StopEndsTheRunningUnitAsStoppedWithItsRecord() {
+    // A code file that takes its time on the wire: the unit is still running when Stop comes.
+    dekvanto::testing::DownloadRig rig({1000, 200000, 1500});
+    rig.phone.wire.enabled = true;
+    dekvanto::sim::PhoneSimulator line(rig.phone, Phones(1));
+    QVERIFY2(line.Start(), line.SetupError().c_str());
+    const std::string port = "COM" + std::to_string(line.PortNumber());
+    dekvanto::qt::BenchWindow window({.program = QStringLiteral(VANTO_PROGRAM)});
+    window.show();
+    QVERIFY(window.OpenSetup(QString::fromStdString(SetupFile(rig, {port}, "").string())));
+    Click(window, QStringLiteral("Start bench"));
+    QTRY_VERIFY_WITH_TIMEOUT(window.Tiles()->Tiles()[0].percent >= 5, 120000);
+    QCOMPARE(window.Tiles()->Tiles()[0].counts.units, 0);
+    Click(window, QStringLiteral("Stop bench"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Running(), 120000);
+
+    QVERIFY2(Label(window, QStringLiteral("Bench status")).endsWith(QStringLiteral("\nStopped")),
+             qPrintable(Label(window, QStringLiteral("Bench status"))));
+    QCOMPARE(Label(window, QString::fromStdString(port + " last result")),
+             QStringLiteral("STOPPED"));
+    const dekvanto::app::RecordReading reading = Records(rig);
+    QCOMPARE(reading.units.size(), std::size_t{1});
+    QCOMPARE(static_cast<int>(dekvanto::app::VerdictOf(reading.units[0].record)),
+             static_cast<int>(UnitVerdict::kStopped));
 }
 
 QTEST_MAIN(BenchWindowEndToEndTest)
