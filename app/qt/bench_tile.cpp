@@ -54,8 +54,9 @@ BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
     setFocusPolicy(Qt::StrongFocus);
     // A keyboard user sees which tile has the focus.
     setObjectName(QStringLiteral("tile"));
-    setStyleSheet(QStringLiteral("QFrame#tile { border: 1px solid palette(mid); }"
-                                 "QFrame#tile:focus { border: 3px solid palette(highlight); }"));
+    setStyleSheet(
+        QStringLiteral("QFrame#tile { border: 1px solid palette(mid); }"
+                       "QFrame#tile:focus { border: 3px solid palette(highlight); }"));
     auto *layout = new QVBoxLayout(this);
     title_ = Part(this, layout);
     QFont bold = title_->font();
