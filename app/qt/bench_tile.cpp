@@ -13,7 +13,7 @@ namespace {
 
 using dekvanto::app::UnitVerdict;
 
-QLabel *Part(QWidget *parent, QLayout *layout) {
+QLabel *TileLabel(QWidget *parent, QLayout *layout) {
     auto *label = new QLabel(parent);
     label->setWordWrap(true);
     layout->addWidget(label);
@@ -58,23 +58,23 @@ BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
         QStringLiteral("QFrame#tile { border: 1px solid palette(mid); }"
                        "QFrame#tile:focus { border: 3px solid palette(highlight); }"));
     auto *layout = new QVBoxLayout(this);
-    title_ = Part(this, layout);
+    title_ = TileLabel(this, layout);
     QFont bold = title_->font();
     bold.setBold(true);
     title_->setFont(bold);
-    state_ = Part(this, layout);
+    state_ = TileLabel(this, layout);
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 100);
     layout->addWidget(progress_);
-    elapsed_ = Part(this, layout);
-    verdict_ = Part(this, layout);
+    elapsed_ = TileLabel(this, layout);
+    verdict_ = TileLabel(this, layout);
     QFont large = verdict_->font();
     large.setPointSizeF(large.pointSizeF() * 2.5);
     large.setBold(true);
     verdict_->setFont(large);
-    reason_ = Part(this, layout);
-    counters_ = Part(this, layout);
-    error_ = Part(this, layout);
+    reason_ = TileLabel(this, layout);
+    counters_ = TileLabel(this, layout);
+    error_ = TileLabel(this, layout);
     error_->setStyleSheet(QStringLiteral("color: #b01010"));
     layout->addStretch();
 }
