@@ -1,5 +1,6 @@
 #include "core/port_name.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
@@ -71,6 +72,15 @@ int FindEntryBeginningWith(const std::vector<std::string> &entries, std::string_
         }
     }
     return -1;
+}
+
+bool SamePortName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        auto lower = [](char c) {
+            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        };
+        return lower(x) == lower(y);
+    });
 }
 
 }  // namespace dekvanto::app

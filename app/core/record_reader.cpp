@@ -4,6 +4,7 @@
 #include <istream>
 #include <map>
 
+#include "core/port_name.h"
 #include "core/record_lines.h"
 
 namespace dekvanto::app {
@@ -11,15 +12,6 @@ namespace {
 
 std::string UnitKey(const UnitRecord &r) {
     return r.constants.host + '\x1f' + r.start.station + '\x1f' + std::to_string(r.start.unit);
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        auto lower = [](char c) {
-            return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        };
-        return lower(x) == lower(y);
-    });
 }
 
 template <typename Counted>
@@ -103,7 +95,7 @@ std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
     std::vector<RecordedUnit> selected;
     for (const RecordedUnit &unit : units) {
         const UnitStart &start = unit.record.start;
-        if ((filter.station && !SameName(start.station, *filter.station)) ||
+        if ((filter.station && !SamePortName(start.station, *filter.station)) ||
             (filter.since && start.started < *filter.since) ||
             (filter.failed_only && VerdictOf(unit.record) == UnitVerdict::kPassed)) {
             continue;

@@ -1,0 +1,45 @@
+// One station of the bench window: its port and device, its state in words, a progress bar, the
+// elapsed time, the last unit's PASS or FAIL in large letters with its reason, its counters and
+// any error. Every part has an accessible name; the tile itself takes the focus, and its
+// accessible description is what a screen reader says of the station ("COM3: PASS, 57 seconds").
+// The words carry the meaning; colour only helps.
+#pragma once
+
+#include <QFrame>
+#include <chrono>
+
+class QLabel;
+class QProgressBar;
+
+namespace dekvanto::app {
+struct StationTile;
+struct VerdictCounts;
+}  // namespace dekvanto::app
+
+namespace dekvanto::qt {
+
+// "Passed 12, failed 1, 40.0 units/h" (and the stopped units, when there are any).
+QString CountersText(const dekvanto::app::VerdictCounts &counts, double units_per_hour);
+
+class BenchTile : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit BenchTile(QWidget *parent);
+
+    // Draws the station as it is at `now` (the elapsed time of a running unit).
+    void Show(const dekvanto::app::StationTile &tile, double units_per_hour,
+              std::chrono::steady_clock::time_point now);
+
+  private:
+    QLabel *title_;
+    QLabel *state_;
+    QProgressBar *progress_;
+    QLabel *elapsed_;
+    QLabel *verdict_;
+    QLabel *reason_;
+    QLabel *counters_;
+    QLabel *error_;
+};
+
+}  // namespace dekvanto::qt

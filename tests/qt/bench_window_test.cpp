@@ -1,0 +1,269 @@
+// The bench window against a scripted bench: a shell script stands in for `vanto bench`, writes
+// a prepared event stream and, like the bench, stops its running unit on Ctrl-C (SIGINT).
+#include "qt/bench_window.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTest>
+
+#include "core/download_events.h"
+#include "core/whole_file.h"
+#include "qt/bench_tile.h"
+#include "support/temp_folder.h"
+
+class BenchWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void SixteenStationsShowEveryStateAndStopEndsTheRunningUnit();
+    void ADyingBenchFailsTheUnitItCutOffAndTheOthersStand();
+    void ScannedIdentifiersGoToTheirStationAndClosingAsksFirst();
+    void TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood();
+    void ARefusedStartShowsWhyAndAStationsOwnLineIsOnItsTile();
+};
+
+using dekvanto::app::DownloadEvent;
+using dekvanto::app::EventKind;
+using dekvanto::app::TempFolder;
+using dekvanto::qt::BenchWindow;
+
+namespace {
+
+constexpr int kWait = 20000;
+
+std::string Event(DownloadEvent event) {
+    return dekvanto::app::EventLine(event) + "\n";
+}
+
+// A bench that writes `events`, then waits; Ctrl-C ends COM2's unit as stopped.
+const char *kRunningBench = R"(echo "$@" > "$(dirname "$0")/arguments"
+cat "$(dirname "$0")/events"
+trap 'echo "{\"event\":\"unit-end\",\"station\":\"COM2\",\"unit\":1,\"result\":\"3\",\"status\":3,\"seconds\":2.0,\"bytes\":9}"; exit 3' INT
+while :; do sleep 0.05; done
+)";
+
+class Bench {
+  public:
+    Bench(const std::string &ports, const std::string &script, const std::string &events,
+          const std::string &more = "")
+        : window({.program = QStringLiteral("/bin/sh"),
+                  .leading_arguments = {QString::fromStdString((folder / "vanto").string())}}) {
+        folder.Write("vanto", script);
+        folder.Write("events", events);
+        setup = folder.Write("line.bench",
+                             R"({"format":"dekvanto-bench-setup","version":1,"ports":[)" + ports +
+                                 R"(],"code":"code.bin","record":"r.jsonl")" + more + "}");
+        window.confirm_close = [this] { return answer; };
+        window.show();
+    }
+    QString Label(const QString &name) {
+        for (QLabel *label : window.findChildren<QLabel *>()) {
+            if (label->accessibleName() == name) {
+                return label->text();
+            }
+        }
+        return QStringLiteral("<no %1>").arg(name);
+    }
+    QWidget *Named(const QString &name) {
+        for (QWidget *widget : window.findChildren<QWidget *>()) {
+            if (widget->accessibleName() == name) {
+                return widget;
+            }
+        }
+        return nullptr;
+    }
+    void Click(const QString &name) {
+        QTest::mouseClick(static_cast<QPushButton *>(Named(name)), Qt::LeftButton);
+    }
+
+    TempFolder folder;
+    std::filesystem::path setup;
+    BenchWindow window;
+    bool answer = false;
+};
+
+}  // namespace
+
+void BenchWindowTest::SixteenStationsShowEveryStateAndStopEndsTheRunningUnit() {
+    std::string ports;
+    for (int n = 1; n <= 16; ++n) {
+        ports += (n > 1 ? ",\"COM" : "\"COM") + std::to_string(n) + "\"";
+    }
+    using enum EventKind;
+    std::string events = Event({.kind = kWaiting, .station = "COM1"}) +
+                         Event({.kind = kUnitStart, .station = "COM2"}) +
+                         Event({.kind = kPhase, .station = "COM2", .text = "Download code.bin"}) +
+                         Event({.kind = kProgress, .station = "COM2", .percent = 40});
+    events += Event({.kind = kUnitStart, .station = "COM3"}) +
+              Event({.kind = kUnitEnd, .station = "COM3", .result = '2', .seconds = 57.1}) +
+              Event({.kind = kWaiting,
+                     .station = "COM3",
+                     .waiting_for = dekvanto::app::WaitingFor::kRemoval});
+    events += Event({.kind = kUnitStart, .station = "COM4"}) +
+              Event({.kind = kPhase, .station = "COM4", .text = "Download /x/loader.bin"}) +
+              Event({.kind = kPhase, .station = "COM4", .text = "Download /x/code.bin"}) +
+              Event({.kind = kUnitEnd, .station = "COM4", .result = 'H', .status = 6});
+    events += R"({"event":"phase","station":"COM5","unit":1,"line":)"
+              "\n";
+    Bench bench(ports, kRunningBench, events);
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    QCOMPARE(bench.window.findChildren<dekvanto::qt::BenchTile *>().size(), 16);
+    auto *grid = bench.window.findChild<QGridLayout *>();
+    QCOMPARE(grid->rowCount(), 4);
+    QCOMPARE(grid->columnCount(), 4);
+    QVERIFY(!bench.Named(QStringLiteral("Unit identifier"))->isVisibleTo(&bench.window));
+
+    bench.Click(QStringLiteral("Start bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM4 last result")),
+                              QStringLiteral("FAIL"), kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM5 error")).left(25),
+                              QStringLiteral("An event line was cut off"), kWait);
+    QCOMPARE(bench.Label(QStringLiteral("COM1 state")), QStringLiteral("Waiting for a phone"));
+    QCOMPARE(bench.Label(QStringLiteral("COM2 state")),
+             QStringLiteral("Unit 1: Download code.bin"));
+    QCOMPARE(bench.Label(QStringLiteral("COM3 state")), QStringLiteral("Remove the phone"));
+    QCOMPARE(bench.Label(QStringLiteral("COM4 last result reason")),
+             QStringLiteral("Unit 1: no acknowledgement in the code file"));
+    QVERIFY(bench.Named(QStringLiteral("Station COM3"))
+                ->accessibleDescription()
+                .startsWith(QStringLiteral("COM3: PASS, 57 seconds")));
+    QVERIFY(bench.Label(QStringLiteral("Bench counters"))
+                .startsWith(QStringLiteral("Bench: Passed 1, failed 1")));
+    QVERIFY(!bench.Named(QStringLiteral("Open set-up"))->isEnabled());
+
+    // Every control that takes the focus, and every tile, has a name.
+    for (QWidget *widget : bench.window.findChildren<QWidget *>()) {
+        if (widget->isVisibleTo(&bench.window) && widget->focusPolicy() != Qt::NoFocus) {
+            QVERIFY2(!widget->accessibleName().isEmpty(), widget->metaObject()->className());
+        }
+    }
+
+    bench.Click(QStringLiteral("Stop bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("Bench status")),
+                              QStringLiteral("Stopped"), kWait);
+    QCOMPARE(bench.Label(QStringLiteral("COM2 last result")), QStringLiteral("STOPPED"));
+    QCOMPARE(bench.Label(QStringLiteral("COM1 state")), QStringLiteral("Ended"));
+    auto *units = static_cast<QTableWidget *>(bench.Named(QStringLiteral("Last units")));
+    QCOMPARE(units->rowCount(), 3);
+    QCOMPARE(units->item(0, 1)->text(), QStringLiteral("COM2"));  // newest first
+    bench.Click(QStringLiteral("Copy units"));
+    QVERIFY(QApplication::clipboard()->text().contains(
+        QStringLiteral("\tCOM4\t1\t\tFAIL no acknowledgement in the code file\n")));
+    const QString arguments =
+        QString::fromStdString(*dekvanto::app::ReadWholeFile(bench.folder / "arguments"));
+    QVERIFY2(arguments.startsWith(QStringLiteral("bench --port COM1,COM2,")),
+             qPrintable(arguments));
+    QVERIFY(arguments.endsWith(QStringLiteral("--events\n")));
+}
+
+void BenchWindowTest::ADyingBenchFailsTheUnitItCutOffAndTheOthersStand() {
+    const std::string script = R"(cat "$(dirname "$0")/events"; kill -KILL $$)";
+    using enum EventKind;
+    Bench bench(R"("COM3","COM4")", script,
+                Event({.kind = kUnitStart, .station = "COM4", .unit = 7}) +
+                    Event({.kind = kUnitEnd, .station = "COM4", .unit = 7, .result = '2'}) +
+                    Event({.kind = kUnitStart, .station = "COM3", .unit = 2}) +
+                    R"({"event":"progress","station":"COM3","unit":2,"perc)");
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    bench.Click(QStringLiteral("Start bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("Bench status")),
+                              QStringLiteral("The bench program ended unexpectedly"), kWait);
+    QCOMPARE(bench.Label(QStringLiteral("COM3 last result")), QStringLiteral("FAIL"));
+    QCOMPARE(bench.Label(QStringLiteral("COM3 last result reason")),
+             QStringLiteral("Unit 2: the bench ended during the unit"));
+    QVERIFY(bench.Label(QStringLiteral("COM3 error"))
+                .startsWith(QStringLiteral("An event line was cut off")));
+    QCOMPARE(bench.Label(QStringLiteral("COM4 last result")), QStringLiteral("PASS"));
+    QVERIFY(bench.Named(QStringLiteral("Start bench"))->isEnabled());
+}
+
+void BenchWindowTest::ScannedIdentifiersGoToTheirStationAndClosingAsksFirst() {
+    const std::string script = R"(read line
+printf '{"event":"unit-start","station":"COM4","unit":1}\n{"event":"phase","station":"COM4","unit":1,"line":"read %s"}\n' "$line"
+trap 'exit 3' INT
+while :; do sleep 0.05; done
+)";
+    Bench bench(R"("COM3","COM4")", script, "", R"(,"scan":true)");
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    bench.Click(QStringLiteral("Start bench"));
+    auto *identifier = static_cast<QLineEdit *>(bench.Named(QStringLiteral("Unit identifier")));
+    QVERIFY(identifier->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(identifier->isEnabled(), kWait);
+    static_cast<QComboBox *>(bench.Named(QStringLiteral("Station for the identifier")))
+        ->setCurrentIndex(1);
+    QTest::keyClicks(identifier, QStringLiteral("SN-9"));
+    QTest::keyClick(identifier, Qt::Key_Return);
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM4 state")),
+                              QStringLiteral("Unit 1 SN-9: read COM4 SN-9"), kWait);
+
+    bench.window.close();  // answered "no": the bench goes on
+    QVERIFY(bench.window.isVisible());
+    QVERIFY(bench.window.Running());
+    bench.answer = true;
+    bench.window.close();
+    QTRY_VERIFY_WITH_TIMEOUT(!bench.window.isVisible(), kWait);
+    QCOMPARE(bench.Label(QStringLiteral("Bench status")), QStringLiteral("Stopped"));
+    QCOMPARE(bench.Label(QStringLiteral("COM4 last result reason")),
+             QStringLiteral("Unit 1: the bench ended during the unit"));
+}
+
+void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
+    Bench bench(R"("COM3")", "", "");
+    QVERIFY(
+        !bench.window.OpenSetup(QString::fromStdString((bench.folder / "none.bench").string())));
+    QVERIFY(!bench.Named(QStringLiteral("Start bench"))->isEnabled());
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    auto *text = static_cast<QPlainTextEdit *>(bench.Named(QStringLiteral("Set-up text")));
+    auto *save = static_cast<QPushButton *>(bench.Named(QStringLiteral("Save set-up")));
+    QVERIFY(!text->isVisible());
+    QVERIFY(!save->isEnabled());
+
+    static_cast<QCheckBox *>(bench.Named(QStringLiteral("Unlock set-up")))->setChecked(true);
+    QVERIFY(text->isVisible() && !text->isReadOnly() && save->isEnabled());
+    const auto before = dekvanto::app::ReadWholeFile(bench.setup);
+    text->setPlainText(
+        text->toPlainText().replace(QStringLiteral("COM3"), QStringLiteral("COM3x")));
+    save->click();
+    QVERIFY(bench.Label(QStringLiteral("Bench status"))
+                .startsWith(QStringLiteral("The set-up is not saved")));
+    QCOMPARE(dekvanto::app::ReadWholeFile(bench.setup), before);
+
+    text->setPlainText(
+        text->toPlainText().replace(QStringLiteral("COM3x"), QStringLiteral("COM9")));
+    save->click();
+    QVERIFY(
+        bench.Label(QStringLiteral("Bench set-up")).startsWith(QStringLiteral("Stations: COM9\n")));
+    QVERIFY(!text->isVisible());
+    QVERIFY(bench.Named(QStringLiteral("Station COM9")) != nullptr);
+    // Saved as written: the relative code file stays relative to the set-up file.
+    QVERIFY(dekvanto::app::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
+            std::string::npos);
+}
+
+void BenchWindowTest::ARefusedStartShowsWhyAndAStationsOwnLineIsOnItsTile() {
+    Bench bench(R"("COM3","COM4")", R"(echo "COM4: port COM4 (/dev/ttyUSB1) is busy" >&2
+echo "vanto: cannot read code file code.bin: No such file or directory" >&2
+exit 5
+)",
+                "");
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    bench.Click(QStringLiteral("Start bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(
+        bench.Label(QStringLiteral("Bench status")),
+        QStringLiteral("vanto: cannot read code file code.bin: No such file or directory\n"
+                       "The bench could not go on (status 5)"),
+        kWait);
+    QCOMPARE(bench.Label(QStringLiteral("COM4 error")),
+             QStringLiteral("port COM4 (/dev/ttyUSB1) is busy"));
+    QCOMPARE(bench.Label(QStringLiteral("COM3 error")), QString());
+}
+
+QTEST_MAIN(BenchWindowTest)
+#include "bench_window_test.moc"
