@@ -109,7 +109,9 @@ struct StationProcesses::Parts {
     std::deque<Station> stations;
 
     // Starts one station with its output (standard output and error) into a pipe, and its input
-    // from a pipe or NUL. The parent's ends are not inherited by later stations.
+    // from a pipe or NUL. The parent's ends are not inherited by later stations. In a process
+    // group of its own, the console's Ctrl-C does not reach it: the parent passes each one on
+    // (interrupt.h), so that it arrives once, console or not.
     bool Spawn(Station &station, std::size_t number, const std::vector<std::string> &args) {
         SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         HANDLE output_read = nullptr;
@@ -144,7 +146,7 @@ struct StationProcesses::Parts {
         PROCESS_INFORMATION process{};
         const BOOL started =
             ::CreateProcessA(program.string().c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                             0, nullptr, nullptr, &startup, &process);
+                             CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process);
         CloseHandleOf(output_write);
         CloseHandleOf(input_read);
         if (!started) {
