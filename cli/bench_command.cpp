@@ -56,8 +56,7 @@ int RunStationsOfBench(const BenchOptions &options, const std::vector<std::strin
                        const Context &context) {
     std::vector<BenchStationState> stations(ports.size());
     StationProcesses processes(context, true, options.scan);
-    // POSIX: every Ctrl-C is passed on to the stations, which stop by themselves. Windows: the
-    // console gives it to every station itself.
+    // Every Ctrl-C is passed on to the stations, which stop by themselves.
     InterruptGuard interrupts(nullptr);
     const bool live = console.terminal && !options.download.events;
     BenchBoard board(stations, options.download.events ? console.err : console.out,

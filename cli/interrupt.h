@@ -9,8 +9,11 @@
 // prompt ends at once; every SIGINT is passed on to the station processes (ForwardTo).
 // Windows: a console control handler (SetConsoleCtrlHandler) for Ctrl-C and Ctrl-Break. It runs
 // on a thread of its own that the system starts; it also wakes the tool's hidden window so that
-// the stop reaches the download control inside the engine's message dispatch. The console gives
-// every Ctrl-C to all the processes attached to it, station processes included.
+// the stop reaches the download control inside the engine's message dispatch. Station processes
+// run in a process group of their own, which the console's Ctrl-C does not reach: the parent
+// passes each Ctrl-C on (ForwardTo) through the station's stop event, named after its process id,
+// which a thread of the station's guard watches. So a station sees each Ctrl-C once, also when
+// no console is attached (a program that runs the bench over pipes).
 #pragma once
 
 #include <chrono>
@@ -29,8 +32,8 @@ class InterruptGuard {
     InterruptGuard(const InterruptGuard &) = delete;
     InterruptGuard &operator=(const InterruptGuard &) = delete;
 
-    // Processes that get every Ctrl-C passed on (at most 64; POSIX process ids). Windows needs
-    // none: the console reaches every process attached to it.
+    // Processes that get every Ctrl-C passed on (at most 64; process ids). Windows passes it on
+    // through each process's stop event, which its own guard watches.
     void ForwardTo(const std::vector<long> &processes);
 };
 

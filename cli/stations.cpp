@@ -10,8 +10,8 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
                 Console &console, const Context &context) {
     std::vector<StationState> stations(options.ports.size());
     StationProcesses processes(context, false, false);
-    // POSIX: every Ctrl-C is passed on to the stations, which end by themselves. Windows: the
-    // console gives Ctrl-C to every station itself; the parent only must not end on it.
+    // Every Ctrl-C is passed on to the stations, which end by themselves; the parent only must
+    // not end on it.
     InterruptGuard interrupts(nullptr);
     for (std::size_t i = 0; i < stations.size(); ++i) {
         stations[i].port = options.ports[i];

@@ -1,6 +1,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
+#include <thread>
 
 #include "interrupt.h"
 #include "win32/console_wake.h"
@@ -8,20 +11,30 @@
 namespace dekvanto::cli {
 namespace {
 
+constexpr int kMaxForwarded = 64;
+
 std::atomic<int> interrupts{0};
 std::atomic<Mxl40_StartStop_Fn> engine_start_stop{nullptr};
 std::atomic<HWND> wake_window{nullptr};
 std::atomic<HANDLE> interrupt_event{nullptr};
+// The stop events of the station processes that every Ctrl-C is passed on to.
+HANDLE forwarded[kMaxForwarded] = {};
+std::atomic<int> forwarded_count{0};
 
 void WriteNote(const char *text, DWORD size) {
     DWORD written = 0;
     ::WriteFile(::GetStdHandle(STD_ERROR_HANDLE), text, size, &written, nullptr);
 }
 
-BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
-        return FALSE;  // closing the console or logging off: the system's own handling
-    }
+// The event through which a parent passes a Ctrl-C on to the process `id`: named after the
+// process, so that the parent and the station reach the same one whichever creates it first.
+// Auto-reset: each Ctrl-C passed on is seen once, even one that comes before the station waits.
+HANDLE StopEventOf(DWORD id) {
+    const std::string name = "Local\\dekvanto-vanto-stop-" + std::to_string(id);
+    return ::CreateEventA(nullptr, FALSE, FALSE, name.c_str());
+}
+
+void OnInterrupt() {
     const int count = ++interrupts;
     if (const Mxl40_StartStop_Fn start_stop = engine_start_stop.load()) {
         start_stop(0);
@@ -32,12 +45,55 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     if (const HANDLE event = interrupt_event.load()) {
         ::SetEvent(event);
     }
+    for (int i = 0; i < forwarded_count.load(); ++i) {
+        ::SetEvent(forwarded[i]);
+    }
     if (count == 2) {
         static const char kNote[] = "vanto: stopping; the engine ends at its next check\r\n";
         WriteNote(kNote, sizeof kNote - 1);
     }
+}
+
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) {
+        return FALSE;  // closing the console or logging off: the system's own handling
+    }
+    OnInterrupt();
     return TRUE;
 }
+
+// Waits for Ctrl-C passed on by a parent (the process's own stop event) until `quit` is set.
+void WatchStopEvent(HANDLE stop, HANDLE quit) {
+    const HANDLE handles[2] = {quit, stop};
+    while (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+        OnInterrupt();
+    }
+}
+
+// The watcher of the process's own stop event, while a guard is installed.
+struct StopWatch {
+    HANDLE stop = StopEventOf(::GetCurrentProcessId());
+    HANDLE quit = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread;
+
+    StopWatch() {
+        if (stop != nullptr && quit != nullptr) {
+            thread = std::thread(WatchStopEvent, stop, quit);
+        }
+    }
+    ~StopWatch() {
+        if (thread.joinable()) {
+            ::SetEvent(quit);
+            thread.join();
+        }
+        for (const HANDLE handle : {stop, quit}) {
+            if (handle != nullptr) {
+                ::CloseHandle(handle);
+            }
+        }
+    }
+};
+std::unique_ptr<StopWatch> stop_watch;
 
 }  // namespace
 
@@ -46,17 +102,35 @@ InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
     engine_start_stop = start_stop;
     interrupt_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
     ::SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    stop_watch = std::make_unique<StopWatch>();
 }
 
 InterruptGuard::~InterruptGuard() {
+    stop_watch.reset();
     ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
+    ForwardTo({});
     engine_start_stop = nullptr;
     if (const HANDLE event = interrupt_event.exchange(nullptr)) {
         ::CloseHandle(event);
     }
 }
 
-void InterruptGuard::ForwardTo(const std::vector<long> &) {}
+void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
+    const int previous = forwarded_count.exchange(0);
+    for (int i = 0; i < previous; ++i) {
+        ::CloseHandle(forwarded[i]);
+    }
+    int count = 0;
+    for (const long id : processes) {
+        if (count == kMaxForwarded) {
+            break;
+        }
+        if (const HANDLE event = StopEventOf(static_cast<DWORD>(id))) {
+            forwarded[count++] = event;
+        }
+    }
+    forwarded_count = count;
+}
 
 int InterruptCount() {
     return interrupts.load();

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -40,19 +41,74 @@ class NewsQueue {
     std::deque<News> news_;
 };
 
-// Reads a pipe to its end, each chunk as news of `kind`, then the end as news of `end`; closes
-// the pipe then when it is the thread's own.
-void ReadPipe(HANDLE pipe, bool own, std::size_t station, News::Kind kind, News::Kind end,
-              std::shared_ptr<NewsQueue> queue) {
+// Reads the parent's own standard input to its end, each chunk as news, then the end.
+void ReadOwnInput(HANDLE input, std::shared_ptr<NewsQueue> queue) {
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-        queue->Push({kind, station, std::string(buffer, got)});
+    while (::ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
+        queue->Push({News::Kind::kOwnInput, 0, std::string(buffer, got)});
     }
-    if (own) {
-        ::CloseHandle(pipe);
+    queue->Push({News::Kind::kOwnInputEnded, 0, ""});
+}
+
+// Creates a station's output pipe: the parent's end reads overlapped (so that its reader can
+// wait for the station's process at the same time), the station's end is inherited.
+bool CreateOutputPipe(HANDLE &read_end, HANDLE &write_end, SECURITY_ATTRIBUTES &inherited) {
+    static std::atomic<unsigned> pipes{0};
+    const std::string name = "\\\\.\\pipe\\dekvanto-vanto-" +
+                             std::to_string(::GetCurrentProcessId()) + "-" +
+                             std::to_string(++pipes);
+    read_end = ::CreateNamedPipeA(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_WAIT, 1, 0, 64 * 1024, 0, nullptr);
+    if (read_end == INVALID_HANDLE_VALUE) {
+        read_end = nullptr;
+        return false;
     }
-    queue->Push({end, station, ""});
+    write_end =
+        ::CreateFileA(name.c_str(), GENERIC_WRITE, 0, &inherited, OPEN_EXISTING, 0, nullptr);
+    if (write_end == INVALID_HANDLE_VALUE) {
+        write_end = nullptr;
+        ::CloseHandle(read_end);
+        read_end = nullptr;
+        return false;
+    }
+    return true;
+}
+
+// Reads a station's output as it comes, each chunk as news, then its end: the end of the pipe,
+// or the end of the station's process once what it wrote is read. A process that the station
+// started and that inherited the pipe (Wine starts its desktop process from the first program
+// that opens a window) may hold the pipe open long after the station has gone.
+void ReadStationOutput(HANDLE pipe, HANDLE process, std::size_t station,
+                       std::shared_ptr<NewsQueue> queue) {
+    const HANDLE done = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    bool exited = false;
+    char buffer[4096];
+    for (;;) {
+        OVERLAPPED read{};
+        read.hEvent = done;
+        if (!::ReadFile(pipe, buffer, sizeof buffer, nullptr, &read) &&
+            ::GetLastError() != ERROR_IO_PENDING) {
+            break;  // the end of the pipe
+        }
+        const HANDLE waits[2] = {done, process};
+        exited = exited || ::WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1;
+        if (exited && ::WaitForSingleObject(done, 0) != WAIT_OBJECT_0) {
+            ::CancelIo(pipe);  // the station has gone and its pipe is empty: nothing more comes
+        }
+        DWORD got = 0;
+        if (!::GetOverlappedResult(pipe, &read, &got, TRUE) || got == 0) {
+            break;
+        }
+        queue->Push({News::Kind::kOutput, station, std::string(buffer, got)});
+    }
+    for (const HANDLE handle : {done, pipe, process}) {
+        if (handle != nullptr) {
+            ::CloseHandle(handle);
+        }
+    }
+    queue->Push({News::Kind::kOutputEnded, station, ""});
 }
 
 std::filesystem::path ProgramOf(const Context &context) {
@@ -109,15 +165,16 @@ struct StationProcesses::Parts {
     std::deque<Station> stations;
 
     // Starts one station with its output (standard output and error) into a pipe, and its input
-    // from a pipe or NUL. The parent's ends are not inherited by later stations.
+    // from a pipe or NUL. The parent's ends are not inherited by later stations. In a process
+    // group of its own, the console's Ctrl-C does not reach it: the parent passes each one on
+    // (interrupt.h), so that it arrives once, console or not.
     bool Spawn(Station &station, std::size_t number, const std::vector<std::string> &args) {
         SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
         HANDLE output_read = nullptr;
         HANDLE output_write = nullptr;
-        if (!::CreatePipe(&output_read, &output_write, &inherited, 0)) {
+        if (!CreateOutputPipe(output_read, output_write, inherited)) {
             return false;
         }
-        ::SetHandleInformation(output_read, HANDLE_FLAG_INHERIT, 0);
         HANDLE input_read = nullptr;
         HANDLE input_write = nullptr;
         if (feed_stations) {
@@ -144,7 +201,7 @@ struct StationProcesses::Parts {
         PROCESS_INFORMATION process{};
         const BOOL started =
             ::CreateProcessA(program.string().c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                             0, nullptr, nullptr, &startup, &process);
+                             CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup, &process);
         CloseHandleOf(output_write);
         CloseHandleOf(input_read);
         if (!started) {
@@ -157,8 +214,10 @@ struct StationProcesses::Parts {
         station.id = process.dwProcessId;
         station.input = input_write;
         station.output_open = true;
-        station.reader = std::thread(ReadPipe, output_read, true, number, News::Kind::kOutput,
-                                     News::Kind::kOutputEnded, queue);
+        HANDLE watched = nullptr;
+        ::DuplicateHandle(::GetCurrentProcess(), process.hProcess, ::GetCurrentProcess(), &watched,
+                          SYNCHRONIZE, FALSE, 0);
+        station.reader = std::thread(ReadStationOutput, output_read, watched, number, queue);
         return true;
     }
 };
@@ -170,9 +229,7 @@ StationProcesses::StationProcesses(const Context &context, bool feed_stations, b
     if (read_own_input) {
         // Detached: a read of the console or a pipe cannot be called off, and the thread ends
         // with the process. The queue it writes to is shared with it.
-        std::thread(ReadPipe, ::GetStdHandle(STD_INPUT_HANDLE), false, 0, News::Kind::kOwnInput,
-                    News::Kind::kOwnInputEnded, parts_->queue)
-            .detach();
+        std::thread(ReadOwnInput, ::GetStdHandle(STD_INPUT_HANDLE), parts_->queue).detach();
     }
 }
 

@@ -1,10 +1,14 @@
 // vanto.exe under Wine against the simulated phone on a COM port of the prefix
-// (tools/wine/with-phone.sh): a whole download. Ctrl-C is vanto_ctrl_c.sh.
+// (tools/wine/with-phone.sh): a whole download, and a bench of phones that come and go. Ctrl-C
+// is vanto_ctrl_c.sh.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 
+#include "core/file_digest.h"
 #include "download_files.h"
 #include "vanto_process.h"
 
@@ -59,6 +63,48 @@ TEST_F(VantoWithPhone, EventsGoToStandardOutputOneLineEach) {
                                       ",\"result\":\"2\",\"status\":0,\"seconds\":"))
         << run.output;
     EXPECT_TRUE(Holds(run.output, "progress 100%  21000 bytes")) << "the log goes on beside";
+}
+
+// The phones (the simulator's options where the test is added): the line is empty at first, the
+// first phone stays on for one more attempt after its good unit, the second fails in its code
+// file. Each is one unit, flashed once: a phone flashed twice would make the second unit pass.
+TEST_F(VantoWithPhone, ABenchFlashesEachPhoneOnceAndRecordsEveryUnit) {
+    std::vector<std::string> args = Download(1000, 20000);
+    args.front() = "bench";
+    const std::string record = files_.folder + "units.jsonl";
+    for (const char *option : {"--record", record.c_str(), "--count", "2", "--poll", "0.2"}) {
+        args.push_back(option);
+    }
+    const VantoRun run = RunVanto(args);
+    EXPECT_EQ(run.status, 9) << run.output;
+    EXPECT_TRUE(Holds(run.output, Port() + " #1 PASS ")) << run.output;
+    EXPECT_TRUE(Holds(run.output, Port() + " #2 FAIL no acknowledgement in the code file"))
+        << run.output;
+    EXPECT_TRUE(Holds(run.output, "Totals: 2 units: 1 PASS, 1 FAIL, 0 STOPPED")) << run.output;
+
+    const auto code = dekvanto::app::DigestFile(files_.code);
+    ASSERT_TRUE(code);
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(record, std::ios::binary);
+    for (std::string text; std::getline(in, text);) {
+        lines.push_back(nlohmann::json::parse(text, nullptr, false));
+        ASSERT_FALSE(lines.back().is_discarded()) << "cut or joined: " << text;
+    }
+    ASSERT_EQ(lines.size(), 4u) << "a start and an end line per unit";
+    const char *events[] = {"start", "end", "start", "end"};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        nlohmann::json &line = lines[i];
+        EXPECT_EQ(line["event"], events[i]) << line;
+        EXPECT_EQ(line["unit"], i / 2 + 1) << line;
+        EXPECT_EQ(line["station"], Port()) << line;
+        EXPECT_EQ(line["files"][1]["role"], "code") << line;
+        EXPECT_EQ(line["files"][1]["path"], files_.code) << line;
+        EXPECT_EQ(line["files"][1]["sha256"], code->sha256) << line;
+    }
+    EXPECT_EQ(lines[1]["result"], "2");
+    EXPECT_EQ(lines[1]["status"], "finished");
+    EXPECT_EQ(lines[3]["status"], "no-acknowledgement");
+    EXPECT_EQ(lines[3]["log"].back(), lines[3]["result_line"]);
 }
 
 }  // namespace

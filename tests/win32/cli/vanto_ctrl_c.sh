@@ -1,32 +1,49 @@
 #!/usr/bin/env bash
-# Ctrl-C during a download with vanto.exe under Wine: started by with-phone.sh with the phone on
-# COM$DEKVANTO_PHONE_COM, the download is interrupted by SIGINT once its progress reaches 10 %;
-# vanto must then end with status 3 (stopped) and the log's cancel line.
-# Usage: vanto_ctrl_c.sh WINEPREFIX VANTO.EXE
+# Ctrl-C with vanto.exe under Wine, started by with-phone.sh with the phone on
+# COM$DEKVANTO_PHONE_COM; vanto must end with status 3 (stopped).
+#   download: interrupted once the progress reaches 10 %; the log shows the cancel line.
+#   bench: a one-station bench interrupted once its unit has started (give the phone
+#          --wire-timed, so that the unit is still running); the station gets the Ctrl-C from
+#          the bench's own process, its unit ends as STOPPED and its end line in the record says
+#          so.
+# Usage: vanto_ctrl_c.sh WINEPREFIX VANTO.EXE [download|bench]
 set -euo pipefail
-prefix=$1 vanto=$2
+prefix=$1 vanto=$2 mode=${3:-download}
 wine_tools=$(cd "$(dirname "$0")/../../../tools/wine" && pwd)
 : "${DEKVANTO_PHONE_COM:?needs a phone (tools/wine/with-phone.sh)}"
 work=${DEKVANTO_PHONE_WORK:-$(mktemp -d)}
 head -c 1000 /dev/urandom > "$work/loader.bin"
 head -c 200000 /dev/urandom > "$work/code.bin"
 winpath() { echo "Z:$1" | tr / '\\'; }
+port=COM$DEKVANTO_PHONE_COM
+args=(--port "$port" --loader "$(winpath "$work/loader.bin")" --code "$(winpath "$work/code.bin")"
+      --bus 16)
+record=$work/units.jsonl
+if [ "$mode" = bench ]; then
+  args=(bench "${args[@]}" --record "$(winpath "$record")" --events)
+  started='"event":"unit-start"'
+else
+  args=(download "${args[@]}")
+  started="progress  10%"
+fi
 
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$wine_tools/run.sh" --prefix "$prefix" "$vanto" download --port "COM$DEKVANTO_PHONE_COM" \
-  --loader "$(winpath "$work/loader.bin")" --code "$(winpath "$work/code.bin")" --bus 16 \
-  > "$out" 2>&1 &
+"$wine_tools/run.sh" --prefix "$prefix" "$vanto" "${args[@]}" > "$out" 2>&1 &
 pid=$!
 # Waits for the line (or the end of vanto) without polling the clock.
-timeout 120 tail -n +1 --pid="$pid" -f "$out" | grep -q -m1 "progress  10%" || true
+timeout 120 tail -n +1 --pid="$pid" -f "$out" | grep -q -m1 "$started" || true
 kill -INT "$pid" 2>/dev/null || true
 status=0
 wait "$pid" || status=$?
 cat "$out"
-if [ "$status" -ne 3 ]; then
-  echo "vanto_ctrl_c: vanto ended with status $status, not 3 (stopped)" >&2
-  exit 1
+fail() { echo "vanto_ctrl_c: $1" >&2; exit 1; }
+[ "$status" -eq 3 ] || fail "vanto ended with status $status, not 3 (stopped)"
+if [ "$mode" = bench ]; then
+  grep -q "$port #1 STOPPED" "$out" || fail "no STOPPED line for the unit"
+  grep '"event":"end"' "$record" | grep -q '"status":"stopped"' ||
+    fail "the record has no end line of a stopped unit"
+else
+  grep -q "DOWNLOAD CANCELED" "$out" || fail "no cancel line"
 fi
-grep -q "DOWNLOAD CANCELED" "$out" || { echo "vanto_ctrl_c: no cancel line" >&2; exit 1; }
-echo "vanto_ctrl_c: stopped by Ctrl-C with status 3 and the cancel line"
+echo "vanto_ctrl_c: $mode stopped by Ctrl-C with status 3"
