@@ -81,8 +81,13 @@ std::string Trimmed(std::string_view text) {
 }  // namespace
 
 BenchBoard::BenchBoard(std::vector<BenchStationState> &stations, std::ostream &log, int columns,
-                       std::ostream *events, std::optional<int> count)
-    : stations_(stations), log_(log), columns_(columns), events_(events), count_(count) {}
+                       std::ostream *events, std::optional<int> count, bool scan)
+    : stations_(stations),
+      log_(log),
+      columns_(columns),
+      events_(events),
+      count_(count),
+      scan_(scan) {}
 
 void BenchBoard::Begin() {
     if (columns_ > 0) {
@@ -183,9 +188,107 @@ void BenchBoard::OnOwnInput(std::string_view bytes) {
          end = own_pending_.find('\n')) {
         const std::string line = Trimmed(std::string_view(own_pending_).substr(0, end));
         own_pending_.erase(0, end + 1);
-        if (!line.empty()) {
-            OnScannedLine(line);
+        if (line.empty() || OnControlLine(line)) {
+            continue;
         }
+        if (scan_) {
+            OnScannedLine(line);
+        } else {
+            Permanent("not a control line: \"" + line +
+                      "\" (a line reads \"stop COM<n>\" or \"start COM<n>\")");
+        }
+    }
+}
+
+// "stop COM<n>" or "start COM<n>" (any letter case); false for any other line.
+bool BenchBoard::OnControlLine(const std::string &line) {
+    const auto blank = line.find(' ');
+    if (blank == std::string::npos) {
+        return false;
+    }
+    const std::string word = line.substr(0, blank);
+    const bool stop = SamePort(word, "stop");
+    if (!stop && !SamePort(word, "start")) {
+        return false;
+    }
+    const std::string port = Trimmed(std::string_view(line).substr(blank + 1));
+    if (port.empty() || port.find(' ') != std::string::npos) {
+        return false;
+    }
+    std::optional<std::size_t> target;
+    for (std::size_t i = 0; i < stations_.size(); ++i) {
+        if (SamePort(port, stations_[i].port)) {
+            target = i;
+        }
+    }
+    if (!target) {
+        Permanent("no station " + port + " on this bench: \"" + line + "\"");
+    } else if (stop) {
+        StopStation(*target);
+    } else {
+        StartStation(*target);
+    }
+    Redraw(Clock::now(), true);
+    return true;
+}
+
+void BenchBoard::StopStation(std::size_t index) {
+    BenchStationState &station = stations_[index];
+    if (station.state == State::kStopped || station.state == State::kEnded) {
+        Permanent(station.port + ": not running");
+    } else if (!station.stop_asked) {
+        station.stop_asked = true;
+        messages_.push_back({index, std::nullopt, StationMessage::Action::kStop});
+    }
+}
+
+void BenchBoard::StartStation(std::size_t index) {
+    BenchStationState &station = stations_[index];
+    if (station.state != State::kStopped) {
+        Permanent(station.port + (station.state == State::kEnded
+                                      ? ": has ended and cannot start again"
+                                      : ": is running"));
+        return;
+    }
+    station.state = State::kStarting;
+    station.input_open = true;
+    station.status = kOtherFailure;
+    // Its unit numbers go on after the last unit it began, so that no number is given twice.
+    messages_.push_back({index, std::nullopt, StationMessage::Action::kStart, station.unit + 1});
+    StationEvent(station, dekvanto::app::StationRun::kRunning);
+}
+
+bool BenchBoard::CanStartAgain() const {
+    return !interrupted_ && own_input_open_ && !(count_ && units_given_ >= *count_);
+}
+
+bool BenchBoard::AnyStopped() const {
+    for (const BenchStationState &station : stations_) {
+        if (station.state == State::kStopped) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// No stopped station can start again: each has ended for good.
+void BenchBoard::EndStopped() {
+    for (BenchStationState &station : stations_) {
+        if (station.state == State::kStopped) {
+            station.state = State::kEnded;
+            StationEvent(station, dekvanto::app::StationRun::kEnded);
+        }
+    }
+}
+
+void BenchBoard::StationEvent(const BenchStationState &station, dekvanto::app::StationRun run) {
+    if (events_ != nullptr) {
+        *events_ << dekvanto::app::EventLine({.kind = dekvanto::app::EventKind::kStation,
+                                              .station = station.port,
+                                              .unit = station.unit + 1,
+                                              .station_run = run})
+                 << '\n'
+                 << std::flush;
     }
 }
 
@@ -224,7 +327,12 @@ void BenchBoard::OnOwnInputEnded() {
     if (!own_pending_.empty()) {
         OnOwnInput("\n");
     }
-    CloseAllInputs();
+    own_input_open_ = false;
+    if (scan_) {
+        CloseAllInputs();
+    } else {
+        EndStopped();
+    }
 }
 
 void BenchBoard::OnInterrupt() {
@@ -239,12 +347,14 @@ void BenchBoard::CloseAllInputs() {
             messages_.push_back({i, std::nullopt});
         }
     }
+    EndStopped();
 }
 
 void BenchBoard::OnNotStarted(std::size_t station, const std::string &why) {
     stations_[station].state = State::kEnded;
     stations_[station].input_open = false;
     Permanent(stations_[station].port + ": " + why);
+    StationEvent(stations_[station], dekvanto::app::StationRun::kEnded);
 }
 
 void BenchBoard::OnStationEnded(std::size_t index, int status) {
@@ -255,9 +365,23 @@ void BenchBoard::OnStationEnded(std::size_t index, int status) {
                   (station.unit_id.empty() ? "" : " " + station.unit_id) +
                   " INTERRUPTED: " + kCutOff);
     }
-    station.state = State::kEnded;
-    station.status = status;
+    // A station that the operator stopped before it could take the stop (its process had only
+    // just begun) was still stopped, not broken.
+    station.status = station.stop_asked && status == kOtherFailure ? kStopped : status;
     station.input_open = false;
+    if (events_ != nullptr && station.unit_open) {
+        station.unit_open = false;
+        WriteCutUnitEnd(*events_, station.port, station.event_unit, false, station.status, 0,
+                        kCutOff);
+    }
+    const bool stopped = station.stop_asked && CanStartAgain();
+    station.stop_asked = false;
+    station.state = stopped ? State::kStopped : State::kEnded;
+    if (stopped) {
+        Permanent(station.port + ": stopped; \"start " + station.port + "\" starts it again");
+    }
+    StationEvent(station,
+                 stopped ? dekvanto::app::StationRun::kStopped : dekvanto::app::StationRun::kEnded);
 }
 
 void BenchBoard::Tick(Clock::time_point now) {
@@ -305,6 +429,9 @@ std::string BenchBoard::LiveLine(const BenchStationState &station, Clock::time_p
         case State::kWaitingForRemoval:
             text += unit + " done: remove the phone";
             break;
+        case State::kStopped:
+            text += "stopped";
+            break;
         case State::kEnded:
             text += "ended";
             break;
@@ -348,14 +475,6 @@ int BenchBoard::Finish() {
         }
     }
     log_ << std::flush;
-    if (events_ != nullptr) {
-        for (const BenchStationState &station : stations_) {
-            if (station.unit_open) {
-                WriteCutUnitEnd(*events_, station.port, station.event_unit, false, station.status,
-                                0, kCutOff);
-            }
-        }
-    }
     bool stopped = interrupted_;
     for (const BenchStationState &station : stations_) {
         if (station.status != kFinished && station.status != kStopped &&

@@ -51,17 +51,49 @@ std::optional<std::string> RefusalOfBench(const BenchOptions &options, const Con
     return std::nullopt;
 }
 
+// Does to a station what the board asks.
+void Carry(const StationMessage &message, const std::vector<std::string> &ports,
+           const std::vector<std::string> &args, StationProcesses &processes, BenchBoard &board,
+           InterruptGuard &interrupts) {
+    switch (message.action) {
+        case StationMessage::Action::kWrite:
+            if (message.line) {
+                processes.Send(message.station, *message.line);
+            } else {
+                processes.CloseInput(message.station);
+            }
+            break;
+        case StationMessage::Action::kStop:
+            if (const long id = processes.Id(message.station); id > 0) {
+                InterruptProcess(id);
+            }
+            break;
+        case StationMessage::Action::kStart: {
+            std::vector<std::string> station_args = StationArguments(args, ports[message.station]);
+            station_args.insert(station_args.end(),
+                                {"--first-unit", std::to_string(message.first_unit)});
+            if (!processes.Restart(message.station, station_args)) {
+                board.OnNotStarted(message.station,
+                                   "could not start " + processes.Program().string());
+            }
+            interrupts.ForwardTo(processes.Ids());
+            break;
+        }
+    }
+}
+
 int RunStationsOfBench(const BenchOptions &options, const std::vector<std::string> &ports,
                        const std::vector<std::string> &args, Console &console,
                        const Context &context) {
     std::vector<BenchStationState> stations(ports.size());
-    StationProcesses processes(context, true, options.scan);
+    // The bench's own input is read in every mode: it takes the stop and start lines.
+    StationProcesses processes(context, true, true);
     // Every Ctrl-C is passed on to the stations, which stop by themselves.
     InterruptGuard interrupts(nullptr);
     const bool live = console.terminal && !options.download.events;
     BenchBoard board(stations, options.download.events ? console.err : console.out,
                      live ? (console.columns > 0 ? console.columns : 80) : 0,
-                     options.download.events ? &console.out : nullptr, options.count);
+                     options.download.events ? &console.out : nullptr, options.count, options.scan);
     for (std::size_t i = 0; i < ports.size(); ++i) {
         stations[i].port = ports[i];
     }
@@ -74,7 +106,7 @@ int RunStationsOfBench(const BenchOptions &options, const std::vector<std::strin
     interrupts.ForwardTo(processes.Ids());
     using Kind = StationProcesses::News::Kind;
     int interrupts_seen = 0;
-    while (processes.OutputOpen()) {
+    while (processes.OutputOpen() || board.AnyStopped()) {
         const StationProcesses::News news =
             processes.Next(live ? std::chrono::milliseconds(250) : std::chrono::seconds(1));
         const auto now = BenchBoard::Clock::now();
@@ -89,6 +121,9 @@ int RunStationsOfBench(const BenchOptions &options, const std::vector<std::strin
                 board.OnOwnInputEnded();
                 break;
             case Kind::kOutputEnded:
+                board.OnStationEnded(news.station, processes.Reap(news.station));
+                interrupts.ForwardTo(processes.Ids());
+                break;
             case Kind::kNothing:
                 break;
         }
@@ -97,16 +132,9 @@ int RunStationsOfBench(const BenchOptions &options, const std::vector<std::strin
             board.OnInterrupt();
         }
         for (const StationMessage &message : board.TakeMessages()) {
-            if (message.line) {
-                processes.Send(message.station, *message.line);
-            } else {
-                processes.CloseInput(message.station);
-            }
+            Carry(message, ports, args, processes, board, interrupts);
         }
         board.Tick(now);
-    }
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        board.OnStationEnded(i, processes.Reap(i));
     }
     interrupts.ForwardTo({});
     return board.Finish();

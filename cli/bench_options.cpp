@@ -13,7 +13,10 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
         "unattended, and writes a record of each unit. A station tries the download every "
         "--poll seconds; an attempt that no phone answers is no unit. After a unit it waits "
         "for the phone to be taken away, so a phone that stays is never flashed twice. Ends at "
-        "Ctrl-C, after --count units, or (--scan) at the end of the input.");
+        "Ctrl-C, after --count units, or (--scan) at the end of the input. Standard input also "
+        "takes the lines \"stop COM<n>\" (that station ends as at Ctrl-C: its running unit is "
+        "recorded as stopped) and \"start COM<n>\" (a stopped station starts again, its unit "
+        "numbers going on).");
     AddDownloadRequestOptions(*cmd, o.download);
     cmd->add_option("--record", o.record,
                     "record file: one JSON line when each unit starts and one when it ends "
@@ -30,6 +33,7 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
                   "each (a barcode scanner); with several stations a line reads "
                   "\"COM<n> <identifier>\". Needed in blind mode");
     cmd->add_option("--operator", o.operator_name, "who runs the bench, into the record");
+    cmd->add_option("--first-unit", o.first_unit)->group("")->check(CLI::Range(1, 1000000000));
     cmd->footer(BenchExitStatusHelp());
     return cmd;
 }

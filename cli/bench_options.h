@@ -21,6 +21,7 @@ struct BenchOptions {
     double poll_seconds = 1.0;                 // between two attempts while no phone is known
     bool scan = false;                         // a unit starts when its identifier is read
     std::optional<std::string> operator_name;  // who runs the bench, into the record
+    int first_unit = 1;  // a station's first unit number (hidden: set for a station started again)
 };
 
 // Adds the subcommand "bench" with its options, filling options when parsed.

@@ -46,7 +46,8 @@ class BenchStation {
           console_(console),
           context_(context),
           out_(&held_),
-          input_(console.in_descriptor) {}
+          input_(console.in_descriptor),
+          unit_(options.first_unit) {}
 
     int Run();
 
@@ -103,7 +104,7 @@ class BenchStation {
     DownloadOutcome outcome_;
     dekvanto::app::UnitRecord record_;
 
-    int unit_ = 1;  // the number of the next unit
+    int unit_;  // the number of the next unit
     int failed_ = 0;
     bool stopped_ = false;        // a unit was stopped
     bool no_more_units_ = false;  // the parent refused a unit, or the input has ended

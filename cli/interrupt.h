@@ -37,6 +37,10 @@ class InterruptGuard {
     void ForwardTo(const std::vector<long> &processes);
 };
 
+// Passes one Ctrl-C on to one process, the way ForwardTo passes on each: a bench station that the
+// operator stops ends as if Ctrl-C had reached it alone.
+void InterruptProcess(long process);
+
 // The number of Ctrl-C requests since the guard was installed.
 int InterruptCount();
 

@@ -48,8 +48,13 @@ class StationProcesses {
     // Starts the next station (stations count from 0 in the order of the calls, those that did
     // not start included) with these arguments after the program's name; false when it did not.
     bool Start(const std::vector<std::string> &args);
-    // Process ids of the stations that were started (POSIX passes Ctrl-C on to them).
+    // Starts a station that has ended (its output ended and its process was reaped) again, under
+    // the same number, with these arguments; false when it did not.
+    bool Restart(std::size_t station, const std::vector<std::string> &args);
+    // Process ids of the stations that run (Ctrl-C is passed on to them).
     std::vector<long> Ids() const;
+    // The process id of one station; 0 when it does not run.
+    long Id(std::size_t station) const;
 
     // True while some station's output is still open.
     bool OutputOpen() const;

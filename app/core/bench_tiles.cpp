@@ -194,6 +194,12 @@ void BenchTiles::OnEvent(StationTile &tile, const DownloadEvent &event, Clock::t
             }
             EndUnit(tile, Shown(tile, event), wall);
             break;
+        case EventKind::kStation:
+            tile.unit = event.unit;
+            tile.state = event.station_run == StationRun::kRunning   ? TileState::kStarting
+                         : event.station_run == StationRun::kStopped ? TileState::kStopped
+                                                                     : TileState::kEnded;
+            break;
     }
 }
 
@@ -369,6 +375,8 @@ std::string TileStateWords(const StationTile &tile) {
             return "Unit ended";
         case TileState::kWaitingForRemoval:
             return "Remove the phone";
+        case TileState::kStopped:
+            return "Stopped";
         case TileState::kEnded:
             return "Ended";
     }

@@ -5,7 +5,8 @@
 // as on the command-line bench's permanent lines.
 //
 // A tile's state in words: "Starting", "Waiting for a phone", the download's last log line while
-// a unit runs ("Download code.bin"), "Remove the phone", and "Ended" once the bench has ended.
+// a unit runs ("Download code.bin"), "Remove the phone", "Stopped" once the operator has stopped
+// the station (it can be started again), and "Ended" once it or the bench has ended for good.
 // Its last result is "PASS", "FAIL" or "STOPPED" with the unit's words ("PASS 57.1 s", "FAIL no
 // acknowledgement in the code file").
 //
@@ -36,6 +37,7 @@ enum class TileState {
     kFlashing,
     kUnitEnded,
     kWaitingForRemoval,
+    kStopped,
     kEnded
 };
 

@@ -1,5 +1,6 @@
 #include "core/download_events.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <limits>
@@ -12,7 +13,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr std::array<std::pair<EventKind, std::string_view>, 7> kKindNames{{
+constexpr std::array<std::pair<EventKind, std::string_view>, 8> kKindNames{{
     {EventKind::kWaiting, "waiting"},
     {EventKind::kUnitStart, "unit-start"},
     {EventKind::kPhase, "phase"},
@@ -20,6 +21,13 @@ constexpr std::array<std::pair<EventKind, std::string_view>, 7> kKindNames{{
     {EventKind::kPrompt, "prompt"},
     {EventKind::kMessage, "message"},
     {EventKind::kUnitEnd, "unit-end"},
+    {EventKind::kStation, "station"},
+}};
+
+constexpr std::array<std::pair<StationRun, std::string_view>, 3> kRunNames{{
+    {StationRun::kRunning, "running"},
+    {StationRun::kStopped, "stopped"},
+    {StationRun::kEnded, "ended"},
 }};
 
 std::optional<EventKind> KindNamed(std::string_view name) {
@@ -63,6 +71,13 @@ void AddKindFields(const DownloadEvent &event, nlohmann::ordered_json &line) {
             line["bytes"] = event.bytes;
             if (event.error) {
                 line["error"] = *event.error;
+            }
+            break;
+        case EventKind::kStation:
+            for (const auto &[run, name] : kRunNames) {
+                if (run == event.station_run) {
+                    line["state"] = name;
+                }
             }
             break;
     }
@@ -184,6 +199,17 @@ void ReadKindFields(FieldReader &fields, DownloadEvent &event) {
             event.bytes = fields.Count("bytes");
             event.error = fields.OptionalText("error");
             break;
+        case EventKind::kStation: {
+            const std::string state = fields.Text("state");
+            const auto known = std::find_if(kRunNames.begin(), kRunNames.end(),
+                                            [&](const auto &run) { return run.second == state; });
+            if (known != kRunNames.end()) {
+                event.station_run = known->first;
+            } else if (fields.Good()) {
+                fields.Fail("state", "is neither running, stopped nor ended");
+            }
+            break;
+        }
     }
 }
 

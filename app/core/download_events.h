@@ -11,6 +11,9 @@
 //               the unit so far, 0 before any data)
 //   prompt      "text": step mode asks before it goes on (it waits for Enter)
 //   message     "text": a message box the engine or the download control showed
+//   station     "state": "stopped" (a bench station's process has ended after the operator
+//               stopped it; it can be started again), "running" (it was started again) or
+//               "ended" (its process has ended for good); unit is the number the next phone gets
 //   unit-end    "result" (the engine's result character, a one-character string, or null when
 //               the engine did not run), "status" (the exit status class of vanto), "seconds"
 //               (how long the engine ran), "bytes", and "error" when the unit was refused or
@@ -30,9 +33,21 @@
 
 namespace dekvanto::app {
 
-enum class EventKind { kWaiting, kUnitStart, kPhase, kProgress, kPrompt, kMessage, kUnitEnd };
+enum class EventKind {
+    kWaiting,
+    kUnitStart,
+    kPhase,
+    kProgress,
+    kPrompt,
+    kMessage,
+    kUnitEnd,
+    kStation
+};
 
 enum class WaitingFor { kPhone, kRemoval };
+
+// A bench station's process, as the "station" event tells it.
+enum class StationRun { kRunning, kStopped, kEnded };
 
 // One event, whatever its kind: the fields that the kind does not use keep their defaults (every
 // member has one, so an event can be written with designated initializers).
@@ -40,15 +55,16 @@ struct DownloadEvent {
     EventKind kind = EventKind::kUnitStart;
     std::string station{};
     int unit = 1;
-    WaitingFor waiting_for = WaitingFor::kPhone;  // waiting
-    std::string text{};                           // phase ("line"), prompt, message
-    int percent = 0;                              // progress
-    uint64_t bytes = 0;                           // progress, unit-end
-    uint64_t rate = 0;                            // progress, in bit/s
-    std::optional<char> result{};                 // unit-end
-    int status = 0;                               // unit-end
-    double seconds = 0;                           // unit-end, rounded to milliseconds
-    std::optional<std::string> error{};           // unit-end
+    WaitingFor waiting_for = WaitingFor::kPhone;    // waiting
+    StationRun station_run = StationRun::kRunning;  // station
+    std::string text{};                             // phase ("line"), prompt, message
+    int percent = 0;                                // progress
+    uint64_t bytes = 0;                             // progress, unit-end
+    uint64_t rate = 0;                              // progress, in bit/s
+    std::optional<char> result{};                   // unit-end
+    int status = 0;                                 // unit-end
+    double seconds = 0;                             // unit-end, rounded to milliseconds
+    std::optional<std::string> error{};             // unit-end
 
     bool operator==(const DownloadEvent &) const = default;
 };

@@ -1,7 +1,9 @@
 #include "qt/bench_tile.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -76,11 +78,28 @@ BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
     counters_ = TileLabel(this, layout);
     error_ = TileLabel(this, layout);
     error_->setStyleSheet(QStringLiteral("color: #b01010"));
+    auto *buttons = new QHBoxLayout;
+    stop_ = new QPushButton(QStringLiteral("Stop"), this);
+    start_ = new QPushButton(QStringLiteral("Start"), this);
+    buttons->addWidget(stop_);
+    buttons->addWidget(start_);
+    buttons->addStretch();
+    layout->addLayout(buttons);
     layout->addStretch();
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (on_stop) {
+            on_stop();
+        }
+    });
+    connect(start_, &QPushButton::clicked, this, [this] {
+        if (on_start) {
+            on_start();
+        }
+    });
 }
 
 void BenchTile::Show(const dekvanto::app::StationTile &tile, double units_per_hour,
-                     std::chrono::steady_clock::time_point now) {
+                     std::chrono::steady_clock::time_point now, bool bench_running) {
     const QString port = Text(tile.port);
     setAccessibleName(QStringLiteral("Station ") + port);
     setAccessibleDescription(Text(dekvanto::app::TileSpoken(tile, now)));
@@ -122,6 +141,16 @@ void BenchTile::Show(const dekvanto::app::StationTile &tile, double units_per_ho
     error_->setText(Text(tile.error));
     error_->setVisible(!tile.error.empty());
     error_->setAccessibleName(port + QStringLiteral(" error"));
+
+    using dekvanto::app::TileState;
+    const bool stopped = tile.state == TileState::kStopped;
+    stop_->setEnabled(bench_running && !stopped && tile.state != TileState::kEnded);
+    start_->setEnabled(bench_running && stopped);
+    stop_->setAccessibleName(QStringLiteral("Stop ") + port);
+    stop_->setAccessibleDescription(
+        QStringLiteral("Stops this station; its running unit is recorded as stopped"));
+    start_->setAccessibleName(QStringLiteral("Start ") + port);
+    start_->setAccessibleDescription(QStringLiteral("Starts this stopped station again"));
 }
 
 }  // namespace dekvanto::qt

@@ -1,15 +1,17 @@
 // One station of the bench window: its port and device, its state in words, a progress bar, the
 // elapsed time, the last unit's PASS or FAIL in large letters with its reason, its counters and
-// any error. Every part has an accessible name; the tile itself takes the focus, and its
-// accessible description is what a screen reader says of the station ("COM3: PASS, 57 seconds").
-// The words carry the meaning; colour only helps.
+// any error, and its own Stop and Start buttons while the bench runs. Every part has an accessible
+// name; the tile itself takes the focus, and its accessible description is what a screen reader
+// says of the station ("COM3: PASS, 57 seconds"). The words carry the meaning; colour only helps.
 #pragma once
 
 #include <QFrame>
 #include <chrono>
+#include <functional>
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 namespace dekvanto::app {
 struct StationTile;
@@ -27,9 +29,14 @@ class BenchTile : public QFrame {
   public:
     explicit BenchTile(QWidget *parent);
 
-    // Draws the station as it is at `now` (the elapsed time of a running unit).
+    // Draws the station as it is at `now` (the elapsed time of a running unit). bench_running:
+    // the station's Stop (while it runs) and Start (once stopped) can be used.
     void Show(const dekvanto::app::StationTile &tile, double units_per_hour,
-              std::chrono::steady_clock::time_point now);
+              std::chrono::steady_clock::time_point now, bool bench_running);
+
+    // Called when the operator asks to stop or to start this station.
+    std::function<void()> on_stop;
+    std::function<void()> on_start;
 
   private:
     QLabel *title_;
@@ -40,6 +47,8 @@ class BenchTile : public QFrame {
     QLabel *reason_;
     QLabel *counters_;
     QLabel *error_;
+    QPushButton *stop_;
+    QPushButton *start_;
 };
 
 }  // namespace dekvanto::qt

@@ -275,10 +275,15 @@ void BenchWindow::ShowSetup() {
 }
 
 void BenchWindow::BuildTiles() {
-    for (BenchTile *tile : tile_widgets_) {
-        delete tile;
+    const std::size_t stations = setup_ ? setup_->ports.size() : 0;
+    // The tiles are kept while the number of stations stays (a new run of the same set-up): a
+    // control the operator has just used is not pulled away under the keyboard's focus.
+    if (tile_widgets_.size() != stations) {
+        for (BenchTile *tile : tile_widgets_) {
+            delete tile;
+        }
+        tile_widgets_.clear();
     }
-    tile_widgets_.clear();
     if (!setup_) {
         return;
     }
@@ -289,13 +294,18 @@ void BenchWindow::BuildTiles() {
                                    .code_sent = sends_code,
                                    .perso_sent = setup_->perso.has_value()},
         Clock::now());
-    const int columns = ColumnsFor(setup_->ports.size());
-    for (std::size_t i = 0; i < setup_->ports.size(); ++i) {
+    const int columns = ColumnsFor(stations);
+    for (std::size_t i = 0; i < stations; ++i) {
         tiles_->SetDevice(
             i, dekvanto::app::DeviceWords(dekvanto::app::DeviceOfStation(setup_->ports[i])));
-        auto *tile = new BenchTile(this);
-        grid_->addWidget(tile, static_cast<int>(i) / columns, static_cast<int>(i) % columns);
-        tile_widgets_.push_back(tile);
+        if (i == tile_widgets_.size()) {
+            tile_widgets_.push_back(new BenchTile(this));
+            grid_->addWidget(tile_widgets_[i], static_cast<int>(i) / columns,
+                             static_cast<int>(i) % columns);
+        }
+        const QString port = Text(setup_->ports[i]);
+        tile_widgets_[i]->on_stop = [this, port] { SendControl(QStringLiteral("stop "), port); };
+        tile_widgets_[i]->on_start = [this, port] { SendControl(QStringLiteral("start "), port); };
     }
     rows_shown_ = -1;
     Refresh();
@@ -405,6 +415,15 @@ void BenchWindow::Scanned() {
     SetStatus(port + QStringLiteral(": identifier ") + identifier + QStringLiteral(" sent"));
 }
 
+// A control line to the bench: "stop COM3" or "start COM3".
+void BenchWindow::SendControl(const QString &verb, const QString &port) {
+    if (Running()) {
+        process_->write((verb + port + QLatin1Char('\n')).toUtf8());
+        SetStatus(port + (verb.startsWith(QStringLiteral("stop")) ? QStringLiteral(": stopping")
+                                                                  : QStringLiteral(": starting")));
+    }
+}
+
 void BenchWindow::CopyUnits() {
     if (tiles_) {
         QApplication::clipboard()->setText(Text(tiles_->RowsText()));
@@ -418,7 +437,7 @@ void BenchWindow::Refresh() {
     }
     const auto now = Clock::now();
     for (std::size_t i = 0; i < tile_widgets_.size(); ++i) {
-        tile_widgets_[i]->Show(tiles_->Tiles()[i], tiles_->UnitsPerHour(i, now), now);
+        tile_widgets_[i]->Show(tiles_->Tiles()[i], tiles_->UnitsPerHour(i, now), now, Running());
     }
     totals_->setText(QStringLiteral("Bench: ") +
                      CountersText(tiles_->Totals(), tiles_->UnitsPerHour(std::nullopt, now)));

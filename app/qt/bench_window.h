@@ -5,9 +5,10 @@
 //
 // The set-up is shown read-only; unlocked, its text can be edited and saved. Start runs the
 // bench; Stop does what Ctrl-C does on a terminal (every station stops its running unit, which is
-// recorded as stopped). When the set-up scans, a unit identifier field passes each identifier to
-// its station. Closing the window while the bench runs asks first, then stops it and closes once
-// it has ended.
+// recorded as stopped). Each tile's Stop and Start do the same for one station, through the
+// bench's "stop COM<n>" and "start COM<n>" lines. When the set-up scans, a unit identifier field
+// passes each identifier to its station. Closing the window while the bench runs asks first, then
+// stops it and closes once it has ended.
 #pragma once
 
 #include <QProcess>
@@ -73,6 +74,7 @@ class BenchWindow : public QWidget {
     void OnFinished(int exit_code, QProcess::ExitStatus status);
     void OnProcessError(QProcess::ProcessError error);
     void Scanned();
+    void SendControl(const QString &verb, const QString &port);
     void CopyUnits();
     void Refresh();
     void ShowRows();

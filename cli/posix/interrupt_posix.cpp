@@ -59,7 +59,16 @@ InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
 }
 
 InterruptGuard::~InterruptGuard() {
-    ::sigaction(SIGINT, &previous, nullptr);
+    if (interrupts > 0) {
+        // A Ctrl-C was taken and the program is on its way out: a second one (a bench station
+        // gets the terminal's own and the copy its bench passes on) must not kill it there.
+        struct sigaction ignore;
+        std::memset(&ignore, 0, sizeof ignore);
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGINT, &ignore, nullptr);
+    } else {
+        ::sigaction(SIGINT, &previous, nullptr);
+    }
     engine_start_stop = nullptr;
     forwarded_count = 0;
     for (int &end : wake_pipe) {
@@ -80,6 +89,10 @@ void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
         forwarded[count++] = static_cast<pid_t>(pid);
     }
     forwarded_count = count;
+}
+
+void InterruptProcess(long process) {
+    ::kill(static_cast<pid_t>(process), SIGINT);
 }
 
 int InterruptCount() {

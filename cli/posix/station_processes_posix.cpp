@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "exit_status.h"
@@ -42,6 +43,7 @@ struct StationProcesses::Parts {
     std::filesystem::path program;
     bool feed_stations = false;
     int own_input = -1;  // the parent's standard input while it is read
+    bool own_input_terminal = false;
     std::vector<Station> stations;
     std::size_t turn = 0;  // where the next look at ready pipes begins, so none is starved
 
@@ -97,6 +99,7 @@ StationProcesses::StationProcesses(const Context &context, bool feed_stations, b
     parts_->program = ProgramOf(context);
     parts_->feed_stations = feed_stations;
     parts_->own_input = read_own_input ? STDIN_FILENO : -1;
+    parts_->own_input_terminal = read_own_input && ::isatty(STDIN_FILENO) == 1;
 }
 
 StationProcesses::~StationProcesses() {
@@ -113,6 +116,17 @@ const std::filesystem::path &StationProcesses::Program() const {
 bool StationProcesses::Start(const std::vector<std::string> &args) {
     parts_->stations.emplace_back();
     return parts_->Spawn(parts_->stations.back(), args);
+}
+
+bool StationProcesses::Restart(std::size_t station, const std::vector<std::string> &args) {
+    Station &s = parts_->stations[station];
+    CloseDescriptor(s.output);
+    CloseDescriptor(s.input);
+    return parts_->Spawn(s, args);
+}
+
+long StationProcesses::Id(std::size_t station) const {
+    return std::max<long>(parts_->stations[station].pid, 0);
 }
 
 std::vector<long> StationProcesses::Ids() const {
@@ -143,7 +157,10 @@ StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
             owners.push_back(i);
         }
     }
-    if (parts_->own_input >= 0) {
+    // A terminal is read only while the bench is in its foreground: a bench run in the
+    // background of a shell would otherwise be stopped by the terminal at its first read.
+    if (parts_->own_input >= 0 &&
+        (!parts_->own_input_terminal || ::tcgetpgrp(parts_->own_input) == ::getpgrp())) {
         watched.push_back({parts_->own_input, POLLIN, 0});
     }
     News news;

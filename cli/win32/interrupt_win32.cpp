@@ -132,6 +132,13 @@ void InterruptGuard::ForwardTo(const std::vector<long> &processes) {
     forwarded_count = count;
 }
 
+void InterruptProcess(long process) {
+    if (const HANDLE event = StopEventOf(static_cast<DWORD>(process))) {
+        ::SetEvent(event);
+        ::CloseHandle(event);
+    }
+}
+
 int InterruptCount() {
     return interrupts.load();
 }

@@ -252,6 +252,22 @@ bool StationProcesses::Start(const std::vector<std::string> &args) {
     return parts_->Spawn(station, parts_->stations.size() - 1, args);
 }
 
+bool StationProcesses::Restart(std::size_t station, const std::vector<std::string> &args) {
+    Station &s = parts_->stations[station];
+    if (s.reader.joinable()) {
+        s.reader.join();
+    }
+    CloseHandleOf(s.input);
+    CloseHandleOf(s.process);
+    s.output_open = false;
+    return parts_->Spawn(s, station, args);
+}
+
+long StationProcesses::Id(std::size_t station) const {
+    const Station &s = parts_->stations[station];
+    return s.process != nullptr ? static_cast<long>(s.id) : 0;
+}
+
 std::vector<long> StationProcesses::Ids() const {
     std::vector<long> ids;
     for (const Station &station : parts_->stations) {

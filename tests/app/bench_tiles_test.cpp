@@ -123,6 +123,32 @@ TEST(BenchTiles, BrokenLinesAreTheNamedStationsErrorAndTheStreamGoesOn) {
     EXPECT_EQ(tiles.Tiles()[1].counts.passed, 1);
 }
 
+TEST(BenchTiles, AStationStoppedByTheOperatorShowsStoppedUntilItRunsOrEnds) {
+    BenchTiles tiles({"COM3", "COM4"}, {}, kStart);
+    const StationTile &tile = tiles.Tiles()[0];
+    const auto station = [](StationRun run, int unit) {
+        return Line({.kind = kStation, .station = "COM3", .unit = unit, .station_run = run});
+    };
+    tiles.OnEvents(Unit("COM3", 3, {"Download a"}, {.result = '3', .status = 3, .seconds = 4}) +
+                       station(StationRun::kStopped, 4),
+                   kStart, kWall);
+    EXPECT_EQ(tile.state, TileState::kStopped);
+    EXPECT_EQ(tile.unit, 4);
+    EXPECT_EQ(TileSpoken(tile, kStart), "COM3: STOPPED, 4 seconds, Stopped");
+    EXPECT_EQ(tile.counts.stopped, 1);
+
+    tiles.OnEvents(station(StationRun::kRunning, 4), kStart, kWall);
+    EXPECT_EQ(TileStateWords(tile), "Starting");
+    tiles.OnEvents(station(StationRun::kEnded, 4), kStart, kWall);
+    EXPECT_EQ(TileStateWords(tile), "Ended");
+    // A state this reader does not know is the station's error, not a guess.
+    tiles.OnEvents(R"({"event":"station","station":"COM4","unit":1,"state":"paused"})"
+                   "\n",
+                   kStart, kWall);
+    EXPECT_EQ(tiles.Tiles()[1].state, TileState::kStarting);
+    EXPECT_TRUE(tiles.Tiles()[1].error.starts_with("An unreadable event line"));
+}
+
 TEST(BenchTiles, ABenchThatDiesFailsTheUnitsItCutOff) {
     BenchTiles tiles({"COM3", "COM4"}, {}, kStart);
     tiles.OnEvents(Line({.kind = kUnitStart, .station = "COM3", .unit = 4}) +

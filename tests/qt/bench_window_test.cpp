@@ -27,6 +27,7 @@ class BenchWindowTest : public QObject {
     void ScannedIdentifiersGoToTheirStationAndClosingAsksFirst();
     void TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood();
     void ARefusedStartShowsWhyAndAStationsOwnLineIsOnItsTile();
+    void ATilesStopAndStartGoToTheBenchAsLines();
 };
 
 using dekvanto::app::DownloadEvent;
@@ -263,6 +264,40 @@ exit 5
     QCOMPARE(bench.Label(QStringLiteral("COM4 error")),
              QStringLiteral("port COM4 (/dev/ttyUSB1) is busy"));
     QCOMPARE(bench.Label(QStringLiteral("COM3 error")), QString());
+}
+
+void BenchWindowTest::ATilesStopAndStartGoToTheBenchAsLines() {
+    // Answers the first two control lines as the bench does, with the station's state.
+    const std::string script =
+        R"(printf '{"event":"waiting","station":"COM4","unit":3,"for":"phone"}\n'
+for i in 1 2; do
+  read verb port
+  if [ "$verb" = stop ]; then state=stopped; else state=running; fi
+  printf '{"event":"station","station":"%s","unit":3,"state":"%s"}\n' "$port" "$state"
+done
+trap 'exit 3' INT
+while :; do sleep 0.05; done
+)";
+    Bench bench(R"("COM3","COM4")", script, "");
+    QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
+    auto *stop = static_cast<QPushButton *>(bench.Named(QStringLiteral("Stop COM4")));
+    auto *start = static_cast<QPushButton *>(bench.Named(QStringLiteral("Start COM4")));
+    QVERIFY(stop && start && !stop->isEnabled() && !start->isEnabled());
+    bench.Click(QStringLiteral("Start bench"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM4 state")),
+                              QStringLiteral("Waiting for a phone"), kWait);
+    QVERIFY(stop->isEnabled() && !start->isEnabled());
+
+    stop->setFocus();
+    QTest::keyClick(stop, Qt::Key_Space);  // from the keyboard
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM4 state")), QStringLiteral("Stopped"),
+                              kWait);
+    QVERIFY(!stop->isEnabled() && start->isEnabled());
+    QCOMPARE(bench.Label(QStringLiteral("COM3 state")), QStringLiteral("Starting"));
+    bench.Click(QStringLiteral("Start COM4"));
+    QTRY_COMPARE_WITH_TIMEOUT(bench.Label(QStringLiteral("COM4 state")), QStringLiteral("Starting"),
+                              kWait);
+    QVERIFY(stop->isEnabled() && !start->isEnabled());
 }
 
 QTEST_MAIN(BenchWindowTest)
