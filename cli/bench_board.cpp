@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/download_events.h"
+#include "core/output_lines.h"
 #include "progress_meter.h"
 #include "station_board.h"
 
@@ -96,16 +97,8 @@ void BenchBoard::Begin() {
 }
 
 void BenchBoard::OnOutput(std::size_t station, std::string_view bytes, Clock::time_point now) {
-    std::string &pending = stations_[station].pending;
-    pending.append(bytes);
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        OnLine(station, line, now);
-    }
+    dekvanto::app::TakeCompleteLines(stations_[station].pending, bytes,
+                                     [&](const std::string &line) { OnLine(station, line, now); });
 }
 
 void BenchBoard::OnLine(std::size_t index, const std::string &line, Clock::time_point now) {

@@ -4,6 +4,7 @@
 #include <ctime>
 #include <utility>
 
+#include "core/output_lines.h"
 #include "core/path_text.h"
 #include "core/port_name.h"
 #include "core/unit_result.h"
@@ -13,20 +14,6 @@ namespace {
 
 constexpr std::string_view kDownloadPrefix = "Download ";
 constexpr std::string_view kStationField = "\"station\":\"";
-
-// Every line that chunks of output end, taken from pending in turn (LF or CR LF).
-template <typename OnLine>
-void TakeLines(std::string &pending, std::string_view bytes, OnLine on_line) {
-    pending.append(bytes);
-    for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
-        std::string line = pending.substr(0, end);
-        pending.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        on_line(line);
-    }
-}
 
 std::string TimeOfDay(std::chrono::system_clock::time_point wall) {
     const std::time_t seconds = std::chrono::system_clock::to_time_t(wall);
@@ -105,7 +92,8 @@ std::optional<std::size_t> BenchTiles::StationOf(std::string_view port) const {
 
 void BenchTiles::OnEvents(std::string_view bytes, Clock::time_point now,
                           std::chrono::system_clock::time_point wall) {
-    TakeLines(events_pending_, bytes, [&](const std::string &line) { OnLine(line, now, wall); });
+    TakeCompleteLines(events_pending_, bytes,
+                      [&](const std::string &line) { OnLine(line, now, wall); });
 }
 
 void BenchTiles::OnLine(std::string_view line, Clock::time_point now,
@@ -246,7 +234,7 @@ void BenchTiles::EndUnit(StationTile &tile, UnitShown shown,
 }
 
 void BenchTiles::OnLog(std::string_view bytes) {
-    TakeLines(log_pending_, bytes, [&](const std::string &line) {
+    TakeCompleteLines(log_pending_, bytes, [&](const std::string &line) {
         if (line.empty()) {
             return;
         }
