@@ -49,7 +49,7 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     void OnEngineMessages(dekvanto::app::EngineMessageHandler &handler) { handler_ = &handler; }
     // The download control is gone: its messages go nowhere until the next one is given.
     void StopEngineMessages() { handler_ = nullptr; }
-    // Runs the stop command at the first Ctrl-C not yet seen (the event dispatch's part).
+    // Runs the stop command at the first Ctrl-C not yet seen (the event dispatch's job).
     void TakeInterrupts();
     // An engine message that reached the view's own window.
     void DeliverEngineMessage(uint32_t message, uintptr_t wparam);
@@ -81,7 +81,7 @@ class ConsoleView final : public dekvanto::app::DownloadView {
 #endif
 
   private:
-    struct NativeWindowParts;
+    struct NativeWindowHandles;
     void ShowProgress();
 
     ViewMode mode_;
@@ -95,7 +95,7 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     dekvanto::app::EngineMessageHandler *handler_ = nullptr;
     dekvanto::app::EventWriter *events_ = nullptr;
     // Windows: the hidden window; none elsewhere.
-    std::unique_ptr<NativeWindowParts, void (*)(NativeWindowParts *)> native_{nullptr, nullptr};
+    std::unique_ptr<NativeWindowHandles, void (*)(NativeWindowHandles *)> native_{nullptr, nullptr};
     int interrupts_seen_ = 0;
     bool bar_shown_ = false;
 };

@@ -32,15 +32,15 @@ class LineInput {
     Wake Next(std::optional<std::chrono::milliseconds> timeout, std::string &line);
 
   private:
-    // The platform's part: the next whole line read so far (at the end of the input also a last
+    // The platform's side: the next whole line read so far (at the end of the input also a last
     // line without its line end); whether the input has ended; a wait for more input (at most
     // `wait`, or without end) that a Ctrl-C cuts short.
     bool TakeLine(std::string &line);
     bool Ended();
     void WaitForMore(std::optional<std::chrono::milliseconds> wait);
 
-    struct Parts;
-    std::shared_ptr<Parts> parts_;
+    struct Impl;
+    std::shared_ptr<Impl> impl_;
 };
 
 }  // namespace dekvanto::cli

@@ -2,7 +2,7 @@
 // line per station (redrawn on a terminal, prefixed lines otherwise), and the summary at the end.
 // With --events, each station's events are passed on to standard output, each line whole as the
 // station wrote it, and a station that ended without its unit-end gets one made for it. The
-// processes themselves are started and followed by the platform's part.
+// processes themselves are started and followed by the platform's side.
 #pragma once
 
 #include <cstdint>

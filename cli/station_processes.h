@@ -70,8 +70,8 @@ class StationProcesses {
     int Reap(std::size_t station);
 
   private:
-    struct Parts;
-    std::unique_ptr<Parts> parts_;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace dekvanto::cli

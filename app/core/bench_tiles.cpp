@@ -312,7 +312,7 @@ std::string BenchTiles::RowsText() const {
 
 std::string DeviceWords(const RecordDevice &device) {
     std::string words = device.path;
-    auto add = [&words](const std::string &part) { words += words.empty() ? part : ", " + part; };
+    auto add = [&words](const std::string &word) { words += words.empty() ? word : ", " + word; };
     if (device.usb_product) {
         add(*device.usb_product);
     }

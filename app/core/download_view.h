@@ -10,7 +10,7 @@
 
 namespace dekvanto::app {
 
-// The parts of the main window that a download shows itself in, which every view of the window
+// The places of the main window that a download shows itself in, which every view of the window
 // draws the same way.
 class DownloadDisplay {
   public:

@@ -8,7 +8,7 @@
 
 namespace dekvanto::app {
 
-// True when c separates the parts of a path on this platform.
+// True when c separates the components of a path on this platform.
 bool IsPathSeparator(char c);
 
 // The file `name` in `folder`: folder, one separator (the platform's own, unless folder already

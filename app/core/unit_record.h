@@ -1,7 +1,7 @@
 // The record of one unit: one phone flashed on a production bench, kept so that it can be shown
 // later which firmware went into which phone, with which settings, and how it ended.
 //
-// A record has three parts. What every unit of a run shares (RecordConstants: the host, the
+// A record has three pieces. What every unit of a run shares (RecordConstants: the host, the
 // tool's version, the product, the line settings and the files sent with their sizes, checksums
 // and SHA-256) is worked out once from the download request. What a unit adds when it starts
 // (UnitStart: station, device, unit number, scanned identifier, operator, start time) goes into

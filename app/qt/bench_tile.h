@@ -1,6 +1,6 @@
 // One station of the bench window: its port and device, its state in words, a progress bar, the
 // elapsed time, the last unit's PASS or FAIL in large letters with its reason, its counters and
-// any error, and its own Stop and Start buttons while the bench runs. Every part has an accessible
+// any error, and its own Stop and Start buttons while the bench runs. Every element has an accessible
 // name; the tile itself takes the focus, and its accessible description is what a screen reader
 // says of the station ("COM3: PASS, 57 seconds"). The words carry the meaning; colour only helps.
 #pragma once

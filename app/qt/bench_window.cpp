@@ -47,15 +47,15 @@ Widget *Named(Widget *widget, const QString &name, const QString &description = 
 
 // What the operator reads of the set-up, one item after another.
 QString SetupSummary(const dekvanto::app::BenchSetup &setup) {
-    QStringList parts;
+    QStringList lines;
     QStringList ports;
     for (const std::string &port : setup.ports) {
         ports << Text(port);
     }
-    parts << QStringLiteral("Stations: ") + ports.join(QStringLiteral(", "));
-    auto add = [&parts](const char *what, const std::optional<std::string> &value) {
+    lines << QStringLiteral("Stations: ") + ports.join(QStringLiteral(", "));
+    auto add = [&lines](const char *what, const std::optional<std::string> &value) {
         if (value) {
-            parts << QString::fromLatin1(what) + QStringLiteral(": ") + Text(*value);
+            lines << QString::fromLatin1(what) + QStringLiteral(": ") + Text(*value);
         }
     };
     add("Product", setup.product);
@@ -68,17 +68,17 @@ QString SetupSummary(const dekvanto::app::BenchSetup &setup) {
     add("Stop bits", setup.stop_bits);
     add("Bus", setup.bus);
     add("Wait states", setup.wait_states);
-    parts << QStringLiteral("Mode: ") +
+    lines << QStringLiteral("Mode: ") +
                  (setup.blind ? QStringLiteral("blind") : QStringLiteral("acknowledged"));
-    parts << QStringLiteral("Record: ") + Text(setup.record);
+    lines << QStringLiteral("Record: ") + Text(setup.record);
     add("Operator", setup.operator_name);
     if (setup.scan) {
-        parts << QStringLiteral("Units start when scanned");
+        lines << QStringLiteral("Units start when scanned");
     }
     if (setup.count) {
-        parts << QStringLiteral("Ends after %1 units").arg(*setup.count);
+        lines << QStringLiteral("Ends after %1 units").arg(*setup.count);
     }
-    return parts.join(QStringLiteral("\n"));
+    return lines.join(QStringLiteral("\n"));
 }
 
 // Columns for n tiles: a square as near as can be, 4 x 4 at most.

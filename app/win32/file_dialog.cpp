@@ -10,9 +10,9 @@ std::string ChooseFileToOpen(HWND owner, const app::FileDialog &dialog, const st
     // The filter's names and patterns, each ended by a NUL, and the whole by a second one.
     const std::string pattern(dialog.pattern);
     std::string filter = std::string(dialog.type_name) + " (" + pattern + ")";
-    for (const std::string &part : {pattern, std::string("All Files (*.*)"), std::string("*.*")}) {
+    for (const std::string &piece : {pattern, std::string("All Files (*.*)"), std::string("*.*")}) {
         filter.push_back('\0');
-        filter += part;
+        filter += piece;
     }
     filter.append(2, '\0');
     const std::string title(dialog.title);

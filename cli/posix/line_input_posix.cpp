@@ -8,24 +8,24 @@
 
 namespace dekvanto::cli {
 
-struct LineInput::Parts {
+struct LineInput::Impl {
     int descriptor = -1;
     std::string pending;
     bool ended = false;
 };
 
-LineInput::LineInput(int descriptor) : parts_(std::make_shared<Parts>()) {
-    parts_->descriptor = descriptor;
-    parts_->ended = descriptor < 0;
+LineInput::LineInput(int descriptor) : impl_(std::make_shared<Impl>()) {
+    impl_->descriptor = descriptor;
+    impl_->ended = descriptor < 0;
 }
 
 LineInput::~LineInput() = default;
 
 bool LineInput::TakeLine(std::string &line) {
-    std::string &pending = parts_->pending;
+    std::string &pending = impl_->pending;
     const auto end = pending.find('\n');
     if (end == std::string::npos) {
-        if (!parts_->ended || pending.empty()) {
+        if (!impl_->ended || pending.empty()) {
             return false;
         }
         line = std::move(pending);
@@ -41,11 +41,11 @@ bool LineInput::TakeLine(std::string &line) {
 }
 
 bool LineInput::Ended() {
-    return parts_->ended;
+    return impl_->ended;
 }
 
 void LineInput::WaitForMore(std::optional<std::chrono::milliseconds> wait) {
-    Parts &p = *parts_;
+    Impl &p = *impl_;
     pollfd watched[2] = {{p.descriptor, POLLIN, 0}, {InterruptWakeDescriptor(), POLLIN, 0}};
     const int ready =
         ::poll(watched, watched[1].fd >= 0 ? 2 : 1, wait ? static_cast<int>(wait->count()) : -1);

@@ -39,7 +39,7 @@ std::filesystem::path ProgramOf(const Context &context) {
 
 }  // namespace
 
-struct StationProcesses::Parts {
+struct StationProcesses::Impl {
     std::filesystem::path program;
     bool feed_stations = false;
     int own_input = -1;  // the parent's standard input while it is read
@@ -95,43 +95,43 @@ struct StationProcesses::Parts {
 };
 
 StationProcesses::StationProcesses(const Context &context, bool feed_stations, bool read_own_input)
-    : parts_(std::make_unique<Parts>()) {
-    parts_->program = ProgramOf(context);
-    parts_->feed_stations = feed_stations;
-    parts_->own_input = read_own_input ? STDIN_FILENO : -1;
-    parts_->own_input_terminal = read_own_input && ::isatty(STDIN_FILENO) == 1;
+    : impl_(std::make_unique<Impl>()) {
+    impl_->program = ProgramOf(context);
+    impl_->feed_stations = feed_stations;
+    impl_->own_input = read_own_input ? STDIN_FILENO : -1;
+    impl_->own_input_terminal = read_own_input && ::isatty(STDIN_FILENO) == 1;
 }
 
 StationProcesses::~StationProcesses() {
-    for (Station &station : parts_->stations) {
+    for (Station &station : impl_->stations) {
         CloseDescriptor(station.output);
         CloseDescriptor(station.input);
     }
 }
 
 const std::filesystem::path &StationProcesses::Program() const {
-    return parts_->program;
+    return impl_->program;
 }
 
 bool StationProcesses::Start(const std::vector<std::string> &args) {
-    parts_->stations.emplace_back();
-    return parts_->Spawn(parts_->stations.back(), args);
+    impl_->stations.emplace_back();
+    return impl_->Spawn(impl_->stations.back(), args);
 }
 
 bool StationProcesses::Restart(std::size_t station, const std::vector<std::string> &args) {
-    Station &s = parts_->stations[station];
+    Station &s = impl_->stations[station];
     CloseDescriptor(s.output);
     CloseDescriptor(s.input);
-    return parts_->Spawn(s, args);
+    return impl_->Spawn(s, args);
 }
 
 long StationProcesses::Id(std::size_t station) const {
-    return std::max<long>(parts_->stations[station].pid, 0);
+    return std::max<long>(impl_->stations[station].pid, 0);
 }
 
 std::vector<long> StationProcesses::Ids() const {
     std::vector<long> ids;
-    for (const Station &station : parts_->stations) {
+    for (const Station &station : impl_->stations) {
         if (station.pid > 0) {
             ids.push_back(station.pid);
         }
@@ -140,7 +140,7 @@ std::vector<long> StationProcesses::Ids() const {
 }
 
 bool StationProcesses::OutputOpen() const {
-    for (const Station &station : parts_->stations) {
+    for (const Station &station : impl_->stations) {
         if (station.output >= 0) {
             return true;
         }
@@ -151,17 +151,17 @@ bool StationProcesses::OutputOpen() const {
 StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
     std::vector<pollfd> watched;
     std::vector<std::size_t> owners;  // the station of each watched descriptor
-    for (std::size_t i = 0; i < parts_->stations.size(); ++i) {
-        if (parts_->stations[i].output >= 0) {
-            watched.push_back({parts_->stations[i].output, POLLIN, 0});
+    for (std::size_t i = 0; i < impl_->stations.size(); ++i) {
+        if (impl_->stations[i].output >= 0) {
+            watched.push_back({impl_->stations[i].output, POLLIN, 0});
             owners.push_back(i);
         }
     }
     // A terminal is read only while the bench is in its foreground: a bench run in the
     // background of a shell would otherwise be stopped by the terminal at its first read.
-    if (parts_->own_input >= 0 &&
-        (!parts_->own_input_terminal || ::tcgetpgrp(parts_->own_input) == ::getpgrp())) {
-        watched.push_back({parts_->own_input, POLLIN, 0});
+    if (impl_->own_input >= 0 &&
+        (!impl_->own_input_terminal || ::tcgetpgrp(impl_->own_input) == ::getpgrp())) {
+        watched.push_back({impl_->own_input, POLLIN, 0});
     }
     News news;
     // A Ctrl-C ends the wait (EINTR): the caller looks at it before it waits again.
@@ -169,11 +169,11 @@ StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
         return news;
     }
     for (std::size_t k = 0; k < watched.size(); ++k) {
-        const std::size_t i = (parts_->turn + k) % watched.size();
+        const std::size_t i = (impl_->turn + k) % watched.size();
         if (watched[i].revents == 0) {
             continue;
         }
-        parts_->turn = i + 1;
+        impl_->turn = i + 1;
         char buffer[4096];
         const ssize_t got = ::read(watched[i].fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) {
@@ -182,10 +182,10 @@ StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
         const bool own = i >= owners.size();
         if (got <= 0) {
             if (own) {
-                parts_->own_input = -1;
+                impl_->own_input = -1;
                 news.kind = News::Kind::kOwnInputEnded;
             } else {
-                CloseDescriptor(parts_->stations[owners[i]].output);
+                CloseDescriptor(impl_->stations[owners[i]].output);
                 news.kind = News::Kind::kOutputEnded;
                 news.station = owners[i];
             }
@@ -200,7 +200,7 @@ StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
 }
 
 bool StationProcesses::Send(std::size_t station, std::string_view line) {
-    const int fd = parts_->stations[station].input;
+    const int fd = impl_->stations[station].input;
     if (fd < 0) {
         return false;
     }
@@ -220,11 +220,11 @@ bool StationProcesses::Send(std::size_t station, std::string_view line) {
 }
 
 void StationProcesses::CloseInput(std::size_t station) {
-    CloseDescriptor(parts_->stations[station].input);
+    CloseDescriptor(impl_->stations[station].input);
 }
 
 int StationProcesses::Reap(std::size_t station) {
-    Station &s = parts_->stations[station];
+    Station &s = impl_->stations[station];
     if (s.pid <= 0) {
         return kOtherFailure;
     }

@@ -89,13 +89,13 @@ bool RegisterWindowClass() {
 }  // namespace
 
 // A hidden top-level window (never shown): the engine's message boxes take it as their owner.
-struct ConsoleView::NativeWindowParts {
+struct ConsoleView::NativeWindowHandles {
     HWND window = nullptr;
     HHOOK hook = nullptr;
     ConsoleView *previous_view = nullptr;
     HHOOK previous_hook = nullptr;
 
-    explicit NativeWindowParts(ConsoleView &view) {
+    explicit NativeWindowHandles(ConsoleView &view) {
         if (!RegisterWindowClass()) {
             return;
         }
@@ -114,7 +114,7 @@ struct ConsoleView::NativeWindowParts {
         WakeOnInterrupt(window);
     }
 
-    ~NativeWindowParts() {
+    ~NativeWindowHandles() {
         if (window == nullptr) {
             return;
         }
@@ -130,7 +130,8 @@ struct ConsoleView::NativeWindowParts {
 
 Mx40WindowHandle ConsoleView::NativeWindow() {
     if (!native_) {
-        native_ = {new NativeWindowParts(*this), [](NativeWindowParts *parts) { delete parts; }};
+        native_ = {new NativeWindowHandles(*this),
+                   [](NativeWindowHandles *handles) { delete handles; }};
     }
     return native_->window;
 }

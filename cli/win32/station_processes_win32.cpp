@@ -158,7 +158,7 @@ void CloseHandleOf(HANDLE &handle) {
 
 }  // namespace
 
-struct StationProcesses::Parts {
+struct StationProcesses::Impl {
     std::filesystem::path program;
     bool feed_stations = false;
     std::shared_ptr<NewsQueue> queue = std::make_shared<NewsQueue>();
@@ -223,18 +223,18 @@ struct StationProcesses::Parts {
 };
 
 StationProcesses::StationProcesses(const Context &context, bool feed_stations, bool read_own_input)
-    : parts_(std::make_unique<Parts>()) {
-    parts_->program = ProgramOf(context);
-    parts_->feed_stations = feed_stations;
+    : impl_(std::make_unique<Impl>()) {
+    impl_->program = ProgramOf(context);
+    impl_->feed_stations = feed_stations;
     if (read_own_input) {
         // Detached: a read of the console or a pipe cannot be called off, and the thread ends
         // with the process. The queue it writes to is shared with it.
-        std::thread(ReadOwnInput, ::GetStdHandle(STD_INPUT_HANDLE), parts_->queue).detach();
+        std::thread(ReadOwnInput, ::GetStdHandle(STD_INPUT_HANDLE), impl_->queue).detach();
     }
 }
 
 StationProcesses::~StationProcesses() {
-    for (Station &station : parts_->stations) {
+    for (Station &station : impl_->stations) {
         CloseHandleOf(station.input);
         if (station.reader.joinable()) {
             station.reader.join();
@@ -244,33 +244,33 @@ StationProcesses::~StationProcesses() {
 }
 
 const std::filesystem::path &StationProcesses::Program() const {
-    return parts_->program;
+    return impl_->program;
 }
 
 bool StationProcesses::Start(const std::vector<std::string> &args) {
-    Station &station = parts_->stations.emplace_back();
-    return parts_->Spawn(station, parts_->stations.size() - 1, args);
+    Station &station = impl_->stations.emplace_back();
+    return impl_->Spawn(station, impl_->stations.size() - 1, args);
 }
 
 bool StationProcesses::Restart(std::size_t station, const std::vector<std::string> &args) {
-    Station &s = parts_->stations[station];
+    Station &s = impl_->stations[station];
     if (s.reader.joinable()) {
         s.reader.join();
     }
     CloseHandleOf(s.input);
     CloseHandleOf(s.process);
     s.output_open = false;
-    return parts_->Spawn(s, station, args);
+    return impl_->Spawn(s, station, args);
 }
 
 long StationProcesses::Id(std::size_t station) const {
-    const Station &s = parts_->stations[station];
+    const Station &s = impl_->stations[station];
     return s.process != nullptr ? static_cast<long>(s.id) : 0;
 }
 
 std::vector<long> StationProcesses::Ids() const {
     std::vector<long> ids;
-    for (const Station &station : parts_->stations) {
+    for (const Station &station : impl_->stations) {
         if (station.process != nullptr) {
             ids.push_back(static_cast<long>(station.id));
         }
@@ -279,7 +279,7 @@ std::vector<long> StationProcesses::Ids() const {
 }
 
 bool StationProcesses::OutputOpen() const {
-    for (const Station &station : parts_->stations) {
+    for (const Station &station : impl_->stations) {
         if (station.output_open) {
             return true;
         }
@@ -288,9 +288,9 @@ bool StationProcesses::OutputOpen() const {
 }
 
 StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
-    News news = parts_->queue->Pop(tick);
+    News news = impl_->queue->Pop(tick);
     if (news.kind == News::Kind::kOutputEnded) {
-        Station &station = parts_->stations[news.station];
+        Station &station = impl_->stations[news.station];
         station.output_open = false;
         if (station.reader.joinable()) {
             station.reader.join();
@@ -300,7 +300,7 @@ StationProcesses::News StationProcesses::Next(std::chrono::milliseconds tick) {
 }
 
 bool StationProcesses::Send(std::size_t station, std::string_view line) {
-    HANDLE input = parts_->stations[station].input;
+    HANDLE input = impl_->stations[station].input;
     if (input == nullptr) {
         return false;
     }
@@ -312,11 +312,11 @@ bool StationProcesses::Send(std::size_t station, std::string_view line) {
 }
 
 void StationProcesses::CloseInput(std::size_t station) {
-    CloseHandleOf(parts_->stations[station].input);
+    CloseHandleOf(impl_->stations[station].input);
 }
 
 int StationProcesses::Reap(std::size_t station) {
-    HANDLE &process = parts_->stations[station].process;
+    HANDLE &process = impl_->stations[station].process;
     if (process == nullptr) {
         return kOtherFailure;
     }

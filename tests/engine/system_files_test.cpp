@@ -10,7 +10,7 @@
 
 #include "files/file_source.h"
 #include "mapcheck/byte_source.h"
-#include "special_files.h"
+#include "non_regular_files.h"
 
 namespace dekvanto::engine {
 namespace {
@@ -59,10 +59,10 @@ TEST_F(SystemFilesTest, AFileCutShortAfterItWasOpenedReadsShort) {
 // A named pipe without a writer, a socket, a folder and a device: the download and the mapping
 // check find no file there, at once.
 TEST_F(SystemFilesTest, NothingButARegularFileOpens) {
-    for (const std::string &special : dekvanto::testing::MakeSpecialFiles(dir)) {
-        SCOPED_TRACE(special);
-        EXPECT_EQ(SystemFiles().Open(special.c_str()), nullptr);
-        EXPECT_EQ(SystemFileOpener().Open(special.c_str()), nullptr);
+    for (const std::string &odd_file : dekvanto::testing::MakeNonRegularFiles(dir)) {
+        SCOPED_TRACE(odd_file);
+        EXPECT_EQ(SystemFiles().Open(odd_file.c_str()), nullptr);
+        EXPECT_EQ(SystemFileOpener().Open(odd_file.c_str()), nullptr);
     }
     EXPECT_EQ(SystemFiles().Open(nullptr), nullptr);
 }

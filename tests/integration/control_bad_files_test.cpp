@@ -6,8 +6,8 @@
 
 #include "control_rig.h"
 #include "core/file_records.h"
+#include "non_regular_files.h"
 #include "process_figures.h"
-#include "special_files.h"
 #include "support/memory_store.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
@@ -97,7 +97,7 @@ TEST_F(BadFileSummaries, TheChecksumOfALargeFileIsTheSumOfAllItsBytes) {
 // pipe with no writer (reading it would wait for ever), a socket and a device: each counts as a
 // file that does not open; the main window shows nothing for it.
 TEST_F(BadFileSummaries, UnreachablePathsAndAnythingButRegularFilesDoNotOpen) {
-    std::vector<std::string> paths = dekvanto::testing::MakeSpecialFiles(folder.Path());
+    std::vector<std::string> paths = dekvanto::testing::MakeNonRegularFiles(folder.Path());
     paths.push_back(folder.Write("plain", "x").string() + "/code.bin");
     for (const std::string &path : paths) {
         SCOPED_TRACE(path);

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <vector>
 
-#include "special_files.h"
+#include "non_regular_files.h"
 
 namespace dekvanto::platform {
 namespace {
@@ -74,7 +74,7 @@ TEST_F(ReadOnlyFileTest, ARegularFileGivesItsStatusAndItsBytesFromAnyOffset) {
 // A named pipe without a writer, a socket, a folder, /dev/null, a terminal, a missing path and an
 // empty one: none opens, the pipe does not hold the open, and nothing stays open.
 TEST_F(ReadOnlyFileTest, NothingButARegularFileOpens) {
-    std::vector<std::string> paths = dekvanto::testing::MakeSpecialFiles(dir);
+    std::vector<std::string> paths = dekvanto::testing::MakeNonRegularFiles(dir);
     const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(terminal, 0);
     ASSERT_EQ(::grantpt(terminal), 0);

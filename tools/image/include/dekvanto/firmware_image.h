@@ -52,9 +52,9 @@ struct Patch {
     Bytes bytes;
 };
 
-// A code file, part by part. Parts are written in this order onto the fill: the tag block offset
-// at byte 48, the tag block, the mapping table, the patches; a later part overwrites an earlier
-// one where they overlap.
+// A code file, piece by piece. The pieces are written in this order onto the fill: the tag block
+// offset at byte 48, the tag block, the mapping table, the patches; a later part overwrites an
+// earlier one where they overlap.
 struct CodeImageSpec {
     // File length. 0: just long enough for every part. Otherwise exactly this long; parts that
     // reach past the end are cut off there (to build short or truncated files on purpose).

@@ -16,7 +16,7 @@
 
 namespace dekvanto::testing {
 
-inline std::vector<std::string> MakeSpecialFiles(const std::filesystem::path &folder) {
+inline std::vector<std::string> MakeNonRegularFiles(const std::filesystem::path &folder) {
     const std::filesystem::path pipe = folder / "pipe.bin";
     const std::filesystem::path socket_path = folder / "socket.bin";
     const std::filesystem::path directory = folder / "folder.bin";
