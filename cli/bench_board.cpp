@@ -7,6 +7,7 @@
 
 #include "core/download_events.h"
 #include "core/output_lines.h"
+#include "core/port_name.h"
 #include "progress_meter.h"
 #include "station_board.h"
 
@@ -53,16 +54,7 @@ int NumberAndRest(const std::string &text, std::string &rest) {
 
 // Port names as a scanner types them: letter case does not count.
 bool SamePort(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return dekvanto::app::SamePortName(a, b);
 }
 
 // "COM" (any letter case) and digits.
@@ -455,11 +447,7 @@ int BenchBoard::Finish() {
     Redraw(Clock::now(), true);
     dekvanto::app::VerdictCounts all;
     for (const BenchStationState &station : stations_) {
-        all.units += station.counts.units;
-        all.passed += station.counts.passed;
-        all.failed += station.counts.failed;
-        all.stopped += station.counts.stopped;
-        all.interrupted += station.counts.interrupted;
+        all += station.counts;
     }
     log_ << "Totals: " << CountsText(all) << '\n';
     if (stations_.size() > 1) {

@@ -1,5 +1,6 @@
 #include "core/bench_tiles.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <utility>
@@ -283,14 +284,34 @@ void BenchTiles::OnBenchEnded(std::optional<int> exit_status, Clock::time_point 
     ended_ = true;
 }
 
+std::optional<BenchTiles::ScanRouting> BenchTiles::RouteScan(std::string_view typed,
+                                                             std::size_t chosen) const {
+    const auto first = typed.find_first_not_of(" \t");
+    if (first == std::string_view::npos || tiles_.empty()) {
+        return std::nullopt;
+    }
+    typed = typed.substr(first, typed.find_last_not_of(" \t") - first + 1);
+    ScanRouting routing;
+    const auto blank = typed.find(' ');
+    const std::optional<std::size_t> named =
+        blank == std::string_view::npos ? std::nullopt : StationOf(typed.substr(0, blank));
+    if (named) {
+        const std::string_view rest = typed.substr(blank + 1);
+        routing.station = *named;
+        routing.identifier = std::string(rest.substr(rest.find_first_not_of(' ')));
+    } else {
+        routing.station = std::min(chosen, tiles_.size() - 1);
+        routing.identifier = std::string(typed);
+    }
+    routing.bench_line = tiles_.size() > 1 ? tiles_[routing.station].port + " " + routing.identifier
+                                           : routing.identifier;
+    return routing;
+}
+
 VerdictCounts BenchTiles::Totals() const {
     VerdictCounts all;
     for (const StationTile &tile : tiles_) {
-        all.units += tile.counts.units;
-        all.passed += tile.counts.passed;
-        all.failed += tile.counts.failed;
-        all.stopped += tile.counts.stopped;
-        all.interrupted += tile.counts.interrupted;
+        all += tile.counts;
     }
     return all;
 }

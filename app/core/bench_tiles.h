@@ -103,6 +103,16 @@ class BenchTiles {
     void OnLog(std::string_view bytes);
     // A scanned identifier handed to a station: its next unit carries it.
     void OnScanned(std::size_t station, std::string identifier);
+    // A typed or scanned line for the bench: its station is the one it names first ("COM4
+    // SN-1", any letter case), else `chosen`; the identifier is the rest, or the whole line.
+    // `bench_line` is what the bench reads for it ("COM4 SN-1" with several stations, the bare
+    // identifier with one). Nothing for an empty line or when there is no station.
+    struct ScanRouting {
+        std::size_t station = 0;
+        std::string identifier;
+        std::string bench_line;
+    };
+    std::optional<ScanRouting> RouteScan(std::string_view typed, std::size_t chosen) const;
     // The bench process has ended with this exit status, or crashed (killed by a signal): what
     // it left unended ends here. Call it after the last output was given.
     void OnBenchEnded(std::optional<int> exit_status, Clock::time_point now,

@@ -105,6 +105,15 @@ std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
     return selected;
 }
 
+VerdictCounts &VerdictCounts::operator+=(const VerdictCounts &other) {
+    units += other.units;
+    passed += other.passed;
+    failed += other.failed;
+    stopped += other.stopped;
+    interrupted += other.interrupted;
+    return *this;
+}
+
 void VerdictCounts::Add(UnitVerdict verdict) {
     ++units;
     switch (verdict) {

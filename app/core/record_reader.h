@@ -69,6 +69,8 @@ struct VerdictCounts {
     int interrupted = 0;
 
     void Add(UnitVerdict verdict);
+    // Adds another set of counts (a station's to the bench's totals).
+    VerdictCounts &operator+=(const VerdictCounts &other);
 };
 
 struct RecordTotals {

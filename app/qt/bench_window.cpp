@@ -394,25 +394,20 @@ void BenchWindow::OnProcessError(QProcess::ProcessError error) {
 }
 
 void BenchWindow::Scanned() {
-    const QString typed = scan_id_->text().trimmed();
-    if (typed.isEmpty() || !Running() || !tiles_) {
+    if (!Running() || !tiles_) {
         return;
     }
-    // A scanner may type the station itself ("COM4 SN-1"); else it is the chosen station's.
-    std::optional<std::size_t> station =
-        tiles_->StationOf(typed.section(QLatin1Char(' '), 0, 0).toStdString());
-    QString identifier = typed.section(QLatin1Char(' '), 1).trimmed();
-    if (!station || identifier.isEmpty()) {
-        station = static_cast<std::size_t>(std::max(0, scan_station_->currentIndex()));
-        identifier = typed;
+    const auto routing =
+        tiles_->RouteScan(scan_id_->text().toStdString(),
+                          static_cast<std::size_t>(std::max(0, scan_station_->currentIndex())));
+    if (!routing) {
+        return;
     }
-    const QString port = Text(tiles_->Tiles()[*station].port);
-    const QString line =
-        setup_->ports.size() > 1 ? port + QLatin1Char(' ') + identifier : identifier;
-    process_->write((line + QLatin1Char('\n')).toUtf8());
-    tiles_->OnScanned(*station, identifier.toStdString());
+    process_->write((routing->bench_line + '\n').c_str());
+    tiles_->OnScanned(routing->station, routing->identifier);
     scan_id_->clear();
-    SetStatus(port + QStringLiteral(": identifier ") + identifier + QStringLiteral(" sent"));
+    SetStatus(Text(tiles_->Tiles()[routing->station].port) + QStringLiteral(": identifier ") +
+              Text(routing->identifier) + QStringLiteral(" sent"));
 }
 
 // A control line to the bench: "stop COM3" or "start COM3".

@@ -33,6 +33,27 @@ std::string Unit(const std::string &port, int unit, const std::vector<std::strin
     return text + Line(end);
 }
 
+// A scanner may type the station first, in any letter case; else the chosen station takes the
+// whole line. With one station the bench reads the bare identifier.
+TEST(BenchTiles, AScannedLineGoesToTheStationItNamesOrTheChosenOne) {
+    const BenchTiles two({"COM3", "COM4"}, {}, kStart);
+    auto named = two.RouteScan("  com4   SN-1 ", 0);
+    ASSERT_TRUE(named);
+    EXPECT_EQ(named->station, 1u);
+    EXPECT_EQ(named->identifier, "SN-1");
+    EXPECT_EQ(named->bench_line, "COM4 SN-1");
+    auto chosen = two.RouteScan("COM9 SN-2", 1);
+    ASSERT_TRUE(chosen);
+    EXPECT_EQ(chosen->station, 1u);
+    EXPECT_EQ(chosen->bench_line, "COM4 COM9 SN-2");
+    EXPECT_FALSE(two.RouteScan("   ", 0));
+
+    const BenchTiles one({"COM3"}, {}, kStart);
+    auto bare = one.RouteScan("SN-3", 0);
+    ASSERT_TRUE(bare);
+    EXPECT_EQ(bare->bench_line, "SN-3");
+}
+
 TEST(BenchTiles, AStationGoesThroughEveryStateOfAUnit) {
     BenchTiles tiles({"COM3", "COM4"}, {}, kStart);
     const StationTile &tile = tiles.Tiles()[0];
