@@ -10,7 +10,8 @@
 //
 // The settings file "MX40.ini" lies beside the program too when the user may write into the
 // program directory (a build folder, an unpacked bundle). A system-wide install (a directory only
-// the administrator writes, such as /usr/lib/dekvanto) keeps each user's settings in
+// the administrator writes, or any folder under /usr but /usr/local, such as the package's
+// /usr/lib/dekvanto, even for root) keeps each user's settings in
 // ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/MX40.ini instead; a relative XDG_CONFIG_HOME is
 // ignored, as the desktop conventions ask. Without HOME either, the file stays beside the program
 // (its writes are then lost silently, like any settings write that cannot reach the disk). On
@@ -65,8 +66,9 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
 // The settings file's full path for program directory dir (see above).
 std::filesystem::path SettingsFileFor(const std::filesystem::path &dir, const SettingsPlace &place);
 
-// The facts of this machine and process for program directory dir: access(2) for writing, and
-// the variables XDG_CONFIG_HOME and HOME. On Windows: writable, so the file lies beside the
+// The facts of this machine and process for program directory dir: access(2) for writing (a
+// folder under /usr but /usr/local never counts as writable), and the variables XDG_CONFIG_HOME
+// and HOME. On Windows: writable, so the file lies beside the
 // program.
 SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir);
 

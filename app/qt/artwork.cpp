@@ -33,6 +33,13 @@ void DrawPhone(QPainter &painter, const QRectF &box) {
     }
 }
 
+// The icon's picture on a 32 x 32 grid: the phone and the end of its line.
+void DrawIcon(QPainter &painter) {
+    DrawPhone(painter, QRectF(8, 2, 16, 28));
+    painter.setPen(QPen(kAmber, 2));
+    painter.drawLine(QPointF(1, 16), QPointF(7, 16));
+}
+
 }  // namespace
 
 QImage BannerImage() {
@@ -77,15 +84,24 @@ QImage IconImage() {
     QImage image(kIconSize, kIconSize, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
     QPainter painter(&image);
-    DrawPhone(painter, QRectF(8, 2, 16, 28));
-    painter.setPen(QPen(kAmber, 2));
-    painter.drawLine(QPointF(1, 16), QPointF(7, 16));
+    DrawIcon(painter);
     painter.end();
     // Sixteen colours at most: the colours used above and a transparent one.
     const QList<QRgb> palette = {qRgba(0, 0, 0, 0),  kDeepBlue.rgb(),     kSignalBlue.rgb(),
                                  kAmber.rgb(),       qRgb(255, 255, 255), qRgb(0, 0, 0),
                                  qRgb(128, 128, 128)};
     return image.convertToFormat(QImage::Format_Indexed8, palette, Qt::ThresholdDither);
+}
+
+QImage DesktopIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.scale(size / static_cast<qreal>(kIconSize), size / static_cast<qreal>(kIconSize));
+    DrawIcon(painter);
+    painter.end();
+    return image;
 }
 
 QIcon ProgramIcon() {

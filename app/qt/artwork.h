@@ -14,6 +14,9 @@ inline constexpr int kIconSize = 32;
 
 QImage BannerImage();
 QImage IconImage();
+// The program icon drawn at any size in full colour and smoothed, for the desktop's menus
+// (the same picture as IconImage, which keeps the 16-colour form).
+QImage DesktopIcon(int size);
 QIcon ProgramIcon();
 
 }  // namespace dekvanto::qt

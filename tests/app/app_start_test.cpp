@@ -33,6 +33,14 @@ TEST(SettingsPlaceTest, SettingsLieBesideAWritableProgramElseInTheUsersConfigFol
     EXPECT_EQ(SettingsFileFor(dir, place), "/opt/dekvanto/MX40.ini");
 }
 
+// The package's folder is never the settings' place, not even for root, who may write there.
+TEST(SettingsPlaceTest, APackagedProgramsFolderIsNeverWritable) {
+    TempFolder own;
+    EXPECT_TRUE(ObserveSettingsPlace(own.Path()).program_directory_writable);
+    EXPECT_FALSE(ObserveSettingsPlace("/usr/lib/dekvanto").program_directory_writable);
+    EXPECT_FALSE(ObserveSettingsPlace("/usr/bin/../lib/dekvanto").program_directory_writable);
+}
+
 TEST(ProgramFilesTest, EveryFileIsNamedFromTheProgramDirectory) {
     SettingsPlace place;
     place.program_directory_writable = true;

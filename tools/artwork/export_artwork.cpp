@@ -3,8 +3,11 @@
 // and banner:
 //   dekvanto.ico  the program icon, 32 x 32 pixels, 16 colours, transparent where the icon is
 //   banner.bmp    the banner, 455 x 73 pixels, 256 colours
+// With --icons it writes the icon instead at the desktop's usual sizes (16 to 256 pixels, PNG, in
+// the icon theme's <n>x<n>/apps layout), for the Linux package's menu entries.
 // Usage: dekvanto-export-artwork <folder>. make_artwork.sh builds it and runs it into
 // app/win32/art, where the two files are kept in the repository, so the Windows build needs no Qt.
+#include <QDir>
 #include <QGuiApplication>
 #include <QImage>
 #include <cstdint>
@@ -125,14 +128,35 @@ bool Write(const std::string &path, const std::string &bytes) {
     return static_cast<bool>(out);
 }
 
+// The desktop's icon theme layout: <folder>/<n>x<n>/apps/dekvanto.png for each usual size.
+int WriteDesktopIcons(const std::string &folder) {
+    for (const int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString name = QString::number(size) + QLatin1Char('x') + QString::number(size);
+        const QString apps = QString::fromStdString(folder) + QLatin1Char('/') + name + "/apps";
+        if (!QDir().mkpath(apps) ||
+            !dekvanto::qt::DesktopIcon(size).save(apps + "/dekvanto.png", "PNG")) {
+            std::fprintf(stderr, "dekvanto-export-artwork: cannot write into %s\n",
+                         apps.toLocal8Bit().constData());
+            return 1;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: dekvanto-export-artwork <folder>\n");
+    const bool icons = argc == 3 && std::string(argv[1]) == "--icons";
+    if (argc != 2 && !icons) {
+        std::fprintf(stderr,
+                     "usage: dekvanto-export-artwork <folder>\n"
+                     "       dekvanto-export-artwork --icons <folder>\n");
         return 2;
     }
     QGuiApplication application(argc, argv);
+    if (icons) {
+        return WriteDesktopIcons(argv[2]);
+    }
     const std::string folder = argv[1];
     const QImage banner = dekvanto::qt::BannerImage();
     const QImage icon = dekvanto::qt::IconImage();

@@ -16,6 +16,13 @@ std::optional<std::string> Environment(const char *name) {
     return std::string(value);
 }
 
+// A program under /usr was installed by the system's package manager: its folder belongs to the
+// package even when the user (root) may write there, so the settings never go into it.
+bool InstalledByThePackageManager(const std::filesystem::path &dir) {
+    const std::string text = dir.lexically_normal().string();
+    return text.rfind("/usr/", 0) == 0 && text.rfind("/usr/local/", 0) != 0;
+}
+
 }  // namespace
 
 std::optional<std::filesystem::path> RunningProgramDirectory() {
@@ -29,7 +36,8 @@ std::optional<std::filesystem::path> RunningProgramDirectory() {
 
 SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir) {
     SettingsPlace place;
-    place.program_directory_writable = ::access(dir.c_str(), W_OK) == 0;
+    place.program_directory_writable =
+        !InstalledByThePackageManager(dir) && ::access(dir.c_str(), W_OK) == 0;
     place.xdg_config_home = Environment("XDG_CONFIG_HOME");
     place.home = Environment("HOME");
     return place;
