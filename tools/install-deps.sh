@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, when any is missing.
-# Usage: tools/install-deps.sh [--fuzz] [--app] [--windows]
+# Usage: tools/install-deps.sh [--fuzz] [--app] [--windows] [--deb]
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
@@ -11,6 +11,8 @@ for arg in "$@"; do
     --app) packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth) ;;
     # The Windows cross build (MinGW-w64 with standard threads) and Wine to run its tests.
     --windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth) ;;
+    # The Debian package's tooling (tools/make-deb.sh) and its check (tools/check-deb.sh).
+    --deb) packages+=(debhelper dpkg-dev fakeroot help2man lintian git debootstrap) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;
   esac
 done

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: the normal build, the same tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, each fuzz target's seeds plus a short run, and
-# the Windows cross build with its tests under Wine.
+# AddressSanitizer and UndefinedBehaviorSanitizer, each fuzz target's seeds plus a short run, the
+# Windows cross build with its tests under Wine, and the Debian package (built with Debian's
+# tooling, lintian-clean, installed into an empty root, run from there and purged).
 #
 # Every stage runs even when an earlier one failed. The screen shows progress and failures; the
 # compilers' and fuzzers' output goes to log files under build-logs/. The last lines are one
@@ -141,8 +142,32 @@ windows_stage() {
   record windows "$passed" "$failed"
 }
 
+# The Debian package: its build with lintian, then its fast install check (no network; the full
+# check in a clean Debian root is tools/check-deb.sh). Each counts as one test.
+package_stage() {
+  local passed=0 failed=0 deb
+  echo "== package: building the Debian package ($logs/package.log)"
+  if bash tools/make-deb.sh "$top/build-package" >"$logs/package.log" 2>&1; then
+    passed=$((passed + 1))
+    deb=$(sed -n 's/^package: //p' "$logs/package.log")
+    echo "== package: install, run, purge ($logs/package-check.log)"
+    if bash tools/check-deb.sh --fast "$deb" >"$logs/package-check.log" 2>&1; then
+      passed=$((passed + 1))
+    else
+      failed=$((failed + 1))
+      echo "!! package: the install check failed"
+      show_tail "$logs/package-check.log"
+    fi
+  else
+    failed=$((failed + 2))
+    echo "!! package: the package build or lintian failed"
+    show_tail "$logs/package.log" 40
+  fi
+  record package "$passed" "$failed"
+}
+
 echo "== installing what is missing ($logs/install.log)"
-if ! bash tools/install-deps.sh --fuzz --app --windows >"$logs/install.log" 2>&1; then
+if ! bash tools/install-deps.sh --fuzz --app --windows --deb >"$logs/install.log" 2>&1; then
   show_tail "$logs/install.log"
   echo "tests: 0 passed, 1 failed"
   exit 1
@@ -158,6 +183,7 @@ unset ASAN_OPTIONS UBSAN_OPTIONS
 alongside=
 fuzz_collect
 windows_stage
+package_stage
 
 echo
 for line in "${summaries[@]}"; do
