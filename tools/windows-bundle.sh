@@ -43,7 +43,8 @@ cp "$cross/bin/DEKVANTO.EXE" "$cross/bin/DLL_MX40.DLL" "$cross/bin/vanto.exe" "$
   "$folder/vanto.exe"
 "$host/tools/bundle/dekvanto-bundle-files" "$folder" "$version_text"
 "$host/bin/vanto-image" sample-set "$folder/samples" >/dev/null
-"$host/bin/vanto" --help | sed -n '/^Exit status:/,$p' | sed -e '1d' -e 's/^/  /' >"$stage/statuses"
+"$host/bin/vanto" --help | sed -n '/^Exit status:/,$p' | sed -e '1d' -e '/^ *$/d' -e 's/^/  /' \
+  >"$stage/statuses"
 [ -s "$stage/statuses" ] || { echo "windows-bundle: vanto's help lists no exit statuses" >&2; exit 1; }
 sed -e "s/@VERSION@/$version/" -e "/@EXIT_STATUSES@/{r $stage/statuses
 d}" "$top/tools/bundle/README.txt.in" | sed 's/$/\r/' >"$folder/README.txt"
