@@ -24,12 +24,15 @@ int main(int argc, char **argv) {
     if (const std::optional<int> status = dekvanto::qt::ReadCommandLine(parser, argc, argv)) {
         return *status;
     }
+
+    QApplication application(argc, argv);
+    // The application object has taken Qt's own options and their values (-style fusion) out of
+    // the arguments; what remains names the set-up file.
+    parser.parse(QCoreApplication::arguments());
     if (parser.positionalArguments().size() > 1) {
         std::fputs("dekvanto-bench: give at most one set-up file\n", stderr);
         return 2;
     }
-
-    QApplication application(argc, argv);
     dekvanto::qt::BenchWindow window(
         {.program =
              QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vanto"))});

@@ -22,7 +22,9 @@ std::optional<int> ReadCommandLine(QCommandLineParser &parser, int argc, char **
                                      QStringLiteral("Show the program's version and end."));
     parser.addOption(help);
     parser.addOption(version);
-    if (!parser.parse(arguments)) {
+    // Options that the program does not know are left alone: they may be Qt's own (-platform,
+    // -style), which the application object takes, and the window has always ignored the rest.
+    if (!parser.parse(arguments) && parser.unknownOptionNames().isEmpty()) {
         std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", program.toLocal8Bit().constData(),
                      parser.errorText().toLocal8Bit().constData(),
                      program.toLocal8Bit().constData());
