@@ -2,10 +2,12 @@
 # Checks the Debian package made by tools/make-deb.sh (made first when dist/ lacks it):
 #   full (default): installs it with apt into a clean Debian 12 root (debootstrap, minimal
 #     variant; needs root and Debian's package servers), runs the installed programs there as
-#     a technician's account and as root (installed-check.sh), then purges it with the
-#     dependencies it brought and checks that nothing of it is left but the users' own files.
+#     a technician's account and as root (installed-check.sh), removes it (the product list
+#     stays), then purges it with the dependencies it brought and checks that nothing of it is
+#     left but the users' own files.
 #   --fast: no network: installs it with dpkg into an empty root (dependencies not checked),
-#     runs the programs from there, purges it and checks that only dpkg's own records are left.
+#     runs the programs from there, removes and purges it alike and checks that only dpkg's own
+#     records are left.
 # Usage: tools/check-deb.sh [--fast] [package.deb]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -54,10 +56,13 @@ if $fast; then
   HOME=$home bash "$top/tools/deb/installed-check.sh" "$root/usr/bin" \
     "$root/usr/share/dekvanto/samples" "$version"
   rm -rf "$home"
+  dpkg --root="$root" --remove dekvanto >/dev/null
+  [ -f "$root/etc/dekvanto/dekvanto.cfg" ] || fail "the removal took the product list"
+  [ ! -e "$root/usr/bin/vanto" ] || fail "the removal left the programs"
   dpkg --root="$root" --purge dekvanto >/dev/null
   left=$(root_files)
   [ -z "$left" ] || fail "left after the purge: $left"
-  echo "check-deb: installed, ran, purged; nothing left ($(basename "$deb"))"
+  echo "check-deb: installed, ran, removed, purged; nothing left ($(basename "$deb"))"
   exit 0
 fi
 
@@ -106,11 +111,14 @@ echo "== the installed programs, as root"
 in_root bash /tmp/installed-check.sh /usr/bin /usr/share/dekvanto/samples "$version"
 [ "$(package_folder)" = "$installed" ] || fail "running the programs changed the package's folder"
 
-echo "== apt purge, with the dependencies it brought"
+echo "== apt remove, then apt purge with the dependencies it brought"
 rm -f "$root/tmp/$(basename "$deb")" "$root/tmp/installed-check.sh"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq dekvanto >/dev/null
+[ -f "$root/etc/dekvanto/dekvanto.cfg" ] || fail "the removal took the product list"
+[ ! -e "$root/usr/bin/vanto" ] || fail "the removal left the programs"
 in_root env DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq --autoremove dekvanto >/dev/null
 after=$(root_files)
 left=$(comm -13 <(echo "$before") <(echo "$after"))
 [ -z "$left" ] || fail "left after the purge: $left"
 [ -L "$root/home/tech/.config/dekvanto/ports/COM7" ] || fail "the purge took the user's port link"
-echo "check-deb: installed, ran as a user and as root, purged; only the users' files are left"
+echo "check-deb: installed, ran as a user and as root, removed, purged; only the users' files are left"
