@@ -16,7 +16,7 @@ if [ "${1:-}" = --fast ]; then
   fast=true
   shift
 fi
-version=$(sed -nE 's/^project\(dekvanto VERSION ([0-9.]+).*/\1/p' "$top/CMakeLists.txt")
+version=$(bash "$top/tools/project-version.sh")
 deb=${1:-$top/dist/dekvanto_${version}_$(dpkg --print-architecture).deb}
 [ -f "$deb" ] || bash "$top/tools/make-deb.sh"
 deb=$(realpath "$deb")

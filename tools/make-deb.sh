@@ -9,7 +9,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$top/dist}")
 bash "$top/tools/install-deps.sh" --app --deb
 
-version=$(sed -nE 's/^project\(dekvanto VERSION ([0-9.]+).*/\1/p' "$top/CMakeLists.txt")
+version=$(bash "$top/tools/project-version.sh")
 arch=$(dpkg --print-architecture)
 work=$(mktemp -d "${TMPDIR:-/tmp}/dekvanto-deb.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -16,8 +16,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cross=${BUILD_WINDOWS:-$top/build-windows}
 host=${BUILD_WINDOWS_HOST:-$top/build-windows-host}
 
-version=$(sed -nE 's/^project\(dekvanto VERSION ([0-9]+)\.([0-9]+)\.([0-9]+).*/\1.\2.\3/p' \
-  "$top/CMakeLists.txt")
+version=$(bash "$top/tools/project-version.sh")
 IFS=. read -r major minor patch <<<"$version"
 version_text="A-000-${major}${minor}-0${patch}"
 output=${1:-$top/dist/dekvanto-windows-$version.zip}
