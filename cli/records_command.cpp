@@ -18,8 +18,8 @@ using dekvanto::app::RecordedUnit;
 using dekvanto::app::UnitRecord;
 
 constexpr const char *kCsvHeader =
-    "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,"
-    "operator,host,product,device,usb_serial,loader_sha256,code_sha256,perso_sha256";
+    "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,reason,"
+    "operator,host,product,device,usb_serial,loader_sha256,code_sha256,perso_sha256,removed";
 
 std::string Csv(std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -50,7 +50,8 @@ std::string Format(const char *format, double value) {
     return text;
 }
 
-void WriteCsvRow(std::ostream &out, const UnitRecord &r) {
+void WriteCsvRow(std::ostream &out, const RecordedUnit &unit) {
+    const UnitRecord &r = unit.record;
     const auto &end = r.end;
     const std::string fields[] = {
         r.start.started,
@@ -64,6 +65,7 @@ void WriteCsvRow(std::ostream &out, const UnitRecord &r) {
         end ? Format("%.3f", end->seconds) : "",
         end ? std::to_string(end->bytes) : "",
         end ? end->result_line : "",
+        end ? end->reason.value_or("") : "",
         r.start.operator_name.value_or(""),
         r.constants.host,
         r.constants.product.value_or(""),
@@ -72,6 +74,7 @@ void WriteCsvRow(std::ostream &out, const UnitRecord &r) {
         Sha256Of(r, "loader"),
         Sha256Of(r, "code"),
         Sha256Of(r, "perso"),
+        unit.removed.value_or(""),
     };
     std::string row;
     for (const std::string &field : fields) {
@@ -80,7 +83,9 @@ void WriteCsvRow(std::ostream &out, const UnitRecord &r) {
     out << row << '\n';
 }
 
-// "2024-05-17T08:30:15.250Z  COM3  #12 [ID]  PASS  57.1 s  DOWNLOAD COMPLETED"
+// "2024-05-17T08:30:15.250Z  COM3  #12 [ID]  PASS  57.1 s  <result line>", and for a unit that
+// did not pass the bench's reason after it: "... FAIL  12.3 s  <result line> (no acknowledgement
+// in the code file)".
 void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
     out << r.start.started << "  " << r.start.station << "  #" << r.start.unit;
     if (r.start.unit_id) {
@@ -89,10 +94,21 @@ void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
     out << "  " << VerdictWord(VerdictOf(r));
     if (r.end) {
         out << "  " << Format("%.1f", r.end->seconds) << " s  " << r.end->result_line;
+        if (r.end->reason) {
+            out << " (" << *r.end->reason << ")";
+        }
     } else {
         out << "  (no end line)";
     }
     out << '\n';
+}
+
+std::string RecordsExitStatusHelp() {
+    return "Exit status:\n"
+           "  0  the units were listed\n"
+           "  2  bad usage (unknown option, a station that is not COM<n>, a date that is not "
+           "YYYY-MM-DD[THH:MM[:SS]])\n"
+           "  5  the record file cannot be read\n";
 }
 
 void WriteCounts(std::ostream &out, const dekvanto::app::VerdictCounts &c) {
@@ -143,7 +159,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
                   "only the units that did not pass (failed, stopped or interrupted)");
     cmd->add_flag("--csv", o.csv,
                   "write a header line and one comma-separated row per unit, nothing else");
-    cmd->footer(ExitStatusHelp());
+    cmd->footer(RecordsExitStatusHelp());
     return cmd;
 }
 
@@ -171,7 +187,7 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
     if (options.csv) {
         console.out << kCsvHeader << '\n';
         for (const RecordedUnit &unit : units) {
-            WriteCsvRow(console.out, unit.record);
+            WriteCsvRow(console.out, unit);
         }
     } else {
         for (const RecordedUnit &unit : units) {

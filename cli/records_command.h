@@ -1,5 +1,6 @@
 // `vanto records FILE`: the units of a bench's record file with their outcome, then totals per
-// station and per result; or, with --csv, one row per unit for a spreadsheet.
+// station (per host and station when the file holds several hosts) and per result; or, with
+// --csv, one row per unit for a spreadsheet.
 #pragma once
 
 #include <optional>

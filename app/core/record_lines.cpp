@@ -1,6 +1,9 @@
 #include "core/record_lines.h"
 
+#include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 namespace dekvanto::app {
 namespace {
@@ -12,6 +15,12 @@ Json OrNull(const std::optional<T> &value) {
     return value ? Json(*value) : Json(nullptr);
 }
 
+Json DeviceObject(const RecordDevice &device) {
+    return {{"path", device.path},
+            {"usb_serial", OrNull(device.usb_serial)},
+            {"usb_product", OrNull(device.usb_product)}};
+}
+
 Json StartObject(const UnitRecord &r, std::string_view event) {
     const RecordConstants &c = r.constants;
     const UnitStart &s = r.start;
@@ -19,9 +28,7 @@ Json StartObject(const UnitRecord &r, std::string_view event) {
     line["schema"] = kUnitRecordSchema;
     line["event"] = event;
     line["station"] = s.station;
-    line["device"] = {{"path", s.device.path},
-                      {"usb_serial", OrNull(s.device.usb_serial)},
-                      {"usb_product", OrNull(s.device.usb_product)}};
+    line["device"] = DeviceObject(s.device);
     line["unit"] = s.unit;
     line["unit_id"] = OrNull(s.unit_id);
     line["operator"] = OrNull(s.operator_name);
@@ -50,6 +57,24 @@ std::string Dump(const Json &line) {
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+// The integer that `number` holds, when it is one and fits T: a number past T's range is no
+// value, where a plain conversion would wrap it into another.
+template <typename T>
+std::optional<T> IntegerOf(const Json &number) {
+    if (number.is_number_unsigned()) {
+        const auto held = number.get<uint64_t>();
+        if (held <= static_cast<uint64_t>(std::numeric_limits<T>::max())) {
+            return static_cast<T>(held);
+        }
+    } else if (number.is_number_integer()) {
+        const auto held = number.get<int64_t>();
+        if (std::in_range<T>(held)) {
+            return static_cast<T>(held);
+        }
+    }
+    return std::nullopt;
+}
+
 // Copies the field `key` of `object` into `value` when it is there with a fitting type.
 template <typename T>
 void Take(const Json &object, const char *key, T &value) {
@@ -66,8 +91,8 @@ void Take(const Json &object, const char *key, T &value) {
             value = found->template get<T>();
         }
     } else if constexpr (std::is_integral_v<T>) {
-        if (found->is_number_integer()) {
-            value = found->template get<T>();
+        if (const std::optional<T> number = IntegerOf<T>(*found)) {
+            value = *number;
         }
     } else {
         if (found->is_array()) {
@@ -150,6 +175,7 @@ UnitEnd ReadEnd(const Json &line) {
     Take(line, "status", status);
     end.status = StatusOfWord(status).value_or(OutcomeClass::kOtherFailure);
     Take(line, "result_line", end.result_line);
+    Take(line, "reason", end.reason);
     Take(line, "log", end.log);
     return end;
 }
@@ -169,7 +195,23 @@ std::string EndLine(const UnitRecord &record) {
     line["result"] = end.result ? Json(std::string(1, *end.result)) : Json(nullptr);
     line["status"] = StatusWord(end.status);
     line["result_line"] = end.result_line;
+    line["reason"] = OrNull(end.reason);
     line["log"] = end.log;
+    return Dump(line);
+}
+
+std::string RemovalLine(const UnitRecord &record, std::string removed) {
+    const UnitStart &s = record.start;
+    Json line;
+    line["schema"] = kUnitRecordSchema;
+    line["event"] = "removed";
+    line["station"] = s.station;
+    line["device"] = DeviceObject(s.device);
+    line["unit"] = s.unit;
+    line["unit_id"] = OrNull(s.unit_id);
+    line["host"] = record.constants.host;
+    line["started"] = s.started;
+    line["removed"] = std::move(removed);
     return Dump(line);
 }
 
@@ -194,8 +236,10 @@ std::optional<RecordLine> ParseRecordLine(std::string_view text, std::string &wh
         parsed.event = RecordEvent::kStart;
     } else if (event != line.end() && *event == "end") {
         parsed.event = RecordEvent::kEnd;
+    } else if (event != line.end() && *event == "removed") {
+        parsed.event = RecordEvent::kRemoved;
     } else {
-        why = "no start or end event";
+        why = "no start, end or removed event";
         return std::nullopt;
     }
     const auto station = line.find("station");
@@ -205,9 +249,16 @@ std::optional<RecordLine> ParseRecordLine(std::string_view text, std::string &wh
         why = "no station or unit";
         return std::nullopt;
     }
+    // A unit number past the record's range would wrap into another unit's number.
+    if (!IntegerOf<int64_t>(*unit)) {
+        why = "unit number " + unit->dump() + " out of range";
+        return std::nullopt;
+    }
     ReadStart(line, parsed.record);
     if (parsed.event == RecordEvent::kEnd) {
         parsed.record.end = ReadEnd(line);
+    } else if (parsed.event == RecordEvent::kRemoved) {
+        Take(line, "removed", parsed.removed);
     }
     return parsed;
 }

@@ -30,6 +30,8 @@ RecordReading ReadRecordFile(std::istream &in) {
     RecordReading reading;
     // The units that have started and not ended yet, by key: their place in reading.units.
     std::map<std::string, std::size_t> open;
+    // The newest unit of each key, ended or not: the one that a removal line names.
+    std::map<std::string, std::size_t> newest;
     std::string text;
     for (std::size_t number = 1; std::getline(in, text); ++number) {
         const bool cut_off = in.eof();  // the last line, without its newline
@@ -47,26 +49,34 @@ RecordReading ReadRecordFile(std::istream &in) {
             continue;
         }
         const std::string key = UnitKey(line->record);
+        if (line->event == RecordEvent::kRemoved) {
+            if (const auto unit = newest.find(key); unit != newest.end()) {
+                reading.units[unit->second].removed = std::move(line->removed);
+            }
+            continue;
+        }
         if (line->event == RecordEvent::kStart) {
-            open[key] = reading.units.size();
-            reading.units.push_back({std::move(line->record), number});
+            open[key] = newest[key] = reading.units.size();
+            reading.units.push_back({std::move(line->record), number, {}});
             continue;
         }
         if (const auto started = open.find(key); started != open.end()) {
             reading.units[started->second].record = std::move(line->record);
             open.erase(started);
         } else {
-            reading.units.push_back({std::move(line->record), number});
+            newest[key] = reading.units.size();
+            reading.units.push_back({std::move(line->record), number, {}});
         }
     }
     return reading;
 }
 
 UnitVerdict VerdictOf(const UnitRecord &record) {
-    if (!record.end) {
-        return UnitVerdict::kInterrupted;
-    }
-    switch (record.end->status) {
+    return record.end ? VerdictOfClass(record.end->status) : UnitVerdict::kInterrupted;
+}
+
+UnitVerdict VerdictOfClass(OutcomeClass status) {
+    switch (status) {
         case OutcomeClass::kFinished:
             return UnitVerdict::kPassed;
         case OutcomeClass::kStopped:
@@ -144,10 +154,17 @@ std::string ResultLabel(const UnitRecord &record) {
 
 RecordTotals TotalsOf(const std::vector<RecordedUnit> &units) {
     RecordTotals totals;
+    const bool several_hosts =
+        std::any_of(units.begin(), units.end(), [&units](const RecordedUnit &unit) {
+            return unit.record.constants.host != units.front().record.constants.host;
+        });
     for (const RecordedUnit &unit : units) {
         const UnitVerdict verdict = VerdictOf(unit.record);
         totals.all.Add(verdict);
-        EntryFor(totals.stations, unit.record.start.station).Add(verdict);
+        const UnitRecord &r = unit.record;
+        EntryFor(totals.stations,
+                 several_hosts ? r.constants.host + " " + r.start.station : r.start.station)
+            .Add(verdict);
         ++EntryFor(totals.results, ResultLabel(unit.record));
     }
     return totals;

@@ -5,7 +5,9 @@
 // line was interrupted: its station was cut off (a crash, a power cut, a kill) while the phone was
 // being flashed. A new start of a unit still open (the bench was started again and counts from 1
 // anew) leaves the open one interrupted. An end line without a start (its start line was lost)
-// still stands for its unit, since an end line holds the whole record.
+// still stands for its unit, since an end line holds the whole record. A removal line (the
+// station found the phone gone) is no unit of its own: it marks the newest unit of its host,
+// station and unit number as removed.
 //
 // Nothing in the file is fatal: a last line cut off while it was written (no newline, not
 // readable), a line that is no record, and a line of an unknown schema are each reported with
@@ -27,6 +29,7 @@ namespace dekvanto::app {
 struct RecordedUnit {
     UnitRecord record;     // from its end line when it ended, else from its start line
     std::size_t line = 0;  // where it starts in the file (its end line's when no start was read)
+    std::optional<std::string> removed;  // when the station found the phone gone, if it said so
 
     bool Interrupted() const { return !record.end; }
 };
@@ -48,6 +51,8 @@ RecordReading ReadRecordFile(std::istream &in);
 enum class UnitVerdict { kPassed, kFailed, kStopped, kInterrupted };
 
 UnitVerdict VerdictOf(const UnitRecord &record);
+// The verdict of a unit that ended with an outcome of this class.
+UnitVerdict VerdictOfClass(OutcomeClass status);
 // "PASS", "FAIL", "STOPPED", "INTERRUPTED".
 std::string_view VerdictWord(UnitVerdict verdict);
 
@@ -75,7 +80,9 @@ struct VerdictCounts {
 
 struct RecordTotals {
     VerdictCounts all;
-    // Per station and per result, each in the order of first appearance.
+    // Per station and per result, each in the order of first appearance. When the units come
+    // from more than one host, two benches' COM3 are two stations: each is named with its host
+    // ("bench-2 COM3"); from one host, by its port alone ("COM3").
     std::vector<std::pair<std::string, VerdictCounts>> stations;
     std::vector<std::pair<std::string, int>> results;
 };

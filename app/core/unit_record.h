@@ -6,8 +6,9 @@
 // and SHA-256) is worked out once from the download request. What a unit adds when it starts
 // (UnitStart: station, device, unit number, scanned identifier, operator, start time) goes into
 // its start line; what it adds when it ends (UnitEnd: end time, seconds, bytes, result, status,
-// result line and log) goes, with all the rest, into its end line (record_lines.h). The file
-// format is described for users in docs/records.md.
+// result line, the bench's reason and log) goes, with all the rest, into its end line
+// (record_lines.h). When the station later finds the phone gone, a removal line names the unit
+// again. The file format is described for users in docs/records.md.
 #pragma once
 
 #include <chrono>
@@ -92,6 +93,10 @@ struct UnitEnd {
     OutcomeClass status = OutcomeClass::kOtherFailure;
     std::string result_line;       // ResultLineOf
     std::vector<std::string> log;  // every log line of the unit, in order
+    // For a unit that did not pass, the bench's own words for it with the stage it reached ("no
+    // acknowledgement in the code file": UnitResultText without its verdict word); none when the
+    // bench gave none. Written right after the result line.
+    std::optional<std::string> reason;
 
     bool operator==(const UnitEnd &) const = default;
 };
@@ -125,8 +130,9 @@ RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view 
 // to, with the USB facts of that node; on Windows the system's register of serial devices.
 RecordDevice DeviceOfStation(std::string_view port_name);
 
-// The line that says how an attempt ended, as the log shows it: for a download that the engine
-// ran, its result's own line ("DOWNLOAD COMPLETED", "DATA FULLY SENT", "DOWNLOAD CANCELED", the
+// The line that says how an attempt ended, as the log shows it, with its frame of dashes: for a
+// download that the engine ran, its result's own line ("DOWNLOAD COMPLETED", "DATA FULLY SENT",
+// "DOWNLOAD CANCELED", the
 // failure's line after "DOWNLOAD ERROR", "DOWNLOAD ERROR  UNKNOWN"); for a mapping check that
 // refused the files, the check's own line; else the attempt's last log line ("" when none).
 std::string ResultLineOf(const DownloadOutcome &outcome, bool acknowledged);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <sstream>
 
 #include "core/file_digest.h"
@@ -143,8 +144,11 @@ TEST(RecordLines, StartAndEndLinesReadBackToTheSameRecord) {
     outcome.bytes = 123456;
     outcome.seconds = 12.5;
     EndUnit(record, outcome, std::chrono::system_clock::time_point{});
+    record.end->reason = "no acknowledgement in the code file";
     const std::string line = EndLine(record);
     EXPECT_EQ(line.find('\n'), std::string::npos);
+    EXPECT_LT(line.find("\"result_line\":"), line.find("\"reason\":"));
+    EXPECT_LT(line.find("\"reason\":"), line.find("\"log\":"));
     auto end = ParseRecordLine(line, why);
     ASSERT_TRUE(end) << why;
     EXPECT_EQ(end->event, RecordEvent::kEnd);
@@ -154,6 +158,27 @@ TEST(RecordLines, StartAndEndLinesReadBackToTheSameRecord) {
     EXPECT_EQ(end->record.end->log[2], "bad byte \xef\xbf\xbd here");  // U+FFFD for the bad byte
     end->record.end->log[2] = record.end->log[2];
     EXPECT_EQ(end->record, record);
+
+    const auto removal = ParseRecordLine(RemovalLine(record, "2024-05-17T08:32:00.000Z"), why);
+    ASSERT_TRUE(removal) << why;
+    EXPECT_EQ(removal->event, RecordEvent::kRemoved);
+    EXPECT_EQ(removal->removed, "2024-05-17T08:32:00.000Z");
+    EXPECT_EQ(removal->record.start, record.start);
+    EXPECT_EQ(removal->record.constants.host, "bench-2");
+    EXPECT_FALSE(removal->record.end);
+}
+
+TEST(RecordLines, AUnitNumberPastTheRecordsRangeIsRefusedNotWrapped) {
+    std::string line = StartLine(SampleRecord());
+    const std::size_t at = line.find("\"unit\":12") + 7;
+    std::string why;
+    for (const char *number : {"9223372036854775808", "18446744073709551615", "1e30"}) {
+        EXPECT_FALSE(ParseRecordLine(std::string(line).replace(at, 2, number), why)) << number;
+        EXPECT_NE(why.find("unit"), std::string::npos) << why;
+    }
+    const auto largest = ParseRecordLine(line.replace(at, 2, "9223372036854775807"), why);
+    ASSERT_TRUE(largest) << why;
+    EXPECT_EQ(largest->record.start.unit, std::numeric_limits<int64_t>::max());
 }
 
 TEST(RecordTime, TimestampsAndTheDatesAUserGives) {
@@ -207,6 +232,31 @@ TEST(RecordReader, PairsLinesMarksInterruptedUnitsAndSkipsWhatIsNotARecord) {
     EXPECT_EQ(reading.skipped[1].number, 4u);
     EXPECT_EQ(reading.skipped[2].number, 8u);
     EXPECT_EQ(reading.skipped[2].reason, "last line cut off while it was written");
+}
+
+TEST(RecordReader, UnitsOfTwoHostsOnOnePortStayApartAndARemovalMarksItsOwnUnit) {
+    UnitRecord mine = SampleRecord();
+    UnitRecord theirs = SampleRecord();  // the same station and unit number on another bench
+    theirs.constants.host = "bench-3";
+    theirs.start.started = "2024-05-17T08:30:16.000Z";
+    UnitRecord mine_ended = mine;
+    UnitRecord theirs_ended = theirs;
+    DownloadOutcome outcome;
+    outcome.status = OutcomeClass::kFinished;
+    EndUnit(mine_ended, outcome, std::chrono::system_clock::time_point{});
+    outcome.status = OutcomeClass::kNoAcknowledgement;
+    EndUnit(theirs_ended, outcome, std::chrono::system_clock::time_point{});
+
+    std::istringstream file(StartLine(mine) + "\n" + StartLine(theirs) + "\n" +
+                            EndLine(mine_ended) + "\n" + EndLine(theirs_ended) + "\n" +
+                            RemovalLine(theirs, "2024-05-17T08:40:00.000Z") + "\n");
+    const RecordReading reading = ReadRecordFile(file);
+    EXPECT_TRUE(reading.skipped.empty());
+    ASSERT_EQ(reading.units.size(), 2u);
+    EXPECT_EQ(reading.units[0].record, mine_ended);
+    EXPECT_EQ(reading.units[0].removed, std::nullopt);
+    EXPECT_EQ(reading.units[1].record, theirs_ended);
+    EXPECT_EQ(reading.units[1].removed, "2024-05-17T08:40:00.000Z");
 }
 
 }  // namespace

@@ -35,7 +35,9 @@ class FileLock {
     }
     ~FileLock() {
         if (held_) {
+            const int kept = errno;
             ::flock(fd_, LOCK_UN);
+            errno = kept;
         }
     }
     FileLock(const FileLock &) = delete;
@@ -47,25 +49,48 @@ class FileLock {
     bool held_ = false;
 };
 
-}  // namespace
-
-std::optional<RecordFile> RecordFile::Open(const std::string &path, std::string &error) {
-    const std::string refused = "cannot open the record file " + path + ": ";
+// Opens (creating when missing) the file at path for appending, makes sure that it is a regular
+// file and that the system lets it be locked, and makes its name last in its folder. The
+// descriptor, or -1 with the reason in `reason`.
+int OpenForAppending(const std::string &path, std::string &reason) {
     // Not blocking: a named pipe without a reader would hold the open for ever.
     const int fd =
         ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
     if (fd < 0) {
-        error = refused + Reason(errno);
-        return std::nullopt;
+        reason = Reason(errno);
+        return -1;
     }
     struct stat status {};
     if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         ::close(fd);
-        error = refused + "not a regular file";
-        return std::nullopt;
+        reason = "not a regular file";
+        return -1;
     }
     ::fcntl(fd, F_SETFL, O_APPEND);
+    // Some network file systems refuse locks (ENOLCK, EOPNOTSUPP): found here, before any phone.
+    bool lockable = false;
+    {
+        const FileLock lock(fd);
+        lockable = lock.Held();
+    }
+    if (!lockable) {
+        reason = "the file cannot be locked: " + Reason(errno);
+        ::close(fd);
+        return -1;
+    }
     SyncFolder(path);
+    return fd;
+}
+
+}  // namespace
+
+std::optional<RecordFile> RecordFile::Open(const std::string &path, std::string &error) {
+    std::string reason;
+    const int fd = OpenForAppending(path, reason);
+    if (fd < 0) {
+        error = "cannot open the record file " + path + ": " + reason;
+        return std::nullopt;
+    }
     return RecordFile(fd, path);
 }
 
@@ -76,7 +101,31 @@ void RecordFile::Close() {
     }
 }
 
+bool RecordFile::FollowPath(std::string &error) {
+    struct stat open_file {};
+    struct stat at_path {};
+    if (::fstat(static_cast<int>(handle_), &open_file) == 0 &&
+        ::stat(path_.c_str(), &at_path) == 0 && open_file.st_dev == at_path.st_dev &&
+        open_file.st_ino == at_path.st_ino) {
+        return true;
+    }
+    // Deleted, renamed or replaced since it was opened: the lines go to the file at the path.
+    std::string reason;
+    const int fd = OpenForAppending(path_, reason);
+    if (fd < 0) {
+        error = "cannot write the record file " + path_ +
+                ": it was deleted or replaced, and cannot be made again: " + reason;
+        return false;
+    }
+    Close();
+    handle_ = fd;
+    return true;
+}
+
 bool RecordFile::Append(std::string_view line, std::string &error) {
+    if (!FollowPath(error)) {
+        return false;
+    }
     const int fd = static_cast<int>(handle_);
     FileLock lock(fd);
     if (!lock.Held()) {

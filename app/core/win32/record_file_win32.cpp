@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <optional>
+#include <string>
+
 #include "core/record_file.h"
 
 namespace dekvanto::app {
@@ -71,25 +74,81 @@ bool EndsInACutLine(HANDLE handle, int64_t size) {
     return size > 0 && ::ReadFile(handle, &last, 1, &read, &place) && read == 1 && last != '\n';
 }
 
-}  // namespace
-
-std::optional<RecordFile> RecordFile::Open(const std::string &path, std::string &error) {
-    const std::string refused = "cannot open the record file " + path + ": ";
+// Opens (creating when missing) the file at path for reading and appending, makes sure that it is
+// a file on a disk and that the system lets it be locked. The handle, or INVALID_HANDLE_VALUE with
+// the reason in `reason`.
+HANDLE OpenForAppending(const std::string &path, std::string &reason) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = refused + "it is a folder";
-        return std::nullopt;
+        reason = "it is a folder";
+        return INVALID_HANDLE_VALUE;
     }
     HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        error = refused + Reason(::GetLastError());
-        return std::nullopt;
+        reason = Reason(::GetLastError());
+        return INVALID_HANDLE_VALUE;
     }
     if (::GetFileType(handle) != FILE_TYPE_DISK) {
         ::CloseHandle(handle);
-        error = refused + "not a regular file";
+        reason = "not a regular file";
+        return INVALID_HANDLE_VALUE;
+    }
+    bool lockable = false;
+    DWORD code = ERROR_SUCCESS;
+    {
+        const FileLock lock(handle);
+        lockable = lock.Held();
+        code = ::GetLastError();
+    }
+    if (!lockable) {
+        ::CloseHandle(handle);
+        reason = "the file cannot be locked: " + Reason(code);
+        return INVALID_HANDLE_VALUE;
+    }
+    return handle;
+}
+
+// The volume and the file index of a file: what tells one file from another on Windows.
+struct FileIdentity {
+    DWORD volume = 0;
+    DWORD index_high = 0;
+    DWORD index_low = 0;
+
+    bool operator==(const FileIdentity &) const = default;
+};
+
+std::optional<FileIdentity> IdentityOf(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information)) {
+        return std::nullopt;
+    }
+    return FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                        information.nFileIndexLow};
+}
+
+// The identity of the file that path names now; nothing when it names none.
+std::optional<FileIdentity> IdentityAt(const std::string &path) {
+    // No access asked for and every sharing allowed: looking at the file disturbs no writer.
+    HANDLE handle =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const std::optional<FileIdentity> identity = IdentityOf(handle);
+    ::CloseHandle(handle);
+    return identity;
+}
+
+}  // namespace
+
+std::optional<RecordFile> RecordFile::Open(const std::string &path, std::string &error) {
+    std::string reason;
+    HANDLE handle = OpenForAppending(path, reason);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = "cannot open the record file " + path + ": " + reason;
         return std::nullopt;
     }
     return RecordFile(reinterpret_cast<std::intptr_t>(handle), path);
@@ -102,7 +161,28 @@ void RecordFile::Close() {
     }
 }
 
+bool RecordFile::FollowPath(std::string &error) {
+    const std::optional<FileIdentity> open_file = IdentityOf(HandleOf(handle_));
+    if (open_file && open_file == IdentityAt(path_)) {
+        return true;
+    }
+    // Deleted, renamed or replaced since it was opened: the lines go to the file at the path.
+    std::string reason;
+    HANDLE handle = OpenForAppending(path_, reason);
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = "cannot write the record file " + path_ +
+                ": it was deleted or replaced, and cannot be made again: " + reason;
+        return false;
+    }
+    Close();
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    return true;
+}
+
 bool RecordFile::Append(std::string_view line, std::string &error) {
+    if (!FollowPath(error)) {
+        return false;
+    }
     HANDLE handle = HandleOf(handle_);
     FileLock lock(handle);
     LARGE_INTEGER size{};
