@@ -1,11 +1,13 @@
 #include "bench_command.h"
 
-#include <algorithm>
 #include <ostream>
 
 #include "bench_board.h"
 #include "bench_station.h"
+#include "core/bench/bench_control.h"
+#include "core/bench/bench_rules.h"
 #include "core/download_request.h"
+#include "core/output_lines.h"
 #include "core/record_file.h"
 #include "interrupt.h"
 #include "station_board.h"
@@ -14,130 +16,186 @@
 namespace dekvanto::cli {
 namespace {
 
+namespace app = dekvanto::app;
+
 // Why this bench cannot start, before any station does; nothing when it can. Fills ports with
 // the stations' ports (the settings file's port when none is given).
-std::optional<std::string> RefusalOfBench(const BenchOptions &options, const Context &context,
-                                          std::vector<std::string> &ports, int &status) {
+std::optional<app::BenchRefusal> RefusalOfBench(const BenchOptions &options, const Context &context,
+                                                std::vector<std::string> &ports) {
     ports = options.download.ports;
-    dekvanto::app::DownloadOverrides overrides = options.download.request;
+    app::DownloadOverrides overrides = options.download.request;
     overrides.port = ports.empty() ? "" : ports.front();
-    dekvanto::app::DownloadRequest request;
-    if (const auto refused =
-            dekvanto::app::BuildDownloadRequest(overrides, context.Files(), request)) {
-        status = ExitStatusOf(refused->status);
-        return refused->text;
+    app::DownloadRequest request;
+    if (const auto refused = app::BuildDownloadRequest(overrides, context.Files(), request)) {
+        return app::BenchRefusal{ExitStatusOf(refused->status), refused->text};
     }
-    status = kBadUsage;
     if (ports.empty()) {
         ports.push_back(request.settings.port_name);
     }
-    for (auto port = ports.begin(); port != ports.end(); ++port) {
-        if (std::find(ports.begin(), port, *port) != port) {
-            return *port + " is given twice: one station per port";
-        }
-    }
-    if (request.settings.acknowledge == 0 && !options.scan) {
-        return "in blind mode the line cannot tell whether a phone is there: a blind bench "
-               "needs --scan";
-    }
-    if (request.settings.pause != 0) {
-        return "a bench runs unattended: step mode waits for Enter at every phone";
+    app::BenchPlan plan{.ports = ports,
+                        .scan = options.scan,
+                        .acknowledged = request.settings.acknowledge != 0,
+                        .step = request.settings.pause != 0,
+                        .count = options.count,
+                        .poll_seconds = options.poll_seconds,
+                        .reboot_delay = request.store.ReadInt("Setting", "RebootDelay", 0)};
+    if (auto refused = app::CheckBenchPlan(plan)) {
+        return refused;
     }
     std::string error;
-    if (!dekvanto::app::RecordFile::Open(options.record, error)) {
-        status = kFileError;
-        return error;
+    if (!app::RecordFile::Open(options.record, error)) {
+        return app::BenchRefusal{kFileError, error};
     }
     return std::nullopt;
 }
 
-// Does to a station what the board asks.
-void Carry(const StationMessage &message, const std::vector<std::string> &ports,
-           const std::vector<std::string> &args, StationProcesses &processes, BenchBoard &board,
-           InterruptGuard &interrupts) {
-    switch (message.action) {
-        case StationMessage::Action::kWrite:
-            if (message.line) {
-                processes.Send(message.station, *message.line);
-            } else {
-                processes.CloseInput(message.station);
-            }
-            break;
-        case StationMessage::Action::kStop:
-            if (const long id = processes.Id(message.station); id > 0) {
-                InterruptProcess(id);
-            }
-            break;
-        case StationMessage::Action::kStart: {
-            std::vector<std::string> station_args = StationArguments(args, ports[message.station]);
-            station_args.insert(station_args.end(),
-                                {"--first-unit", std::to_string(message.first_unit)});
-            if (!processes.Restart(message.station, station_args)) {
-                board.OnNotStarted(message.station,
-                                   "could not start " + processes.Program().string());
-            }
-            interrupts.ForwardTo(processes.Ids());
-            break;
-        }
-    }
-}
+// Runs the stations' processes as the bench's control says, and draws its state.
+class BenchRun {
+  public:
+    BenchRun(const BenchOptions &options, const std::vector<std::string> &ports,
+             const std::vector<std::string> &args, Console &console, const Context &context)
+        : options_(options),
+          ports_(ports),
+          args_(args),
+          console_(console),
+          control_(ports, options.scan, options.count),
+          // The bench's own input is read in every mode: it takes the stop and start lines.
+          processes_(context, true, true),
+          // Every Ctrl-C is passed on to the stations, which stop by themselves.
+          interrupts_(nullptr),
+          board_(options.download.events ? console.err : console.out,
+                 console.terminal && !options.download.events
+                     ? (console.columns > 0 ? console.columns : 80)
+                     : 0),
+          outputs_(ports.size(), app::LineSplitter(app::kMaxBenchLineBytes)),
+          started_(ports.size(), false) {}
 
-int RunStationsOfBench(const BenchOptions &options, const std::vector<std::string> &ports,
-                       const std::vector<std::string> &args, Console &console,
-                       const Context &context) {
-    std::vector<BenchStationState> stations(ports.size());
-    // The bench's own input is read in every mode: it takes the stop and start lines.
-    StationProcesses processes(context, true, true);
-    // Every Ctrl-C is passed on to the stations, which stop by themselves.
-    InterruptGuard interrupts(nullptr);
-    const bool live = console.terminal && !options.download.events;
-    BenchBoard board(stations, options.download.events ? console.err : console.out,
-                     live ? (console.columns > 0 ? console.columns : 80) : 0,
-                     options.download.events ? &console.out : nullptr, options.count, options.scan);
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        stations[i].port = ports[i];
+    int Run();
+
+  private:
+    app::BenchTime Now() const {
+        return {std::chrono::steady_clock::now(), std::chrono::system_clock::now()};
     }
-    board.Begin();
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-        if (!processes.Start(StationArguments(args, ports[i]))) {
-            board.OnNotStarted(i, "could not start " + processes.Program().string());
-        }
-    }
-    interrupts.ForwardTo(processes.Ids());
+    void Carry(const app::BenchActions &actions);
+    void Start(std::size_t station, int first_unit);
+    void OnOutput(std::size_t station, std::string_view bytes);
+    void OnOwnInput(std::string_view bytes);
+
+    const BenchOptions &options_;
+    const std::vector<std::string> &ports_;
+    const std::vector<std::string> &args_;
+    Console &console_;
+    app::BenchControl control_;
+    StationProcesses processes_;
+    InterruptGuard interrupts_;
+    BenchBoard board_;
+    std::vector<app::LineSplitter> outputs_;
+    app::LineSplitter own_input_{app::kMaxBenchLineBytes};
+    std::vector<bool> started_;
+};
+
+int BenchRun::Run() {
+    board_.Begin(control_.State(), std::chrono::steady_clock::now());
+    Carry(control_.Begin(Now()));
     using Kind = StationProcesses::News::Kind;
     int interrupts_seen = 0;
-    while (processes.OutputOpen() || board.AnyStopped()) {
-        const StationProcesses::News news =
-            processes.Next(live ? std::chrono::milliseconds(250) : std::chrono::seconds(1));
-        const auto now = BenchBoard::Clock::now();
+    const auto tick = board_.Live() ? std::chrono::milliseconds(250) : std::chrono::seconds(1);
+    while (control_.Running() || processes_.OutputOpen()) {
+        const StationProcesses::News news = processes_.Next(tick);
         switch (news.kind) {
             case Kind::kOutput:
-                board.OnOutput(news.station, news.bytes, now);
+                OnOutput(news.station, news.bytes);
                 break;
             case Kind::kOwnInput:
-                board.OnOwnInput(news.bytes);
+                OnOwnInput(news.bytes);
                 break;
             case Kind::kOwnInputEnded:
-                board.OnOwnInputEnded();
+                own_input_.Finish(
+                    [&](const std::string &line, bool) { Carry(control_.OnOwnLine(line, Now())); });
+                Carry(control_.OnOwnInputEnded(Now()));
                 break;
             case Kind::kOutputEnded:
-                board.OnStationEnded(news.station, processes.Reap(news.station));
-                interrupts.ForwardTo(processes.Ids());
+                outputs_[news.station].Finish([&](const std::string &line, bool) {
+                    Carry(control_.OnStationLine(news.station, line, Now()));
+                });
+                Carry(control_.OnStationEnded(news.station, processes_.Reap(news.station), Now()));
+                interrupts_.ForwardTo(processes_.Ids());
                 break;
             case Kind::kNothing:
                 break;
         }
         if (InterruptCount() > interrupts_seen) {
             interrupts_seen = InterruptCount();
-            board.OnInterrupt();
+            Carry(control_.OnInterrupt(Now()));
         }
-        for (const StationMessage &message : board.TakeMessages()) {
-            Carry(message, ports, args, processes, board, interrupts);
-        }
-        board.Tick(now);
+        board_.Tick(control_.State(), std::chrono::steady_clock::now());
     }
-    interrupts.ForwardTo({});
-    return board.Finish();
+    interrupts_.ForwardTo({});
+    int status = kOtherFailure;
+    Carry(control_.Finish(Now(), status));
+    board_.Finish(control_.State(), std::chrono::steady_clock::now());
+    return status;
+}
+
+void BenchRun::OnOutput(std::size_t station, std::string_view bytes) {
+    outputs_[station].Take(bytes, [&](const std::string &line, bool cut) {
+        Carry(control_.OnStationLine(station, cut ? line + " [cut off]" : line, Now()));
+    });
+}
+
+void BenchRun::OnOwnInput(std::string_view bytes) {
+    own_input_.Take(bytes, [&](const std::string &line, bool cut) {
+        if (cut) {
+            Carry(control_.OnOwnLine("", Now()));
+            console_.err << "vanto: a line of more than " << app::kMaxBenchLineBytes
+                         << " bytes is not read" << std::endl;
+            return;
+        }
+        Carry(control_.OnOwnLine(line, Now()));
+    });
+}
+
+void BenchRun::Carry(const app::BenchActions &actions) {
+    using Kind = app::BenchAction::Kind;
+    for (const app::BenchAction &action : actions) {
+        switch (action.kind) {
+            case Kind::kSend:
+                processes_.Send(action.station, action.line);
+                break;
+            case Kind::kCloseInput:
+                processes_.CloseInput(action.station);
+                break;
+            case Kind::kStop:
+                if (const long id = processes_.Id(action.station); id > 0) {
+                    InterruptProcess(id);
+                }
+                break;
+            case Kind::kStart:
+                Start(action.station, action.first_unit);
+                break;
+            case Kind::kEvent:
+                if (options_.download.events) {
+                    console_.out << app::EventLine(action.event) << '\n' << std::flush;
+                }
+                board_.OnEvent(action.event, control_.State(), std::chrono::steady_clock::now());
+                break;
+        }
+    }
+}
+
+void BenchRun::Start(std::size_t station, int first_unit) {
+    std::vector<std::string> station_args = StationArguments(args_, ports_[station]);
+    if (first_unit > 1) {
+        station_args.insert(station_args.end(), {"--first-unit", std::to_string(first_unit)});
+    }
+    const bool started = started_[station] ? processes_.Restart(station, station_args)
+                                           : processes_.Start(station_args);
+    started_[station] = true;
+    interrupts_.ForwardTo(processes_.Ids());
+    if (!started) {
+        Carry(control_.OnNotStarted(station, "could not start " + processes_.Program().string(),
+                                    Now()));
+    }
 }
 
 }  // namespace
@@ -148,12 +206,12 @@ int RunBenchCommand(const BenchOptions &options, const std::vector<std::string> 
         return RunBenchStation(options, console, context);
     }
     std::vector<std::string> ports;
-    int status = kBadUsage;
-    if (const auto refused = RefusalOfBench(options, context, ports, status)) {
-        console.err << "vanto: " << *refused << std::endl;
-        return status;
+    if (const auto refused = RefusalOfBench(options, context, ports)) {
+        console.err << "vanto: " << refused->text << std::endl;
+        return refused->status;
     }
-    return RunStationsOfBench(options, ports, args, console, context);
+    BenchRun run(options, ports, args, console, context);
+    return run.Run();
 }
 
 }  // namespace dekvanto::cli

@@ -1,11 +1,12 @@
-// `vanto bench`: a production bench, one station process per port (bench_station.h), followed
-// and drawn by this process (bench_board.h).
+// `vanto bench`: a production bench, one station process per port (bench_station.h). This
+// process carries out what the bench's control decides (core/bench/bench_control.h) and draws
+// its state (bench_board.h).
 //
 // Before any station starts, the bench is refused, with one line on standard error and its
-// status, when the request cannot be downloaded (a file, a value, the product), when it is blind
-// without --scan (a blind line cannot tell whether a phone is there), in step mode (nobody is
-// there to press Enter), when a port is given twice, or when the record file cannot be opened for
-// appending.
+// status, when the request cannot be downloaded (a file, a value, the product), or when the
+// bench's rules refuse it (core/bench/bench_rules.h: blind without --scan, step mode, a port given
+// twice, too many stations, a reboot delay of hours), or when the record file cannot be opened
+// for appending.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/bench/bench_rules.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
@@ -17,7 +18,7 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
         "takes the lines \"stop COM<n>\" (that station ends as at Ctrl-C: its running unit is "
         "recorded as stopped) and \"start COM<n>\" (a stopped station starts again, its unit "
         "numbers going on).");
-    AddDownloadRequestOptions(*cmd, o.download);
+    AddDownloadRequestOptions(*cmd, o.download, /*unattended=*/true);
     cmd->add_option("--record", o.record,
                     "record file: one JSON line when each unit starts and one when it ends "
                     "(docs/records.md), appended to; several stations and benches may share it")
@@ -27,7 +28,7 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
     cmd->add_option("--poll", o.poll_seconds,
                     "seconds between two attempts while a station waits for a phone, or for it "
                     "to be taken away (default 1)")
-        ->check(CLI::Range(0.01, 3600.0));
+        ->check(CLI::Range(dekvanto::app::kMinPollSeconds, dekvanto::app::kMaxPollSeconds));
     cmd->add_flag("--scan", o.scan,
                   "a unit starts when its identifier is read from standard input, one line "
                   "each (a barcode scanner); with several stations a line reads "

@@ -70,14 +70,15 @@ void ConsoleView::ShowProgress() {
             }
             break;
         case ViewMode::kStation:
-            log_ << "P " << meter_.Percent() << ' ' << meter_.Bytes() << std::endl;
-            break;
+            break;  // its progress events tell the parent
     }
 }
 
 void ConsoleView::AddLogLine(std::string_view text) {
     EndBar();
-    log_ << (mode_ == ViewMode::kStation ? "L " : "") << text << std::endl;
+    if (mode_ != ViewMode::kStation) {
+        log_ << text << std::endl;  // a station's phase events tell the parent
+    }
     if (events_ != nullptr) {
         events_->Phase(text);
     }
@@ -88,10 +89,8 @@ void ConsoleView::ShowMessage(std::string_view text) {
     if (events_ != nullptr) {
         step_mode_ ? events_->Prompt(text) : events_->Message(text);
     }
-    if (mode_ == ViewMode::kStation) {
-        log_ << "M " << text << std::endl;
-    } else {
-        console_.err << "[message] " << text << std::endl;
+    if (mode_ != ViewMode::kStation) {
+        console_.err << "[message] " << text << std::endl;  // a station's message events tell
     }
     if (step_mode_) {
         console_.err << "(press Enter to go on)" << std::endl;

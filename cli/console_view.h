@@ -1,6 +1,6 @@
 // The main window of a terminal: the download control's view for the tool. Log lines are printed
-// as they come; the byte counter and progress steps feed a progress bar (on a terminal), plain
-// progress lines at every tenth (elsewhere), or tagged lines for the parent of a station; message
+// as they come; the byte counter and progress steps feed a progress bar (on a terminal) or plain
+// progress lines at every tenth (elsewhere); a station's process prints nothing itself; message
 // boxes are printed and, in step mode, wait for Enter; the event dispatch turns a Ctrl-C into the
 // window's stop command. With an event writer, every log line is also a "phase" event, the byte
 // counter a "progress" event and a message box a "prompt" (step mode) or "message" event.
@@ -28,7 +28,7 @@ namespace dekvanto::cli {
 enum class ViewMode {
     kTerminal,  // redrawn bar
     kPlain,     // a progress line at every tenth
-    kStation,   // tagged lines for the parent process: "L text", "P percent bytes", "M text"
+    kStation,   // a station's process: nothing printed, its events (SendEventsTo) tell the parent
 };
 
 class ConsoleView final : public dekvanto::app::DownloadView {

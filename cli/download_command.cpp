@@ -6,6 +6,8 @@
 
 #include "byte_trace.h"
 #include "console_view.h"
+#include "core/bench/bench_rules.h"
+#include "core/bench/station_messages.h"
 #include "core/download_control.h"
 #include "core/download_events.h"
 #include "core/download_request.h"
@@ -44,9 +46,10 @@ class StationReport {
     // The writer of this unit's events once it has begun; null without --events.
     dekvanto::app::EventWriter *Events() { return events_ ? &*events_ : nullptr; }
 
-    // The unit begins at the port it downloads through (known once the settings are read).
+    // The unit begins at the port it downloads through (known once the settings are read). A
+    // station always has its events: they are how its parent learns of the download.
     void Begin(const std::string &port) {
-        if (!options_.events || events_) {
+        if ((!options_.events && !Station()) || events_) {
             return;
         }
         events_.emplace(EventSink(), port);
@@ -55,7 +58,9 @@ class StationReport {
 
     void Error(const std::string &text) {
         if (Station()) {
-            console_.out << "E " << text << std::endl;
+            console_.out << dekvanto::app::StationMessageLine(
+                                {.kind = dekvanto::app::StationMessageKind::kError, .text = text})
+                         << std::endl;
         } else {
             console_.err << "vanto: " << text << std::endl;
         }
@@ -83,11 +88,14 @@ class StationReport {
         const std::string summary =
             summary_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         if (Station()) {
-            console_.out << "R " << summary << std::endl;
+            console_.out << dekvanto::app::StationMessageLine(
+                                {.kind = dekvanto::app::StationMessageKind::kSummary,
+                                 .summary = summary_})
+                         << std::endl;
         } else if (options_.json) {
             console_.out << summary << std::endl;
         }
-        if (options_.events) {
+        if (options_.events || Station()) {
             // A refusal before the port was known still makes a whole unit.
             Begin(summary_["port"].get<std::string>());
             events_->UnitEnd({result, status, outcome.seconds, outcome.bytes, error_});
@@ -96,12 +104,14 @@ class StationReport {
     }
 
   private:
-    // A station's events reach the parent as tagged lines ("J <event>"), which it passes on.
+    // A station's events reach the parent as its messages, which it passes on.
     dekvanto::app::EventLineSink EventSink() {
         if (!Station()) {
             return dekvanto::app::LinesTo(console_.out);
         }
-        return [this](const std::string &line) { console_.out << "J " << line << std::endl; };
+        return [this](const std::string &line) {
+            console_.out << dekvanto::app::EventMessageLine(line) << std::endl;
+        };
     }
 
     const DownloadOptions &options_;
@@ -170,6 +180,9 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
     }
 
     InterruptGuard interrupts(reinterpret_cast<Mxl40_StartStop_Fn>(find("Mxl40_StartStop")));
+    if (report.Station()) {
+        interrupts.EndWithParent();
+    }
     ConsoleView view(ModeFor(report, console, options), report.Log(), console, request.total_bytes,
                      options.request.step);
     view.SendEventsTo(report.Events());
@@ -219,6 +232,11 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
     }
     if (!options.station_port.empty()) {
         return RunOneStation(options, options.station_port, console, context);
+    }
+    if (options.ports.size() > dekvanto::app::kMaxBenchStations) {
+        console.err << "vanto: at most " << dekvanto::app::kMaxBenchStations
+                    << " ports at once: one station process each" << std::endl;
+        return kBadUsage;
     }
     if (options.ports.size() > 1) {
         if (options.request.step) {

@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "core/bench/bench_rules.h"
 #include "core/setting_values.h"
 #include "exit_status.h"
 
@@ -31,7 +32,7 @@ CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &o) {
     return cmd;
 }
 
-void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o) {
+void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o, bool unattended) {
     cmd.add_option("--port", o.ports,
                    "serial port COM<n>; several (repeated or comma-separated) flash several "
                    "phones at once, one process per port")
@@ -55,12 +56,16 @@ void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o) {
                      "phone memory wait states");
     cmd.add_flag("--blind", r.blind,
                  "blind mode: do not read the phone's answers (default: acknowledged)");
-    cmd.add_flag("--step", r.step,
-                 "step mode: confirm the code file and the personalization file with Enter");
+    if (!unattended) {
+        cmd.add_flag("--step", r.step,
+                     "step mode: confirm the code file and the personalization file with Enter");
+    }
     cmd.add_option("--reboot-delay", r.reboot_delay,
-                   "seconds to wait for the phone's restart before the personalization file "
-                   "(blind mode without --step)")
-        ->check(CLI::Range(0, 3600));
+                   unattended ? "seconds to wait for the phone's restart before the "
+                                "personalization file (blind mode)"
+                              : "seconds to wait for the phone's restart before the "
+                                "personalization file (blind mode without --step)")
+        ->check(CLI::Range(0, dekvanto::app::kMaxRebootDelaySeconds));
     cmd.add_option("--settings", r.settings_file,
                    "settings file MX40.ini to take the window's settings from (never written)");
     cmd.add_option("--product", r.product,

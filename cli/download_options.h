@@ -33,7 +33,7 @@ CLI::App *AddDownloadCommand(CLI::App &app, DownloadOptions &options);
 
 // Adds what says where and what is downloaded, and how: the ports, the files, the line settings,
 // the settings file and product, --trace and --events (every option of "download" but --json).
-// The bench takes them too.
-void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &options);
+// The bench takes them too, unattended: without --step, which waits for Enter at every phone.
+void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &options, bool unattended = false);
 
 }  // namespace dekvanto::cli

@@ -2,31 +2,6 @@
 
 namespace dekvanto::cli {
 
-ExitStatus ExitStatusOf(dekvanto::app::OutcomeClass outcome) {
-    using dekvanto::app::OutcomeClass;
-    switch (outcome) {
-        case OutcomeClass::kFinished:
-            return kFinished;
-        case OutcomeClass::kOtherFailure:
-            return kOtherFailure;
-        case OutcomeClass::kBadRequest:
-            return kBadUsage;
-        case OutcomeClass::kStopped:
-            return kStopped;
-        case OutcomeClass::kPortError:
-            return kPortError;
-        case OutcomeClass::kFileError:
-            return kFileError;
-        case OutcomeClass::kNoAcknowledgement:
-            return kNoAcknowledgement;
-        case OutcomeClass::kUnsupportedSetting:
-            return kUnsupportedSetting;
-        case OutcomeClass::kMappingRefused:
-            return kMappingRefused;
-    }
-    return kOtherFailure;
-}
-
 ExitStatus StatusOfDownloadResult(int32_t result) {
     return ExitStatusOf(dekvanto::app::ClassOfDownloadResult(result));
 }

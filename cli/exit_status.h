@@ -6,27 +6,15 @@
 #include <string>
 
 #include "core/download_outcome.h"
+#include "core/exit_status.h"
 
 namespace dekvanto::cli {
 
-enum ExitStatus : int {
-    kFinished = 0,            // the download finished ('2'); check-map: compatible
-    kOtherFailure = 1,        // anything else: an unknown result, an engine that lacks a function
-    kBadUsage = 2,            // a bad command line: unknown option, out-of-range value, no such
-                              // product, no loader file
-    kStopped = 3,             // stopped by Ctrl-C or SIGINT ('3', '4')
-    kPortError = 4,           // the port is missing, busy or not permitted, or failed ('9')
-    kFileError = 5,           // a file is missing, unreadable, too big or short
-                              // (':', ';', '<', '=', '?', '@', 'D', 'B'; mapping check 12, 13)
-    kNoAcknowledgement = 6,   // no or bad acknowledgement, no synchronisation ('E', 'G', 'H')
-    kUnsupportedSetting = 7,  // speed, parity, stop bits, bus size or wait states refused by the
-                              // engine ('5', '6', '7', '8', '>')
-    kMappingRefused = 8,      // the mapping check refused the pair (11, 14, 15)
-    kUnitsFailed = 9,         // bench: some unit did not pass (its record tells how it ended)
-};
-
-// The status for each class of outcome of the download control.
-ExitStatus ExitStatusOf(dekvanto::app::OutcomeClass outcome);
+// The statuses themselves are the application core's (core/exit_status.h), which the bench window
+// reads too.
+using dekvanto::app::ExitStatus;
+using enum dekvanto::app::ExitStatus;
+using dekvanto::app::ExitStatusOf;
 
 // The status for a result character of Mxl40_Download (its low 16 bits).
 ExitStatus StatusOfDownloadResult(int32_t result);

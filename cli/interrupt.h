@@ -5,8 +5,10 @@
 // download control, so the log shows the cancel line as the window does. A second Ctrl-C repeats
 // the same harmless store.
 //
-// POSIX: a SIGINT handler, installed without SA_RESTART so that a wait for Enter at a step-mode
-// prompt ends at once; every SIGINT is passed on to the station processes (ForwardTo).
+// POSIX: a handler of SIGINT, and of SIGTERM and SIGHUP (a session that ends, a service manager
+// that stops the tool: the running unit is stopped and recorded as at Ctrl-C), installed without
+// SA_RESTART so that a wait for Enter at a step-mode prompt ends at once; every one is passed on
+// to the station processes as SIGINT (ForwardTo).
 // Windows: a console control handler (SetConsoleCtrlHandler) for Ctrl-C and Ctrl-Break. It runs
 // on a thread of its own that the system starts; it also wakes the tool's hidden window so that
 // the stop reaches the download control inside the engine's message dispatch. Station processes
@@ -35,6 +37,12 @@ class InterruptGuard {
     // Processes that get every Ctrl-C passed on (at most 64; process ids). Windows passes it on
     // through each process's stop event, which its own guard watches.
     void ForwardTo(const std::vector<long> &processes);
+
+    // A station's process: the end of its parent (killed, crashed) counts as a Ctrl-C, so that a
+    // station never goes on flashing phones with nobody watching, and its running unit is recorded
+    // as stopped. POSIX: the parent's death sends SIGTERM, which the guard takes as it takes
+    // SIGINT; Windows: the guard's thread waits on the parent's process too.
+    void EndWithParent();
 };
 
 // Passes one Ctrl-C on to one process, the way ForwardTo passes on each: a bench station that the

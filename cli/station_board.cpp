@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "core/bench/station_messages.h"
 #include "core/download_events.h"
 
 namespace dekvanto::cli {
@@ -80,51 +81,71 @@ void StationBoard::Begin() {
 }
 
 void StationBoard::OnOutput(StationState &station, const char *bytes, std::size_t count) {
-    station.pending.append(bytes, count);
-    for (auto end = station.pending.find('\n'); end != std::string::npos;
-         end = station.pending.find('\n')) {
-        std::string line = station.pending.substr(0, end);
-        station.pending.erase(0, end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        OnLine(station, line);
-    }
+    station.output.Take(std::string_view(bytes, count),
+                        [&](const std::string &line, bool) { OnLine(station, line); });
 }
 
 void StationBoard::OnLine(StationState &station, const std::string &line) {
-    const std::string tag = line.substr(0, 2);
-    const std::string text = line.size() > 2 ? line.substr(2) : "";
-    if (tag == "P ") {
-        unsigned long long bytes = 0;
-        std::sscanf(text.c_str(), "%d %llu", &station.percent, &bytes);
-        station.bytes = bytes;
-        if (!terminal_ && station.percent / 10 > station.last_tenth) {
-            station.last_tenth = station.percent / 10;
-            Print(station, "progress " + std::to_string(station.percent) + "%  " +
-                               std::to_string(station.bytes) + " bytes");
+    using dekvanto::app::StationMessageKind;
+    const dekvanto::app::StationMessageReading reading = dekvanto::app::ReadStationMessage(line);
+    if (!reading.message) {
+        if (!line.empty()) {
+            station.last_line = line;
+            Print(station, line);
+            Redraw();
         }
-    } else if (tag == "J ") {
-        PassEvent(station, text);
         return;
-    } else if (tag == "R ") {
-        station.summary = nlohmann::json::parse(text, nullptr, false);
-    } else {
-        station.last_line = tag == "L " || tag == "M " || tag == "E " ? text : line;
-        Print(station, station.last_line);
+    }
+    switch (reading.message->kind) {
+        case StationMessageKind::kEvent:
+            OnEvent(station, reading.message->event);
+            return;
+        case StationMessageKind::kError:
+            station.last_line = reading.message->text;
+            Print(station, station.last_line);
+            break;
+        case StationMessageKind::kSummary:
+            station.summary = reading.message->summary;
+            break;
+        case StationMessageKind::kAsk:
+        case StationMessageKind::kGo:
+            break;
     }
     Redraw();
 }
 
-void StationBoard::PassEvent(StationState &station, const std::string &line) {
+void StationBoard::OnEvent(StationState &station, const dekvanto::app::DownloadEvent &event) {
     using dekvanto::app::EventKind;
-    const dekvanto::app::EventLineReading reading = dekvanto::app::ReadEventLine(line);
-    if (events_ == nullptr || !reading.event) {
-        return;
+    switch (event.kind) {
+        case EventKind::kPhase:
+        case EventKind::kMessage:
+        case EventKind::kPrompt:
+            station.last_line = event.text;
+            Print(station, station.last_line);
+            break;
+        case EventKind::kProgress:
+            station.percent = event.percent;
+            station.bytes = event.bytes;
+            if (!terminal_ && station.percent / 10 > station.last_tenth) {
+                station.last_tenth = station.percent / 10;
+                Print(station, "progress " + std::to_string(station.percent) + "%  " +
+                                   std::to_string(station.bytes) + " bytes");
+            }
+            break;
+        case EventKind::kUnitStart:
+            station.unit_started = true;
+            break;
+        case EventKind::kUnitEnd:
+            station.unit_ended = true;
+            station.bytes = event.bytes;
+            break;
+        default:
+            break;
     }
-    station.unit_started |= reading.event->kind == EventKind::kUnitStart;
-    station.unit_ended |= reading.event->kind == EventKind::kUnitEnd;
-    *events_ << line << '\n' << std::flush;
+    if (events_ != nullptr) {
+        *events_ << dekvanto::app::EventLine(event) << '\n' << std::flush;
+    }
+    Redraw();
 }
 
 void StationBoard::Print(const StationState &station, const std::string &text) {

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include "console.h"
+#include "core/bench/bench_rules.h"
+#include "core/download_events.h"
+#include "core/output_lines.h"
 #include "download_options.h"
 #include "exit_status.h"
 
@@ -20,7 +23,7 @@ namespace dekvanto::cli {
 // What the parent knows of one station.
 struct StationState {
     std::string port;
-    std::string pending;  // output not yet ended by a line end
+    dekvanto::app::LineSplitter output{dekvanto::app::kMaxBenchLineBytes};
     std::string last_line;
     int percent = 0;
     int last_tenth = 0;
@@ -46,11 +49,12 @@ class StationBoard {
     void Begin();
     // A chunk of a station's output: every line it ends (LF or CRLF) is taken as by OnLine.
     void OnOutput(StationState &station, const char *bytes, std::size_t count);
-    // One tagged line of a station's output.
+    // One line of a station's output: a station message (station_messages.h), or anything else
+    // its process printed, which is shown as it is.
     void OnLine(StationState &station, const std::string &line);
 
   private:
-    void PassEvent(StationState &station, const std::string &line);
+    void OnEvent(StationState &station, const dekvanto::app::DownloadEvent &event);
     void Print(const StationState &station, const std::string &text);
     void Redraw();
 

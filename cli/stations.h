@@ -3,9 +3,8 @@
 // own port. The parent shows one line per station (redrawn on a terminal, prefixed lines
 // otherwise), passes Ctrl-C on to the stations, and ends with a summary table.
 //
-// A station reports on its standard output in tagged lines: "L <log line>", "P <percent>
-// <bytes>", "M <message box text>", "E <error>", "J <event line>" (with --events), and last
-// "R <JSON summary>".
+// A station reports on its standard output in station messages (core/bench/station_messages.h):
+// its events as they happen, an error that ends it, and last its summary.
 #pragma once
 
 #include <string>

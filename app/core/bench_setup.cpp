@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
-#include "core/port_name.h"
+#include "core/bench/bench_rules.h"
 #include "core/whole_file.h"
 
 namespace dekvanto::app {
@@ -13,7 +13,6 @@ using Json = nlohmann::ordered_json;
 
 constexpr const char *kFormat = "dekvanto-bench-setup";
 constexpr int kVersion = 1;
-constexpr std::size_t kMaxPorts = 16;
 
 // The text fields of a set-up, and whether each is a path taken from the file's folder.
 struct TextField {
@@ -53,34 +52,19 @@ std::string FromFolder(const std::string &path,
     return (*folder / given).lexically_normal().string();
 }
 
-// Checks a whole set-up as read; "" when it is good.
+// Checks a whole set-up as read, by the bench's own rules; "" when it is good.
 std::string Problem(const BenchSetup &setup) {
-    if (setup.ports.empty() || setup.ports.size() > kMaxPorts) {
-        return "a bench has 1 to 16 ports";
-    }
-    for (const std::string &port : setup.ports) {
-        if (!port.starts_with("COM") || !ReadsAsComPort(port) ||
-            port.find_first_not_of("0123456789", 3) != std::string::npos) {
-            return "\"" + port + "\" is no port name (COM<n>)";
-        }
-    }
-    for (std::size_t i = 0; i < setup.ports.size(); ++i) {
-        for (std::size_t j = 0; j < i; ++j) {
-            if (setup.ports[i] == setup.ports[j]) {
-                return "port " + setup.ports[i] + " is given twice";
-            }
-        }
-    }
     if (setup.record.empty()) {
         return "no record file";
     }
-    if (!(setup.poll_seconds > 0)) {
-        return "the poll interval must be more than 0 seconds";
-    }
-    if (setup.count && *setup.count < 1) {
-        return "the count of units must be 1 or more";
-    }
-    return "";
+    const std::optional<BenchRefusal> refused =
+        CheckBenchPlan({.ports = setup.ports,
+                        .scan = setup.scan,
+                        .acknowledged = !setup.blind,
+                        .count = setup.count,
+                        .poll_seconds = setup.poll_seconds,
+                        .reboot_delay = setup.reboot_delay.value_or(0)});
+    return refused ? refused->text : "";
 }
 
 BenchSetup SetupOf(const Json &object, const std::optional<std::filesystem::path> &folder) {

@@ -13,7 +13,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr std::array<std::pair<EventKind, std::string_view>, 8> kKindNames{{
+constexpr std::array<std::pair<EventKind, std::string_view>, 10> kKindNames{{
     {EventKind::kWaiting, "waiting"},
     {EventKind::kUnitStart, "unit-start"},
     {EventKind::kPhase, "phase"},
@@ -22,6 +22,8 @@ constexpr std::array<std::pair<EventKind, std::string_view>, 8> kKindNames{{
     {EventKind::kMessage, "message"},
     {EventKind::kUnitEnd, "unit-end"},
     {EventKind::kStation, "station"},
+    {EventKind::kScan, "scan"},
+    {EventKind::kNotice, "notice"},
 }};
 
 constexpr std::array<std::pair<StationRun, std::string_view>, 3> kRunNames{{
@@ -29,6 +31,38 @@ constexpr std::array<std::pair<StationRun, std::string_view>, 3> kRunNames{{
     {StationRun::kStopped, "stopped"},
     {StationRun::kEnded, "ended"},
 }};
+
+constexpr std::array<std::pair<ScanState, std::string_view>, 4> kScanNames{{
+    {ScanState::kQueued, "queued"},
+    {ScanState::kReady, "ready"},
+    {ScanState::kRefused, "refused"},
+    {ScanState::kDropped, "dropped"},
+}};
+
+constexpr std::array<UnitVerdict, 4> kVerdicts{UnitVerdict::kPassed, UnitVerdict::kFailed,
+                                               UnitVerdict::kStopped, UnitVerdict::kInterrupted};
+
+template <typename Value, std::size_t n>
+std::string_view NameIn(const std::array<std::pair<Value, std::string_view>, n> &names,
+                        Value value) {
+    for (const auto &[known, name] : names) {
+        if (known == value) {
+            return name;
+        }
+    }
+    return {};
+}
+
+template <typename Value, std::size_t n>
+std::optional<Value> ValueIn(const std::array<std::pair<Value, std::string_view>, n> &names,
+                             std::string_view name) {
+    for (const auto &[value, known] : names) {
+        if (known == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<EventKind> KindNamed(std::string_view name) {
     for (const auto &[kind, kind_name] : kKindNames) {
@@ -51,6 +85,9 @@ void AddKindFields(const DownloadEvent &event, nlohmann::ordered_json &line) {
             line["for"] = event.waiting_for == WaitingFor::kPhone ? "phone" : "removal";
             break;
         case EventKind::kUnitStart:
+            if (event.unit_id) {
+                line["unit_id"] = *event.unit_id;
+            }
             break;
         case EventKind::kPhase:
             line["line"] = event.text;
@@ -72,13 +109,34 @@ void AddKindFields(const DownloadEvent &event, nlohmann::ordered_json &line) {
             if (event.error) {
                 line["error"] = *event.error;
             }
+            if (event.unit_id) {
+                line["unit_id"] = *event.unit_id;
+            }
+            if (event.verdict) {
+                line["verdict"] = VerdictWord(*event.verdict);
+            }
+            if (event.reason) {
+                line["reason"] = *event.reason;
+            }
             break;
         case EventKind::kStation:
-            for (const auto &[run, name] : kRunNames) {
-                if (run == event.station_run) {
-                    line["state"] = name;
+            line["state"] = NameIn(kRunNames, event.station_run);
+            if (event.station_run != StationRun::kRunning) {
+                line["status"] = event.status;
+                if (event.error) {
+                    line["error"] = *event.error;
                 }
             }
+            break;
+        case EventKind::kScan:
+            line["unit_id"] = event.unit_id.value_or("");
+            line["state"] = NameIn(kScanNames, event.scan_state);
+            if (event.reason) {
+                line["reason"] = *event.reason;
+            }
+            break;
+        case EventKind::kNotice:
+            line["text"] = event.text;
             break;
     }
 }
@@ -89,6 +147,7 @@ class FieldReader {
     explicit FieldReader(const Json &object) : object_(object) {}
 
     bool Good() const { return problem_.empty(); }
+    bool Has(const char *name) const { return object_.contains(name); }
     const std::string &Problem() const { return problem_; }
 
     std::string Text(const char *name) {
@@ -179,6 +238,7 @@ void ReadKindFields(FieldReader &fields, DownloadEvent &event) {
             break;
         }
         case EventKind::kUnitStart:
+            event.unit_id = fields.OptionalText("unit_id");
             break;
         case EventKind::kPhase:
             event.text = fields.Text("line");
@@ -198,18 +258,46 @@ void ReadKindFields(FieldReader &fields, DownloadEvent &event) {
             event.seconds = fields.Seconds("seconds");
             event.bytes = fields.Count("bytes");
             event.error = fields.OptionalText("error");
+            event.unit_id = fields.OptionalText("unit_id");
+            if (const std::optional<std::string> verdict = fields.OptionalText("verdict")) {
+                for (const UnitVerdict known : kVerdicts) {
+                    if (VerdictWord(known) == *verdict) {
+                        event.verdict = known;
+                    }
+                }
+                if (!event.verdict) {
+                    fields.Fail("verdict", "is no verdict");
+                }
+            }
+            event.reason = fields.OptionalText("reason");
             break;
         case EventKind::kStation: {
-            const std::string state = fields.Text("state");
-            const auto known = std::find_if(kRunNames.begin(), kRunNames.end(),
-                                            [&](const auto &run) { return run.second == state; });
-            if (known != kRunNames.end()) {
-                event.station_run = known->first;
-            } else if (fields.Good()) {
+            const std::optional<StationRun> run = ValueIn(kRunNames, fields.Text("state"));
+            if (run) {
+                event.station_run = *run;
+            } else {
                 fields.Fail("state", "is neither running, stopped nor ended");
             }
+            if (event.station_run != StationRun::kRunning && fields.Has("status")) {
+                event.status = static_cast<int>(fields.Whole("status", 0, 255));
+            }
+            event.error = fields.OptionalText("error");
             break;
         }
+        case EventKind::kScan: {
+            event.unit_id = fields.Text("unit_id");
+            const std::optional<ScanState> state = ValueIn(kScanNames, fields.Text("state"));
+            if (state) {
+                event.scan_state = *state;
+            } else {
+                fields.Fail("state", "is no state of a scan");
+            }
+            event.reason = fields.OptionalText("reason");
+            break;
+        }
+        case EventKind::kNotice:
+            event.text = fields.Text("text");
+            break;
     }
 }
 
@@ -258,9 +346,6 @@ EventLineReading ReadEventLine(std::string_view line) {
     }
     FieldReader fields(object);
     const std::string name = fields.Text("event");
-    DownloadEvent event;
-    event.station = fields.Text("station");
-    event.unit = static_cast<int>(fields.Whole("unit", 1, std::numeric_limits<int>::max()));
     if (!fields.Good()) {
         return Refused(EventLineProblem::kMalformed, fields.Problem());
     }
@@ -268,7 +353,13 @@ EventLineReading ReadEventLine(std::string_view line) {
     if (!kind) {
         return Refused(EventLineProblem::kUnknownKind, "unknown event \"" + name + "\"");
     }
+    DownloadEvent event;
     event.kind = *kind;
+    event.station = fields.Text("station");
+    // The bench's own kinds belong to no unit: 0.
+    const bool unit_kind = *kind != EventKind::kScan && *kind != EventKind::kNotice;
+    event.unit =
+        static_cast<int>(fields.Whole("unit", unit_kind ? 1 : 0, std::numeric_limits<int>::max()));
     ReadKindFields(fields, event);
     if (!fields.Good()) {
         return Refused(EventLineProblem::kMalformed, fields.Problem());
@@ -300,12 +391,15 @@ void EventWriter::Waiting(WaitingFor what, int unit) {
     Write(event);
 }
 
-void EventWriter::UnitStart(int unit) {
+void EventWriter::UnitStart(int unit, std::optional<std::string> unit_id) {
     unit_ = unit;
+    unit_id_ = std::move(unit_id);
     open_ = true;
     last_progress_.reset();
     full_progress_sent_ = false;
-    Write(Event(EventKind::kUnitStart));
+    DownloadEvent event = Event(EventKind::kUnitStart);
+    event.unit_id = unit_id_;
+    Write(event);
 }
 
 void EventWriter::Phase(std::string_view line) {
@@ -351,6 +445,9 @@ void EventWriter::UnitEnd(const UnitEnding &ending) {
     event.seconds = ending.seconds;
     event.bytes = ending.bytes;
     event.error = ending.error;
+    event.unit_id = unit_id_;
+    event.verdict = ending.verdict;
+    event.reason = ending.reason;
     open_ = false;
     Write(event);
 }

@@ -2,10 +2,12 @@
 // line (JSON Lines), whose "event" field names its kind. docs/events.md describes the stream.
 //
 // Every event carries "station" (the port name, "COM3") and "unit" (the unit's number at that
-// station, from 1; a plain download is unit 1). The kinds and their own fields:
+// station, from 1; a plain download is unit 1; 0 for the bench's own kinds that belong to no
+// unit). The kinds and their own fields:
 //   waiting     "for": "phone" (no phone answers; unit is the number the next phone will get)
-//               or "removal" (the phone of unit is still there and must go first)
-//   unit-start  none: a unit begins; every other event of the unit follows it
+//               or "removal" (the phone of unit, the unit that has just ended, must go first)
+//   unit-start  "unit_id" (bench: the scanned identifier, when there is one): a unit begins;
+//               every other event of the unit follows it
 //   phase       "line": a line of the download's log, as the window's log list shows it
 //   progress    "percent" (0 to 100), "bytes" (sent so far), "rate" (data bits per second over
 //               the unit so far, 0 before any data)
@@ -13,11 +15,22 @@
 //   message     "text": a message box the engine or the download control showed
 //   station     "state": "stopped" (a bench station's process has ended after the operator
 //               stopped it; it can be started again), "running" (it was started again) or
-//               "ended" (its process has ended for good); unit is the number the next phone gets
+//               "ended" (its process has ended for good); unit is the number the next phone
+//               gets; stopped and ended add "status" (its process's exit status; 0 when left
+//               out) and "error" when the station could not go on (the reason, as the bench
+//               printed it)
 //   unit-end    "result" (the engine's result character, a one-character string, or null when
 //               the engine did not run), "status" (the exit status class of vanto), "seconds"
 //               (how long the engine ran), "bytes", and "error" when the unit was refused or
-//               its port failed (the one line that vanto prints on standard error)
+//               its port failed (the one line that vanto prints on standard error); a bench adds
+//               "unit_id", "verdict" ("PASS", "FAIL", "STOPPED" or "INTERRUPTED": as the record
+//               holds the unit) and "reason" (why it did not pass, in the bench's words)
+//   scan        bench: a scanned identifier, "unit_id", and "state": "queued" (it waits for its
+//               station), "ready" (its station has it and waits for the phone), "refused" or
+//               "dropped" (never flashed: the bench or the station ended first), with "reason"
+//               for the last two; unit 0
+//   notice      bench: "text", a line of the bench's own (a control line it refused, what a
+//               station's process said outside its messages); station "" when it names none
 //
 // A reader skips kinds it does not know (ReadEventLine tells them apart) and fields it does not
 // know: later versions may add both.
@@ -31,6 +44,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/record_reader.h"
+
 namespace dekvanto::app {
 
 enum class EventKind {
@@ -41,13 +56,18 @@ enum class EventKind {
     kPrompt,
     kMessage,
     kUnitEnd,
-    kStation
+    kStation,
+    kScan,
+    kNotice
 };
 
 enum class WaitingFor { kPhone, kRemoval };
 
 // A bench station's process, as the "station" event tells it.
 enum class StationRun { kRunning, kStopped, kEnded };
+
+// What became of a scanned identifier, as the "scan" event tells it.
+enum class ScanState { kQueued, kReady, kRefused, kDropped };
 
 // One event, whatever its kind: the fields that the kind does not use keep their defaults (every
 // member has one, so an event can be written with designated initializers).
@@ -62,9 +82,13 @@ struct DownloadEvent {
     uint64_t bytes = 0;                             // progress, unit-end
     uint64_t rate = 0;                              // progress, in bit/s
     std::optional<char> result{};                   // unit-end
-    int status = 0;                                 // unit-end
+    int status = 0;                                 // unit-end, station (stopped, ended)
     double seconds = 0;                             // unit-end, rounded to milliseconds
-    std::optional<std::string> error{};             // unit-end
+    std::optional<std::string> error{};             // unit-end, station
+    std::optional<std::string> unit_id{};           // unit-start, unit-end, scan
+    std::optional<UnitVerdict> verdict{};           // unit-end (bench)
+    std::optional<std::string> reason{};            // unit-end (bench), scan
+    ScanState scan_state = ScanState::kQueued;      // scan
 
     bool operator==(const DownloadEvent &) const = default;
 };
@@ -106,6 +130,8 @@ struct UnitEnding {
     double seconds = 0;
     uint64_t bytes = 0;
     std::optional<std::string> error;
+    std::optional<UnitVerdict> verdict{};  // a bench's unit: as its record holds it
+    std::optional<std::string> reason{};   // a bench's unit that did not pass: why
 };
 
 // The events of one station, in order: the station's name and the current unit are filled in,
@@ -124,8 +150,9 @@ class EventWriter {
 
     // Also sets the current unit (see the "waiting" kind for which number it is).
     void Waiting(WaitingFor what, int unit);
-    // Begins unit number `unit` (from 1).
-    void UnitStart(int unit);
+    // Begins unit number `unit` (from 1), with its scanned identifier when there is one; the
+    // identifier goes into its unit-end too.
+    void UnitStart(int unit, std::optional<std::string> unit_id = std::nullopt);
     void Phase(std::string_view line);
     // The progress at `now` (steady clock, the caller's: a test passes its own times).
     void Progress(int percent, uint64_t bytes, uint64_t rate,
@@ -141,6 +168,7 @@ class EventWriter {
     EventLineSink sink_;
     std::string station_;
     int unit_ = 1;
+    std::optional<std::string> unit_id_;
     bool open_ = false;
     std::optional<std::chrono::steady_clock::time_point> last_progress_;
     bool full_progress_sent_ = false;

@@ -7,13 +7,19 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "core/bench_tiles.h"
+#include "core/bench/bench_state.h"
 #include "qt/control_builders.h"
 
 namespace dekvanto::qt {
 namespace {
 
 using dekvanto::app::UnitVerdict;
+
+// A label's text, which a screen reader also reads as its description.
+void SetText(QLabel *label, const QString &text) {
+    label->setText(text);
+    label->setAccessibleDescription(text);
+}
 
 QLabel *TileLabel(QWidget *parent, QLayout *layout) {
     auto *label = new QLabel(parent);
@@ -43,12 +49,22 @@ QString VerdictColour(UnitVerdict verdict) {
 
 }  // namespace
 
-QString CountersText(const dekvanto::app::VerdictCounts &counts, double units_per_hour) {
+QString CountersText(const dekvanto::app::VerdictCounts &counts, std::optional<double> yield,
+                     std::optional<double> units_per_hour) {
     QString text = QStringLiteral("Passed %1, failed %2").arg(counts.passed).arg(counts.failed);
     if (counts.stopped > 0) {
         text += QStringLiteral(", stopped %1").arg(counts.stopped);
     }
-    return text + QStringLiteral(", %1 units/h").arg(units_per_hour, 0, 'f', 1);
+    if (counts.interrupted > 0) {
+        text += QStringLiteral(", interrupted %1").arg(counts.interrupted);
+    }
+    if (yield) {
+        text += QStringLiteral(", first-pass yield %1 %").arg(*yield * 100, 0, 'f', 1);
+    }
+    if (units_per_hour) {
+        text += QStringLiteral(", %1 units/h").arg(*units_per_hour, 0, 'f', 1);
+    }
+    return text;
 }
 
 BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
@@ -98,16 +114,17 @@ BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
     });
 }
 
-void BenchTile::Show(const dekvanto::app::StationTile &tile, double units_per_hour,
+void BenchTile::Show(const dekvanto::app::BenchState &bench, std::size_t station,
                      std::chrono::steady_clock::time_point now, bool bench_running) {
+    const dekvanto::app::StationTile &tile = bench.Tiles()[station];
     const QString port = Text(tile.port);
     setAccessibleName(QStringLiteral("Station ") + port);
-    setAccessibleDescription(Text(dekvanto::app::TileSpoken(tile, now)));
-    title_->setText(tile.device.empty() ? port
-                                        : port + QStringLiteral(" \u2014 ") + Text(tile.device));
+    setAccessibleDescription(Text(dekvanto::app::TileSpoken(tile, bench.Scan(), now)));
+    SetText(title_,
+            tile.device.empty() ? port : port + QStringLiteral(" \u2014 ") + Text(tile.device));
     title_->setAccessibleName(port + QStringLiteral(" port and device"));
 
-    QString state = Text(dekvanto::app::TileStateWords(tile));
+    QString state = Text(dekvanto::app::TileStateWords(tile, bench.Scan()));
     if (tile.state == dekvanto::app::TileState::kFlashing) {
         state =
             QStringLiteral("Unit %1%2: ")
@@ -115,30 +132,37 @@ void BenchTile::Show(const dekvanto::app::StationTile &tile, double units_per_ho
                 .arg(tile.unit_id.empty() ? QString() : QStringLiteral(" ") + Text(tile.unit_id)) +
             state;
     }
-    state_->setText(state);
+    if (!tile.waiting_ids.empty()) {
+        state += QStringLiteral(" (%1 scanned ahead)").arg(tile.waiting_ids.size());
+    }
+    SetText(state_, state);
     state_->setAccessibleName(port + QStringLiteral(" state"));
     progress_->setValue(tile.percent);
     progress_->setAccessibleName(port + QStringLiteral(" progress"));
     progress_->setAccessibleDescription(QStringLiteral("%1 percent").arg(tile.percent));
-    elapsed_->setText(QStringLiteral("Elapsed ") + Seconds(dekvanto::app::TileSeconds(tile, now)));
+    SetText(elapsed_, QStringLiteral("Elapsed ") + Seconds(dekvanto::app::TileSeconds(tile, now)));
     elapsed_->setAccessibleName(port + QStringLiteral(" elapsed time"));
 
     if (tile.last) {
-        const std::string &words = tile.last->words;
-        const auto blank = words.find(' ');
-        verdict_->setText(Text(dekvanto::app::VerdictWord(tile.last->verdict)));
+        SetText(verdict_, Text(dekvanto::app::VerdictWord(tile.last->verdict)));
         verdict_->setStyleSheet(QStringLiteral("color: ") + VerdictColour(tile.last->verdict));
-        reason_->setText(QStringLiteral("Unit %1: ").arg(tile.last->unit) +
-                         (blank == std::string::npos ? QString() : Text(words.substr(blank + 1))));
+        // The reason, or for a unit that passed or was stopped its time ("57.1 s").
+        const std::string &words = tile.last->words;
+        const std::string detail = !tile.last->reason.empty() ? tile.last->reason
+                                   : words.find(' ') != std::string::npos
+                                       ? words.substr(words.find(' ') + 1)
+                                       : std::string();
+        SetText(reason_, QStringLiteral("Unit %1: ").arg(tile.last->unit) + Text(detail));
     } else {
-        verdict_->setText(QString());
-        reason_->setText(QString());
+        SetText(verdict_, QString());
+        SetText(reason_, QString());
     }
     verdict_->setAccessibleName(port + QStringLiteral(" last result"));
     reason_->setAccessibleName(port + QStringLiteral(" last result reason"));
-    counters_->setText(CountersText(tile.counts, units_per_hour));
+    SetText(counters_,
+            CountersText(tile.counts, bench.FirstPassYield(station), bench.UnitsPerHour(station)));
     counters_->setAccessibleName(port + QStringLiteral(" counters"));
-    error_->setText(Text(tile.error));
+    SetText(error_, Text(tile.error));
     error_->setVisible(!tile.error.empty());
     error_->setAccessibleName(port + QStringLiteral(" error"));
 

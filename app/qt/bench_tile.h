@@ -1,8 +1,10 @@
 // One station of the bench window: its port and device, its state in words, a progress bar, the
 // elapsed time, the last unit's PASS or FAIL in large letters with its reason, its counters and
-// any error, and its own Stop and Start buttons while the bench runs. Every element has an accessible
-// name; the tile itself takes the focus, and its accessible description is what a screen reader
-// says of the station ("COM3: PASS, 57 seconds"). The words carry the meaning; colour only helps.
+// any error, and its own Stop and Start buttons while the bench runs. Every element has an
+// accessible name, and each label's text is its accessible description too, so a screen reader
+// reads what the screen shows; the tile itself takes the focus, and its accessible description is
+// what a screen reader says of the station ("COM3: PASS, 57 seconds"). The words carry the
+// meaning; colour only helps.
 #pragma once
 
 #include <QFrame>
@@ -13,15 +15,19 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
+#include <optional>
+
 namespace dekvanto::app {
-struct StationTile;
+class BenchState;
 struct VerdictCounts;
 }  // namespace dekvanto::app
 
 namespace dekvanto::qt {
 
-// "Passed 12, failed 1, 40.0 units/h" (and the stopped units, when there are any).
-QString CountersText(const dekvanto::app::VerdictCounts &counts, double units_per_hour);
+// "Passed 12, failed 1, first-pass yield 92.3 %, 40.0 units/h" (and the stopped units, when there
+// are any); the yield once a unit has counted, the rate once a station has had a whole cycle.
+QString CountersText(const dekvanto::app::VerdictCounts &counts, std::optional<double> yield,
+                     std::optional<double> units_per_hour);
 
 class BenchTile : public QFrame {
     Q_OBJECT
@@ -29,9 +35,9 @@ class BenchTile : public QFrame {
   public:
     explicit BenchTile(QWidget *parent);
 
-    // Draws the station as it is at `now` (the elapsed time of a running unit). bench_running:
-    // the station's Stop (while it runs) and Start (once stopped) can be used.
-    void Show(const dekvanto::app::StationTile &tile, double units_per_hour,
+    // Draws station `station` of the bench as it is at `now` (the elapsed time of a running unit).
+    // bench_running: the station's Stop (while it runs) and Start (once stopped) can be used.
+    void Show(const dekvanto::app::BenchState &bench, std::size_t station,
               std::chrono::steady_clock::time_point now, bool bench_running);
 
     // Called when the operator asks to stop or to start this station.

@@ -1,8 +1,5 @@
 #include "qt/bench_window.h"
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -13,6 +10,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -24,6 +22,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "core/bench/bench_control.h"
+#include "core/child_process.h"
 #include "core/whole_file.h"
 #include "qt/bench_tile.h"
 #include "qt/control_builders.h"
@@ -31,7 +31,7 @@
 namespace dekvanto::qt {
 namespace {
 
-using Clock = dekvanto::app::BenchTiles::Clock;
+using Clock = dekvanto::app::BenchState::Clock;
 
 constexpr int kClockMilliseconds = 250;
 constexpr std::size_t kStatusLines = 6;
@@ -189,6 +189,10 @@ void BenchWindow::BuildControls() {
     units_->horizontalHeader()->setStretchLastSection(true);
     units_->verticalHeader()->setVisible(false);
     units_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control, as Ctrl+Tab does; the arrow keys move inside it.
+    units_->setTabKeyNavigation(false);
+    units_->installEventFilter(this);
+    units_->setSelectionBehavior(QAbstractItemView::SelectRows);
     copy_ =
         Named(new QPushButton(QStringLiteral("&Copy units"), this), QStringLiteral("Copy units"),
               QStringLiteral("Copies the list of last units, one a line, tab-separated"));
@@ -225,7 +229,7 @@ bool BenchWindow::OpenSetup(const QString &path) {
     setup_ = reading.setup;
     const auto text = dekvanto::app::ReadWholeFile(path.toStdString());
     setup_text_->setPlainText(text ? Text(*text) : QString());
-    tiles_.reset();
+    state_.reset();
     SetStatus(QString());
     ShowSetup();
     BuildTiles();
@@ -287,16 +291,13 @@ void BenchWindow::BuildTiles() {
     if (!setup_) {
         return;
     }
-    const bool sends_code = setup_->code.has_value();
-    tiles_ = std::make_unique<dekvanto::app::BenchTiles>(
-        setup_->ports,
-        dekvanto::app::TileWording{.acknowledged = !setup_->blind,
-                                   .code_sent = sends_code,
-                                   .perso_sent = setup_->perso.has_value()},
-        Clock::now());
+    state_ = std::make_unique<dekvanto::app::BenchState>(setup_->ports, setup_->scan);
+    events_ = dekvanto::app::LineSplitter(dekvanto::app::kMaxBenchLineBytes);
+    log_ = dekvanto::app::LineSplitter(dekvanto::app::kMaxBenchLineBytes);
+    bench_log_.clear();
     const int columns = ColumnsFor(stations);
     for (std::size_t i = 0; i < stations; ++i) {
-        tiles_->SetDevice(
+        state_->SetDevice(
             i, dekvanto::app::DeviceWords(dekvanto::app::DeviceOfStation(setup_->ports[i])));
         if (i == tile_widgets_.size()) {
             tile_widgets_.push_back(new BenchTile(this));
@@ -320,8 +321,8 @@ void BenchWindow::Start() {
     delete process_;
     process_ = new QProcess(this);
     // Its own process group, so that Stop reaches the bench and each of its stations as Ctrl-C
-    // on a terminal does.
-    process_->setChildProcessModifier([] { ::setpgid(0, 0); });
+    // on a terminal does; and it stops when this window dies.
+    process_->setChildProcessModifier([] { dekvanto::app::PrepareBenchChild(); });
     connect(process_, &QProcess::readyReadStandardOutput, this, &BenchWindow::OnOutput);
     connect(process_, &QProcess::readyReadStandardError, this, &BenchWindow::OnErrorOutput);
     connect(process_, &QProcess::finished, this, &BenchWindow::OnFinished);
@@ -332,11 +333,7 @@ void BenchWindow::Start() {
     }
     SetStatus(QStringLiteral("The bench is running"));
     process_->start(program_.program, arguments);
-    if (process_->processId() > 0) {
-        // Also from this side: a Stop right after the start must find the group made.
-        ::setpgid(static_cast<pid_t>(process_->processId()),
-                  static_cast<pid_t>(process_->processId()));
-    }
+    dekvanto::app::AdoptBenchChild(process_->processId());
     clock_->start();
     ShowSetup();
     if (setup_->scan) {
@@ -346,36 +343,77 @@ void BenchWindow::Start() {
 
 void BenchWindow::Stop() {
     if (Running() && process_->processId() > 0) {
-        ::kill(-static_cast<pid_t>(process_->processId()), SIGINT);
+        dekvanto::app::InterruptBenchChild(process_->processId());
         SetStatus(QStringLiteral("Stopping: running units end as stopped"));
     }
 }
 
 void BenchWindow::OnOutput() {
-    tiles_->OnEvents(process_->readAllStandardOutput().toStdString(), Clock::now(),
-                     std::chrono::system_clock::now());
+    events_.Take(process_->readAllStandardOutput().toStdString(),
+                 [this](const std::string &line, bool cut) {
+                     if (cut) {
+                         state_->OnBrokenLine(line, "An event line was too long and cut off");
+                     } else {
+                         OnEventLine(line);
+                     }
+                 });
     Refresh();
 }
 
+void BenchWindow::OnEventLine(const std::string &line) {
+    if (line.empty()) {
+        return;
+    }
+    const dekvanto::app::EventLineReading reading = dekvanto::app::ReadEventLine(line);
+    if (reading.problem == dekvanto::app::EventLineProblem::kUnknownKind) {
+        return;
+    }
+    if (!reading.event) {
+        state_->OnBrokenLine(line, (reading.problem == dekvanto::app::EventLineProblem::kTruncated
+                                        ? "An event line was cut off: "
+                                        : "An unreadable event line: ") +
+                                       reading.reason);
+        return;
+    }
+    state_->Apply(*reading.event, Clock::now(), std::chrono::system_clock::now());
+    if (const std::optional<std::string> said = dekvanto::app::OperatorLine(*reading.event);
+        said && reading.event->kind != dekvanto::app::EventKind::kUnitEnd) {
+        SetStatus(Text(*said));
+    }
+}
+
+// The bench's own lines (a refused start, its permanent lines, its totals): the window shows the
+// ones its events do not tell, when the bench ends.
 void BenchWindow::OnErrorOutput() {
-    tiles_->OnLog(process_->readAllStandardError().toStdString());
-    Refresh();
+    log_.Take(process_->readAllStandardError().toStdString(),
+              [this](const std::string &line, bool) {
+                  if (!line.empty()) {
+                      bench_log_.push_back(line);
+                  }
+              });
 }
 
 void BenchWindow::OnFinished(int exit_code, QProcess::ExitStatus status) {
     OnOutput();
     OnErrorOutput();
-    tiles_->OnBenchEnded(
-        status == QProcess::CrashExit ? std::nullopt : std::optional<int>(exit_code), Clock::now(),
-        std::chrono::system_clock::now());
+    events_.Finish([this](const std::string &line, bool) {
+        state_->OnBrokenLine(line, "An event line was cut off: the bench ended inside it");
+    });
+    const std::optional<int> exit_status =
+        status == QProcess::CrashExit ? std::nullopt : std::optional<int>(exit_code);
+    state_->OnBenchEnded(exit_status, Clock::now(), std::chrono::system_clock::now());
     clock_->stop();
-    // What the bench said of itself (a refused start, its totals) and how it ended.
-    const auto &lines = tiles_->BenchLines();
+    // What the bench said of itself when it could not start ("vanto: ..."), and how it ended.
     QStringList said;
-    for (auto line = lines.size() > kStatusLines ? lines.end() - kStatusLines : lines.begin();
-         line != lines.end(); ++line) {
-        said << Text(*line);
+    for (const std::string &line : bench_log_) {
+        if (line.starts_with("vanto: ") && said.size() < static_cast<int>(kStatusLines)) {
+            said << Text(line);
+        }
     }
+    if (state_->Totals().units > 0) {
+        said << QStringLiteral("Totals: ") + Text(dekvanto::app::CountsWords(state_->Totals()));
+    }
+    said << Text(dekvanto::app::BenchEndWords(exit_status));
     SetStatus(said.join(QLatin1Char('\n')));
     Refresh();
     ShowSetup();
@@ -394,20 +432,19 @@ void BenchWindow::OnProcessError(QProcess::ProcessError error) {
 }
 
 void BenchWindow::Scanned() {
-    if (!Running() || !tiles_) {
+    if (!Running() || !state_ || !setup_) {
         return;
     }
-    const auto routing =
-        tiles_->RouteScan(scan_id_->text().toStdString(),
-                          static_cast<std::size_t>(std::max(0, scan_station_->currentIndex())));
-    if (!routing) {
+    const int chosen = std::max(0, scan_station_->currentIndex());
+    const std::optional<std::string> line =
+        dekvanto::app::ScanLineFor(scan_id_->text().toStdString(),
+                                   setup_->ports[static_cast<std::size_t>(chosen)], setup_->ports);
+    if (!line) {
         return;
     }
-    process_->write((routing->bench_line + '\n').c_str());
-    tiles_->OnScanned(routing->station, routing->identifier);
+    // The bench says what became of it (queued, refused) in its events.
+    process_->write(QByteArray::fromStdString(*line + '\n'));
     scan_id_->clear();
-    SetStatus(Text(tiles_->Tiles()[routing->station].port) + QStringLiteral(": identifier ") +
-              Text(routing->identifier) + QStringLiteral(" sent"));
 }
 
 // A control line to the bench: "stop COM3" or "start COM3".
@@ -420,32 +457,35 @@ void BenchWindow::SendControl(const QString &verb, const QString &port) {
 }
 
 void BenchWindow::CopyUnits() {
-    if (tiles_) {
-        QApplication::clipboard()->setText(Text(tiles_->RowsText()));
+    if (state_) {
+        QApplication::clipboard()->setText(Text(state_->RowsText()));
     }
 }
 
 void BenchWindow::Refresh() {
-    if (!tiles_) {
+    if (!state_) {
         totals_->clear();
+        totals_->setAccessibleDescription(QString());
         return;
     }
     const auto now = Clock::now();
     for (std::size_t i = 0; i < tile_widgets_.size(); ++i) {
-        tile_widgets_[i]->Show(tiles_->Tiles()[i], tiles_->UnitsPerHour(i, now), now, Running());
+        tile_widgets_[i]->Show(*state_, i, now, Running());
     }
-    totals_->setText(QStringLiteral("Bench: ") +
-                     CountersText(tiles_->Totals(), tiles_->UnitsPerHour(std::nullopt, now)));
+    totals_->setText(QStringLiteral("Bench: ") + CountersText(state_->Totals(),
+                                                              state_->FirstPassYield(),
+                                                              state_->UnitsPerHour()));
+    totals_->setAccessibleDescription(totals_->text());
     ShowRows();
 }
 
 void BenchWindow::ShowRows() {
-    const int units = tiles_->Totals().units;
+    const int units = state_->Totals().units;
     if (units == rows_shown_) {
         return;
     }
     rows_shown_ = units;
-    const auto &rows = tiles_->Rows();
+    const auto &rows = state_->Rows();
     units_->setRowCount(static_cast<int>(rows.size()));
     // Newest first: the operator looks at the top.
     int at = 0;
@@ -462,6 +502,18 @@ void BenchWindow::ShowRows() {
 void BenchWindow::SetStatus(const QString &text) {
     status_->setText(text);
     status_->setAccessibleDescription(text);
+}
+
+bool BenchWindow::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == units_ && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if ((key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) &&
+            (key->modifiers() & Qt::ControlModifier)) {
+            return focusNextPrevChild(key->key() == Qt::Key_Tab &&
+                                      !(key->modifiers() & Qt::ShiftModifier));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void BenchWindow::closeEvent(QCloseEvent *event) {

@@ -1,14 +1,17 @@
 // dekvanto-bench: the window of a production bench, for an operator at the rack. It runs one
-// `vanto bench --events` for the bench set-up it has opened, and draws what the bench's events
-// say (bench_tiles.h): a tile per station, the bench's counters and the last units. Nothing of a
-// download is decided here.
+// `vanto bench --events` for the bench set-up it has opened, and draws the bench's state as its
+// events tell it (core/bench/bench_state.h): a tile per station, the bench's counters, yield and
+// rate, and the last units. Nothing of a download or of the bench is decided here: scanned
+// identifiers, stops and starts go to the bench as lines, and what became of them comes back in
+// its events.
 //
 // The set-up is shown read-only; unlocked, its text can be edited and saved. Start runs the
 // bench; Stop does what Ctrl-C does on a terminal (every station stops its running unit, which is
 // recorded as stopped). Each tile's Stop and Start do the same for one station, through the
 // bench's "stop COM<n>" and "start COM<n>" lines. When the set-up scans, a unit identifier field
 // passes each identifier to its station. Closing the window while the bench runs asks first, then
-// stops it and closes once it has ended.
+// stops it and closes once it has ended; a window that dies takes its bench with it (the bench
+// stops as at Ctrl-C).
 #pragma once
 
 #include <QProcess>
@@ -20,8 +23,10 @@
 #include <optional>
 #include <vector>
 
+#include "core/bench/bench_rules.h"
+#include "core/bench/bench_state.h"
 #include "core/bench_setup.h"
-#include "core/bench_tiles.h"
+#include "core/output_lines.h"
 
 class QCheckBox;
 class QComboBox;
@@ -52,13 +57,14 @@ class BenchWindow : public QWidget {
     // no set-up. Not while the bench runs.
     bool OpenSetup(const QString &path);
     bool Running() const;
-    const dekvanto::app::BenchTiles *Tiles() const { return tiles_.get(); }
+    const dekvanto::app::BenchState *State() const { return state_.get(); }
 
     // Asked before the window closes while the bench runs: true to stop it and close.
     std::function<bool()> confirm_close;
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
     void BuildControls();
@@ -73,6 +79,7 @@ class BenchWindow : public QWidget {
     void OnErrorOutput();
     void OnFinished(int exit_code, QProcess::ExitStatus status);
     void OnProcessError(QProcess::ProcessError error);
+    void OnEventLine(const std::string &line);
     void Scanned();
     void SendControl(const QString &verb, const QString &port);
     void CopyUnits();
@@ -83,7 +90,10 @@ class BenchWindow : public QWidget {
     BenchProgram program_;
     QString setup_path_;
     std::optional<dekvanto::app::BenchSetup> setup_;
-    std::unique_ptr<dekvanto::app::BenchTiles> tiles_;
+    std::unique_ptr<dekvanto::app::BenchState> state_;
+    dekvanto::app::LineSplitter events_{dekvanto::app::kMaxBenchLineBytes};
+    dekvanto::app::LineSplitter log_{dekvanto::app::kMaxBenchLineBytes};
+    std::vector<std::string> bench_log_;  // the bench's own lines on its standard error
     QProcess *process_ = nullptr;
     bool close_when_ended_ = false;
     int rows_shown_ = -1;

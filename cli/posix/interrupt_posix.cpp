@@ -1,11 +1,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "core/bench/bench_rules.h"
 #include "interrupt.h"
 #include "posix/interrupt_wake.h"
 
@@ -13,12 +15,15 @@ namespace dekvanto::cli {
 namespace {
 
 constexpr int kMaxForwarded = 64;
+static_assert(kMaxForwarded >= static_cast<int>(dekvanto::app::kMaxBenchStations));
+// The signals taken as a Ctrl-C.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 volatile sig_atomic_t interrupts = 0;
 Mxl40_StartStop_Fn volatile engine_start_stop = nullptr;
 pid_t forwarded[kMaxForwarded];
 volatile sig_atomic_t forwarded_count = 0;
-struct sigaction previous;
+struct sigaction previous[3];
 int wake_pipe[2] = {-1, -1};
 
 void OnInterrupt(int) {
@@ -55,7 +60,17 @@ InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
     action.sa_flags = 0;
-    ::sigaction(SIGINT, &action, &previous);
+    for (int i = 0; i < 3; ++i) {
+        ::sigaction(kStopSignals[i], &action, &previous[i]);
+    }
+}
+
+void InterruptGuard::EndWithParent() {
+    const pid_t parent = ::getppid();
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (::getppid() != parent || parent == 1) {
+        OnInterrupt(SIGTERM);  // it had gone already
+    }
 }
 
 InterruptGuard::~InterruptGuard() {
@@ -65,9 +80,13 @@ InterruptGuard::~InterruptGuard() {
         struct sigaction ignore;
         std::memset(&ignore, 0, sizeof ignore);
         ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGINT, &ignore, nullptr);
+        for (const int signal : kStopSignals) {
+            ::sigaction(signal, &ignore, nullptr);
+        }
     } else {
-        ::sigaction(SIGINT, &previous, nullptr);
+        for (int i = 0; i < 3; ++i) {
+            ::sigaction(kStopSignals[i], &previous[i], nullptr);
+        }
     }
     engine_start_stop = nullptr;
     forwarded_count = 0;

@@ -90,6 +90,10 @@ struct StationProcesses::Impl {
         }
         station.output = output[0];
         station.input = input[1];
+        if (station.input >= 0) {
+            // The bench never waits on a station: a message that does not fit is not written.
+            ::fcntl(station.input, F_SETFL, O_NONBLOCK);
+        }
         return true;
     }
 };
@@ -212,7 +216,7 @@ bool StationProcesses::Send(std::size_t station, std::string_view line) {
             continue;
         }
         if (wrote <= 0) {
-            return false;  // the station has gone (SIGPIPE is ignored: EPIPE)
+            return false;  // the station has gone (SIGPIPE is ignored: EPIPE), or reads nothing
         }
         at += static_cast<std::size_t>(wrote);
     }

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h:
+#include <tlhelp32.h>
 
 #include <atomic>
 #include <memory>
@@ -95,6 +97,67 @@ struct StopWatch {
 };
 std::unique_ptr<StopWatch> stop_watch;
 
+// The process that started this one, when it is still the one that did: a process started after
+// this one under a reused id is not it.
+HANDLE OpenParent() {
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    DWORD parent_id = 0;
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Process32First(snapshot, &entry); more;
+         more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == ::GetCurrentProcessId()) {
+            parent_id = entry.th32ParentProcessID;
+        }
+    }
+    ::CloseHandle(snapshot);
+    HANDLE parent = parent_id != 0 ? ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                                   FALSE, parent_id)
+                                   : nullptr;
+    FILETIME parent_start{}, own_start{}, unused{};
+    if (parent != nullptr &&
+        (!::GetProcessTimes(parent, &parent_start, &unused, &unused, &unused) ||
+         !::GetProcessTimes(::GetCurrentProcess(), &own_start, &unused, &unused, &unused) ||
+         ::CompareFileTime(&parent_start, &own_start) > 0)) {
+        ::CloseHandle(parent);
+        parent = nullptr;
+    }
+    return parent;
+}
+
+// Takes the end of the parent process as a Ctrl-C, while a guard is installed.
+struct ParentWatch {
+    HANDLE parent = OpenParent();
+    HANDLE quit = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread thread;
+
+    ParentWatch() {
+        if (parent != nullptr && quit != nullptr) {
+            thread = std::thread([this] {
+                const HANDLE handles[2] = {quit, parent};
+                if (::WaitForMultipleObjects(2, handles, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
+                    OnInterrupt();
+                }
+            });
+        }
+    }
+    ~ParentWatch() {
+        if (thread.joinable()) {
+            ::SetEvent(quit);
+            thread.join();
+        }
+        for (const HANDLE handle : {parent, quit}) {
+            if (handle != nullptr) {
+                ::CloseHandle(handle);
+            }
+        }
+    }
+};
+std::unique_ptr<ParentWatch> parent_watch;
+
 }  // namespace
 
 InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
@@ -106,6 +169,7 @@ InterruptGuard::InterruptGuard(Mxl40_StartStop_Fn start_stop) {
 }
 
 InterruptGuard::~InterruptGuard() {
+    parent_watch.reset();
     stop_watch.reset();
     ::SetConsoleCtrlHandler(OnConsoleControl, FALSE);
     ForwardTo({});
@@ -113,6 +177,10 @@ InterruptGuard::~InterruptGuard() {
     if (const HANDLE event = interrupt_event.exchange(nullptr)) {
         ::CloseHandle(event);
     }
+}
+
+void InterruptGuard::EndWithParent() {
+    parent_watch = std::make_unique<ParentWatch>();
 }
 
 void InterruptGuard::ForwardTo(const std::vector<long> &processes) {

@@ -26,6 +26,30 @@ std::vector<DownloadEvent> OneOfEachKind() {
         {.kind = kMessage, .station = "COM3", .text = "Error Open COM port"},
         {.kind = kUnitEnd, .station = "COM3", .bytes = 22500, .result = '2', .seconds = 57.125},
         {.kind = kUnitEnd, .station = "COM3", .status = 5, .error = "cannot read loader file x"},
+        // What a bench adds: identifiers, verdicts, a station's end with its reason, scans and
+        // notices.
+        {.kind = kUnitStart, .station = "COM4", .unit = 7, .unit_id = "SN-0042"},
+        {.kind = kUnitEnd,
+         .station = "COM4",
+         .unit = 7,
+         .status = 6,
+         .unit_id = "SN-0042",
+         .verdict = UnitVerdict::kFailed,
+         .reason = "no acknowledgement in the code file"},
+        {.kind = kStation,
+         .station = "COM4",
+         .unit = 8,
+         .station_run = StationRun::kEnded,
+         .status = 4,
+         .error = "port COM4 (/dev/ttyUSB1) is busy"},
+        {.kind = kStation, .station = "COM4", .unit = 8, .station_run = StationRun::kRunning},
+        {.kind = kScan,
+         .station = "COM4",
+         .unit = 0,
+         .unit_id = "SN 9",
+         .reason = "COM4 is stopped",
+         .scan_state = ScanState::kRefused},
+        {.kind = kNotice, .station = "", .unit = 0, .text = "not a control line: \"stop\""},
     };
 }
 
@@ -72,6 +96,12 @@ TEST(DownloadEvents, LinesThatAreNotEventsAreMalformedAndUnknownKindsSaySo) {
         R"({"event":"unit-end","station":"COM3","unit":1,"result":"23","status":0,"seconds":1,)"
         R"("bytes":0})",
         R"({"event":"unit-end","station":"COM3","unit":1,"result":null,"status":0,"bytes":0})",
+        // Broken inside, though its last character closes it: not cut off.
+        R"({"event":"waiting"])",
+        R"({"event":"unit-end","station":"COM3","unit":1,"result":"2","status":0,"seconds":1,)"
+        R"("bytes":0,"verdict":"GREAT"})",
+        R"({"event":"scan","station":"COM3","unit":0,"unit_id":"SN-1","state":"lost"})",
+        R"({"event":"station","station":"COM3","unit":2,"state":"ended","status":"4"})",
     };
     for (const std::string &line : malformed) {
         const EventLineReading reading = ReadEventLine(line);

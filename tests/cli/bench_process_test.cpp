@@ -3,13 +3,18 @@
 // in the middle of a unit, scanned identifiers, and a record file that cannot be written.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "bench_rig.h"
 #include "core/sha256.h"
+#include "dekvanto/platform/port_register.h"
 #include "exit_status.h"
 #include "sample_download.h"
 #include "vanto_process.h"
@@ -131,10 +136,31 @@ TEST_F(VantoBench, TwoStationsFlashEveryPhoneOnceAndRecordEachUnitAsItCameOut) {
 
 TEST_F(VantoBench, KilledInTheMiddleOfAUnitLeavesItInterruptedAndEveryEarlierUnitWhole) {
     StartUntilThirdUnitRuns(60000);
-    bench->Signal(SIGKILL);
+    const std::vector<std::string> stations = ChildrenOf(bench->Pid());
+    ASSERT_EQ(stations.size(), 1u);
+    ::kill(-static_cast<pid_t>(bench->Pid()), SIGKILL);  // the bench and its station at once
     EXPECT_EQ(bench->Wait(), -1);
     StopLines();
     ExpectThirdUnitInterrupted();
+}
+
+TEST_F(VantoBench, AStationWhoseBenchIsKilledStopsItsUnitAndRecordsItStopped) {
+    // The station, orphaned, comes to this process, which can then wait for it.
+    ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    StartUntilThirdUnitRuns(10000);
+    const std::vector<std::string> stations = ChildrenOf(bench->Pid());
+    ASSERT_EQ(stations.size(), 1u);
+    ::kill(static_cast<pid_t>(bench->Pid()), SIGKILL);  // the bench alone
+    EXPECT_EQ(bench->Wait(), -1);
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(std::stoi(stations[0]), &wait_status, 0), std::stoi(stations[0]));
+    ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+    ASSERT_TRUE(WIFEXITED(wait_status)) << "signal " << WTERMSIG(wait_status);
+    EXPECT_EQ(WEXITSTATUS(wait_status), kStopped);
+    StopLines();
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 3u);
+    EXPECT_EQ(units.at({ports[0], 3}).end["status"], "stopped");
 }
 
 TEST_F(VantoBench, AStationKilledInAUnitIsReportedInterruptedByTheBench) {
@@ -158,11 +184,12 @@ TEST_F(VantoBench, AStationKilledInAUnitIsReportedInterruptedByTheBench) {
         << bench->Seen();
 }
 
-TEST_F(VantoBench, CtrlCInTheMiddleOfAUnitStopsItAndRecordsItStopped) {
-    // The download looks at Ctrl-C between its blocks and steps: the unit stops there, at the
-    // latest once the phone begins erasing.
+TEST_F(VantoBench, TerminatedInTheMiddleOfAUnitStopsItAndRecordsItStoppedAsCtrlCDoes) {
+    // The download looks at a stop between its blocks and steps: the unit stops there, at the
+    // latest once the phone begins erasing. SIGTERM (a service manager, a closed session) is
+    // taken as Ctrl-C.
     StartUntilThirdUnitRuns(10000);
-    bench->Signal(SIGINT);
+    bench->Signal(SIGTERM);
     EXPECT_EQ(bench->Wait(), kStopped) << bench->Seen();
     StopLines();
 
@@ -237,8 +264,11 @@ TEST_F(VantoBench, ScannedIdentifiersGoToTheirStationsAndIntoTheRecord) {
     EXPECT_EQ(units.at({ports[0], 1}).end["unit_id"], "SN-A1");
     EXPECT_EQ(units.at({ports[1], 1}).end["unit_id"], "SN-B1");
     EXPECT_EQ(units.at({ports[1], 1}).end["status"], "finished");
-    EXPECT_NE(bench.Seen().find("not for a station: \"COM999 SN-X\""), std::string::npos);
-    EXPECT_NE(bench.Seen().find("not for a station: \"SN-Y\""), std::string::npos);
+    EXPECT_NE(bench.Seen().find("\"COM999 SN-X\" is not taken: no station COM999 on this bench"),
+              std::string::npos)
+        << bench.Seen();
+    EXPECT_NE(bench.Seen().find("\"SN-Y\" is not taken: not for a station"), std::string::npos)
+        << bench.Seen();
 }
 
 TEST_F(VantoBench, BlindBenchStartsOnlyWithScannedUnits) {
@@ -277,6 +307,136 @@ TEST_F(VantoBench, ARecordThatCannotBeWrittenRefusesTheStartBeforeAnyPhoneIsTouc
         EXPECT_EQ(bench.Seen().rfind("vanto: ", 0), 0u) << bench.Seen();
         EXPECT_NE(bench.Seen().find(path), std::string::npos) << bench.Seen();
     }
+    EXPECT_TRUE(StopLines()[0].empty()) << "no phone flashed";
+}
+
+TEST_F(VantoBench, WithScanningAPhoneThatStaysIsNeverFlashedAgainNorCreditedToTheNextIdentifier) {
+    sim::UnitPlan staying = Endless();
+    staying.stay_attempts = 3;
+    AddLine(staying);
+    VantoProcess bench(Args({"--scan"}));
+    bench.Write("SN-0001\nSN-0001\nSN-0002\n");
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kFinished) << bench.Seen();
+    const std::vector<std::vector<sim::UnitReport>> phones = StopLines();
+    EXPECT_NE(bench.Seen().find("\"SN-0001\" is not taken: already scanned"), std::string::npos)
+        << bench.Seen();
+    ASSERT_GE(phones[0].size(), 2u) << bench.Seen();
+    EXPECT_EQ(phones[0][0].flashings, 1u);
+    EXPECT_GE(phones[0][0].probes, 1u);  // it stayed, and was only probed
+    EXPECT_EQ(phones[0][1].flashings, 1u);
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 2u);
+    EXPECT_EQ(units.at({ports[0], 1}).end["unit_id"], "SN-0001");
+    EXPECT_EQ(units.at({ports[0], 2}).end["unit_id"], "SN-0002");
+    EXPECT_FALSE(units.at({ports[0], 1}).removed.is_null()) << "its removal is recorded";
+}
+
+TEST_F(VantoBench, ABenchStartedAgainWaitsForThePhoneItsLastRunFlashed) {
+    sim::UnitPlan staying = Endless();
+    staying.units = 2;
+    staying.stay_attempts = 4;
+    AddLine(staying);
+    VantoProcess first(Args({"--count", "1"}));
+    EXPECT_EQ(first.Wait(), kFinished) << first.Seen();
+    // The bench ended with the good phone still there: the next run must not flash it again.
+    VantoProcess again(Args({"--count", "1"}));
+    EXPECT_EQ(again.Wait(), kFinished) << again.Seen();
+    const std::vector<std::vector<sim::UnitReport>> phones = StopLines();
+    ASSERT_EQ(phones[0].size(), 2u) << again.Seen();
+    EXPECT_EQ(phones[0][0].flashings, 1u) << "flashed a second time";
+    EXPECT_EQ(phones[0][1].flashings, 1u);
+    std::vector<std::string> events;
+    for (const nlohmann::json &line : RecordLines()) {
+        events.push_back(line["event"].get<std::string>() + " " +
+                         std::to_string(line["unit"].get<int>()));
+    }
+    EXPECT_EQ(events,
+              (std::vector<std::string>{"start 1", "end 1", "removed 1", "start 1", "end 1"}));
+}
+
+TEST_F(VantoBench, WhatChangesUnderARunningBenchIsNeverRecordedFalsely) {
+    AddLine(Endless());
+    VantoProcess bench(Args({"--scan", "--events"}));
+    const auto unit_end = [this](int unit) {
+        return "\"event\":\"unit-end\",\"station\":\"" + ports[0] +
+               "\",\"unit\":" + std::to_string(unit) + ",";
+    };
+    bench.Write("SN-1\n");
+    // Once the first phone has gone (its removal is recorded), the record file is taken away
+    // (rotated): the next unit is recorded in a new one at its path.
+    ASSERT_TRUE(bench.ReadUntil("\"station\":\"" + ports[0] + "\",\"unit\":2,\"for\":\"phone\""))
+        << bench.Seen();
+    const std::string rotated = record + ".1";
+    std::filesystem::rename(record, rotated);
+    bench.Write("SN-2\n");
+    ASSERT_TRUE(bench.ReadUntil(unit_end(2))) << bench.Seen();
+    // A release copied over the code file: the next phone is not flashed with it under the
+    // digest the bench began with.
+    std::vector<uint8_t> release = rig.files.code_bytes;
+    release[100] ^= 0xFF;
+    {
+        std::ofstream code(rig.files.code, std::ios::binary | std::ios::trunc);
+        code.write(reinterpret_cast<const char *>(release.data()),
+                   static_cast<std::streamsize>(release.size()));
+    }
+    bench.Write("SN-3\n");
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kFileError) << bench.Seen();
+    const std::vector<std::vector<sim::UnitReport>> phones = StopLines();
+    EXPECT_NE(bench.Seen().find("the code file " + rig.files.code.string() +
+                                " has changed since the bench started"),
+              std::string::npos)
+        << bench.Seen();
+    for (const sim::UnitReport &phone : phones[0]) {
+        EXPECT_LE(phone.flashings, 1u);
+        EXPECT_TRUE(phone.unit <= 2 || phone.flashings == 0) << "phone " << phone.unit;
+    }
+    const RecordedUnits units = Units();  // the file at the path
+    ASSERT_EQ(units.size(), 1u);
+    EXPECT_EQ(units.begin()->second.end["unit_id"], "SN-2");
+    std::ifstream old(rotated);
+    EXPECT_EQ(std::count(std::istreambuf_iterator<char>(old), {}, '\n'), 3)
+        << "start, end, removal";
+}
+
+TEST_F(VantoBench, APortWhoseRegisterEntryGoesStopsItsStationInsteadOfFallingBack) {
+    AddLine(Endless());
+    VantoProcess bench(Args({"--scan", "--events"}));
+    bench.Write("SN-1\n");
+    ASSERT_TRUE(bench.ReadUntil("\"unit\":1,\"result\":\"2\"")) << bench.Seen();
+    const std::string entry =
+        platform::PortEntryPath(platform::PortRegisterDirectory(), std::stoi(ports[0].substr(3)))
+            .string();
+    ASSERT_TRUE(std::filesystem::remove(entry));
+    bench.Write("SN-2\n");
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kPortError) << bench.Seen();
+    StopLines();
+    EXPECT_NE(bench.Seen().find(ports[0] + " now leads to "), std::string::npos) << bench.Seen();
+    EXPECT_EQ(Units().size(), 1u);
+}
+
+TEST_F(VantoBench, WhatABenchRefusesBeforeAnyPhoneIsTouched) {
+    AddLine(Endless());
+    const std::vector<std::pair<std::vector<std::string>, int>> refused{
+        {{"--step"}, kBadUsage},
+        {{"--count", "0"}, kBadUsage},
+        {{"--reboot-delay", "100000"}, kBadUsage},
+        {{"--poll", "0"}, kBadUsage},
+    };
+    for (const auto &[more, status] : refused) {
+        VantoProcess bench(Args(more));
+        EXPECT_EQ(bench.Wait(), status) << more[0] << ": " << bench.Seen();
+    }
+    // A port that does not exist: its station cannot start.
+    std::vector<std::string> missing = Args();
+    missing[2] = "COM99";
+    VantoProcess no_port(missing);
+    EXPECT_EQ(no_port.Wait(), kPortError) << no_port.Seen();
+    VantoProcess help({"bench", "--help"});
+    EXPECT_EQ(help.Wait(), kFinished);
+    EXPECT_EQ(help.Seen().find("--step"), std::string::npos) << help.Seen();
     EXPECT_TRUE(StopLines()[0].empty()) << "no phone flashed";
 }
 

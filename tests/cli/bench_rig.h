@@ -22,7 +22,8 @@ namespace dekvanto::cli {
 // One station's line in the record: its start line and, once it ended, its end line.
 struct RecordedUnitLines {
     nlohmann::json start;
-    nlohmann::json end;  // null while the unit has no end line
+    nlohmann::json end;      // null while the unit has no end line
+    nlohmann::json removed;  // null until its phone was found gone
 };
 
 // (station, unit) -> its lines.
@@ -88,8 +89,9 @@ class BenchRig {
         return lines;
     }
 
-    // The record's units, each start line paired with the end line after it. A second start or
-    // end line of one unit, or an end before its start, is a failure.
+    // The record's units, each start line paired with the end line after it, and its removal
+    // line after that. A second start or end line of one unit, an end before its start, or a
+    // removal before its end, is a failure.
     RecordedUnits Units() const {
         RecordedUnits units;
         for (const nlohmann::json &line : RecordLines()) {
@@ -97,7 +99,11 @@ class BenchRig {
             RecordedUnitLines &unit = units[key];
             const std::string event = line.value("event", "");
             const std::string name = key.first + " #" + std::to_string(key.second);
-            if (event == "start") {
+            if (event == "removed") {
+                EXPECT_FALSE(unit.end.is_null()) << name << " removed before it ended";
+                EXPECT_TRUE(unit.removed.is_null()) << name << " removed twice";
+                unit.removed = line;
+            } else if (event == "start") {
                 EXPECT_TRUE(unit.start.is_null() && unit.end.is_null()) << name << " started again";
                 unit.start = line;
             } else {

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "core/bench/station_messages.h"
 #include "core/download_events.h"
 #include "station_board.h"
 
@@ -11,6 +12,10 @@ namespace dekvanto::cli {
 namespace {
 
 using dekvanto::app::EventKind;
+
+std::string Message(const std::string &event_line) {
+    return dekvanto::app::EventMessageLine(event_line);
+}
 
 TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
     std::vector<StationState> stations(3);
@@ -23,15 +28,16 @@ TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
 
     // COM3 ends its unit; COM4 is killed mid-download; COM5 never started.
     const std::string com3 =
-        "J {\"event\":\"unit-start\",\"station\":\"COM3\",\"unit\":1}\n"
-        "L Open COM3\n"
-        "J {\"event\":\"phase\",\"station\":\"COM3\",\"unit\":1,\"line\":\"Open COM3\"}\n"
-        "J {\"event\":\"unit-end\",\"station\":\"COM3\",\"unit\":1,\"result\":\"2\","
-        "\"status\":0,\"seconds\":1.5,\"bytes\":9}\r\n";
+        Message(R"({"event":"unit-start","station":"COM3","unit":1})") + "\n" +
+        Message(R"({"event":"phase","station":"COM3","unit":1,"line":"Open COM3"})") + "\n" +
+        Message(R"({"event":"unit-end","station":"COM3","unit":1,"result":"2","status":0,)"
+                R"("seconds":1.5,"bytes":9})") +
+        "\r\n";
     const std::string com4 =
-        "J {\"event\":\"unit-start\",\"station\":\"COM4\",\"unit\":1}\n"
-        "P 40 4000\n"
-        "J {\"event\":\"phase\",\"station\":\"COM4\",\"unit\":1,\"li";
+        Message(R"({"event":"unit-start","station":"COM4","unit":1})") + "\n" +
+        Message(R"({"event":"progress","station":"COM4","unit":1,"percent":40,"bytes":4000,)"
+                R"("rate":0})") +
+        "\n" + Message(R"({"event":"phase","station":"COM4","unit":1,"li)").substr(0, 60);
     // The two pipes deliver a few bytes at a time, taken in turns.
     for (std::size_t at = 0; at < std::max(com3.size(), com4.size()); at += 7) {
         if (at < com3.size()) {
@@ -71,7 +77,8 @@ TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
     };
     EXPECT_EQ(kinds_of("COM3"),
               (std::vector{EventKind::kUnitStart, EventKind::kPhase, EventKind::kUnitEnd}));
-    EXPECT_EQ(kinds_of("COM4"), (std::vector{EventKind::kUnitStart, EventKind::kUnitEnd}));
+    EXPECT_EQ(kinds_of("COM4"),
+              (std::vector{EventKind::kUnitStart, EventKind::kProgress, EventKind::kUnitEnd}));
     EXPECT_EQ(kinds_of("COM5"), (std::vector{EventKind::kUnitStart, EventKind::kUnitEnd}));
     EXPECT_EQ(read.back().status, kOtherFailure);
     EXPECT_EQ(read.back().error, "could not start vanto");

@@ -92,7 +92,7 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
                                  .endsWith(QStringLiteral("\nSome units failed")),
                              240000);
 
-    const auto &tiles = window.Tiles()->Tiles();
+    const auto &tiles = window.State()->Tiles();
     QCOMPARE(tiles[0].counts.passed, 2);
     QCOMPARE(tiles[1].counts.passed, 1);
     QCOMPARE(tiles[1].counts.failed, 1);
@@ -116,8 +116,8 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
     const dekvanto::app::RecordReading reading = Records(rig);
     QCOMPARE(reading.units.size(), std::size_t{4});
     QVERIFY(reading.skipped.empty());
-    QCOMPARE(window.Tiles()->Rows().size(), std::size_t{4});
-    for (const dekvanto::app::UnitRow &row : window.Tiles()->Rows()) {
+    QCOMPARE(window.State()->Rows().size(), std::size_t{4});
+    for (const dekvanto::app::UnitRow &row : window.State()->Rows()) {
         int found = 0;
         for (const dekvanto::app::RecordedUnit &unit : reading.units) {
             if (unit.record.start.station == row.station &&
@@ -142,8 +142,8 @@ void BenchWindowEndToEndTest::StopEndsTheRunningUnitAsStoppedWithItsRecord() {
     window.show();
     QVERIFY(window.OpenSetup(QString::fromStdString(SetupFile(rig, {port}, "").string())));
     Click(window, QStringLiteral("Start bench"));
-    QTRY_VERIFY_WITH_TIMEOUT(window.Tiles()->Tiles()[0].percent >= 5, 120000);
-    QCOMPARE(window.Tiles()->Tiles()[0].counts.units, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(window.State()->Tiles()[0].percent >= 5, 120000);
+    QCOMPARE(window.State()->Tiles()[0].counts.units, 0);
     Click(window, QStringLiteral("Stop bench"));
     QTRY_VERIFY_WITH_TIMEOUT(!window.Running(), 120000);
 

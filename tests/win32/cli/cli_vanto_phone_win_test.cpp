@@ -90,21 +90,26 @@ TEST_F(VantoWithPhone, ABenchFlashesEachPhoneOnceAndRecordsEveryUnit) {
         lines.push_back(nlohmann::json::parse(text, nullptr, false));
         ASSERT_FALSE(lines.back().is_discarded()) << "cut or joined: " << text;
     }
-    ASSERT_EQ(lines.size(), 4u) << "a start and an end line per unit";
-    const char *events[] = {"start", "end", "start", "end"};
+    // A start and an end line per unit, and the first phone's removal once it went.
+    ASSERT_EQ(lines.size(), 5u) << run.output;
+    const char *events[] = {"start", "end", "removed", "start", "end"};
+    const int units[] = {1, 1, 1, 2, 2};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         nlohmann::json &line = lines[i];
         EXPECT_EQ(line["event"], events[i]) << line;
-        EXPECT_EQ(line["unit"], i / 2 + 1) << line;
+        EXPECT_EQ(line["unit"], units[i]) << line;
         EXPECT_EQ(line["station"], Port()) << line;
-        EXPECT_EQ(line["files"][1]["role"], "code") << line;
-        EXPECT_EQ(line["files"][1]["path"], files_.code) << line;
-        EXPECT_EQ(line["files"][1]["sha256"], code->sha256) << line;
+        if (line["event"] != "removed") {
+            EXPECT_EQ(line["files"][1]["role"], "code") << line;
+            EXPECT_EQ(line["files"][1]["path"], files_.code) << line;
+            EXPECT_EQ(line["files"][1]["sha256"], code->sha256) << line;
+        }
     }
     EXPECT_EQ(lines[1]["result"], "2");
     EXPECT_EQ(lines[1]["status"], "finished");
-    EXPECT_EQ(lines[3]["status"], "no-acknowledgement");
-    EXPECT_EQ(lines[3]["log"].back(), lines[3]["result_line"]);
+    EXPECT_EQ(lines[4]["status"], "no-acknowledgement");
+    EXPECT_EQ(lines[4]["reason"], "no acknowledgement in the code file");
+    EXPECT_EQ(lines[4]["log"].back(), lines[4]["result_line"]);
 }
 
 }  // namespace

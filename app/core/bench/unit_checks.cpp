@@ -1,0 +1,39 @@
+#include "core/bench/unit_checks.h"
+
+#include "core/file_digest.h"
+
+namespace dekvanto::app {
+namespace {
+
+std::string FileWords(const SentFile &file) {
+    const std::string what = file.role == "perso" ? "personalization file" : file.role + " file";
+    return "the " + what + " " + file.path;
+}
+
+}  // namespace
+
+std::optional<std::string> ChangedFile(const std::vector<SentFile> &files) {
+    for (const SentFile &file : files) {
+        const std::optional<FileDigest> now = DigestFile(file.path);
+        if (!now) {
+            return FileWords(file) + " can no longer be read";
+        }
+        if (now->size != file.size || now->sha256 != file.sha256) {
+            return FileWords(file) + " has changed since the bench started";
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> PortMoved(std::string_view port, const RecordDevice &started,
+                                     const RecordDevice &now) {
+    if (now.path == started.path) {
+        return std::nullopt;
+    }
+    const std::string was = started.path.empty() ? "no device" : started.path;
+    const std::string is = now.path.empty() ? "no device" : now.path;
+    return std::string(port) + " now leads to " + is + ", not to " + was +
+           " as when the station started";
+}
+
+}  // namespace dekvanto::app

@@ -1,0 +1,26 @@
+#include <signal.h>
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include "core/child_process.h"
+
+namespace dekvanto::app {
+
+void PrepareBenchChild() {
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+}
+
+void AdoptBenchChild(long process_id) {
+    if (process_id > 0) {
+        ::setpgid(static_cast<pid_t>(process_id), static_cast<pid_t>(process_id));
+    }
+}
+
+void InterruptBenchChild(long process_id) {
+    if (process_id > 0) {
+        ::kill(-static_cast<pid_t>(process_id), SIGINT);
+    }
+}
+
+}  // namespace dekvanto::app
