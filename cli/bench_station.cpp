@@ -284,10 +284,6 @@ StationSteps BenchStation::Pause() {
                            std::chrono::duration<double>(options_.poll_seconds));
     std::string line;
     for (;;) {
-        if (InterruptCount() > interrupts_told_) {
-            interrupts_told_ = InterruptCount();
-            return cycle_->OnInterrupt();
-        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             until - std::chrono::steady_clock::now());
         switch (input_.Next(std::max(left, std::chrono::milliseconds(0)), line)) {
@@ -298,7 +294,8 @@ StationSteps BenchStation::Pause() {
             case LineInput::Wake::kEnd:
                 return cycle_->OnNoMoreUnits();
             case LineInput::Wake::kInterrupt:
-                break;  // told above
+                interrupts_told_ = InterruptCount();
+                return cycle_->OnInterrupt();
         }
     }
 }

@@ -2,7 +2,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <deque>
+#include <string_view>
 
+#include "core/bench/bench_rules.h"
+#include "core/output_lines.h"
 #include "line_input.h"
 #include "posix/interrupt_wake.h"
 
@@ -10,8 +14,13 @@ namespace dekvanto::cli {
 
 struct LineInput::Impl {
     int descriptor = -1;
-    std::string pending;
+    dekvanto::app::LineSplitter splitter{dekvanto::app::kMaxBenchLineBytes};
+    std::deque<std::string> lines;
     bool ended = false;
+
+    void Take(std::string_view bytes) {
+        splitter.Take(bytes, [this](const std::string &line, bool) { lines.push_back(line); });
+    }
 };
 
 LineInput::LineInput(int descriptor) : impl_(std::make_shared<Impl>()) {
@@ -22,21 +31,11 @@ LineInput::LineInput(int descriptor) : impl_(std::make_shared<Impl>()) {
 LineInput::~LineInput() = default;
 
 bool LineInput::TakeLine(std::string &line) {
-    std::string &pending = impl_->pending;
-    const auto end = pending.find('\n');
-    if (end == std::string::npos) {
-        if (!impl_->ended || pending.empty()) {
-            return false;
-        }
-        line = std::move(pending);
-        pending.clear();
-        return true;
+    if (impl_->lines.empty()) {
+        return false;
     }
-    line = pending.substr(0, end);
-    pending.erase(0, end + 1);
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
+    line = std::move(impl_->lines.front());
+    impl_->lines.pop_front();
     return true;
 }
 
@@ -58,9 +57,10 @@ void LineInput::WaitForMore(std::optional<std::chrono::milliseconds> wait) {
     char buffer[512];
     const ssize_t got = ::read(p.descriptor, buffer, sizeof buffer);
     if (got > 0) {
-        p.pending.append(buffer, static_cast<std::size_t>(got));
+        p.Take(std::string_view(buffer, static_cast<std::size_t>(got)));
     } else if (got == 0 || errno != EINTR) {
         p.ended = true;
+        p.splitter.Finish([&p](const std::string &line, bool) { p.lines.push_back(line); });
     }
 }
 

@@ -2,8 +2,11 @@
 
 #include <deque>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
+#include "core/bench/bench_rules.h"
+#include "core/output_lines.h"
 #include "line_input.h"
 #include "win32/console_wake.h"
 
@@ -21,9 +24,6 @@ struct LineInput::Impl {
 
     void Push(std::string line, bool end) {
         std::lock_guard lock(mutex);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
         if (!end || !line.empty()) {
             lines.push_back(std::move(line));
         }
@@ -32,18 +32,15 @@ struct LineInput::Impl {
     }
 
     static void Read(std::shared_ptr<Impl> impl, HANDLE input) {
-        std::string pending;
+        dekvanto::app::LineSplitter splitter(dekvanto::app::kMaxBenchLineBytes);
+        auto push = [&impl](const std::string &line, bool) { impl->Push(line, false); };
         char buffer[512];
         DWORD got = 0;
         while (::ReadFile(input, buffer, sizeof buffer, &got, nullptr) && got > 0) {
-            pending.append(buffer, got);
-            for (auto end = pending.find('\n'); end != std::string::npos;
-                 end = pending.find('\n')) {
-                impl->Push(pending.substr(0, end), false);
-                pending.erase(0, end + 1);
-            }
+            splitter.Take(std::string_view(buffer, got), push);
         }
-        impl->Push(pending, true);
+        splitter.Finish(push);
+        impl->Push("", true);
     }
 };
 

@@ -109,7 +109,10 @@ TEST_F(VantoBench, TwoStationsFlashEveryPhoneOnceAndRecordEachUnitAsItCameOut) {
             EXPECT_EQ(lines.end["status"], "no-acknowledgement");
             words = first_line ? "FAIL no acknowledgement in the code file"
                                : "FAIL bad acknowledgement in the personalization file";
+            // The record keeps the bench's words beside the engine's result line.
+            EXPECT_EQ("FAIL " + lines.end["reason"].get<std::string>(), words);
         } else {
+            EXPECT_TRUE(lines.end["reason"].is_null());
             EXPECT_EQ(lines.end["result"], "2");
             EXPECT_EQ(lines.end["status"], "finished");
         }

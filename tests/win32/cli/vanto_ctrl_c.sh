@@ -36,15 +36,24 @@ pid=$!
 # Waits for the line (or the end of vanto) without polling the clock.
 timeout 120 tail -n +1 --pid="$pid" -f "$out" | grep -q -m1 "$started" || true
 fail() { echo "vanto_ctrl_c: $1" >&2; exit 1; }
-# The Linux processes of the bench's vanto.exe and of its station (its command line names the
-# station's port).
-processes() { pgrep -f 'vanto\.exe bench' | while read -r p; do
-  if tr '\0' ' ' < "/proc/$p/cmdline" | grep -q -- "--station-port"; then
-    [ "$1" = station ] && echo "$p"
-  else
-    [ "$1" = bench ] && echo "$p"
-  fi
-done; }
+# The Linux processes of the bench's vanto.exe and of its station: the program vanto.exe, the
+# command bench, and for the station its --station-port.
+processes() {
+  local p command
+  for p in $(pgrep -f 'vanto\.exe' || true); do
+    command=$(tr '\0' '\n' < "/proc/$p/cmdline" 2>/dev/null | head -n 2 | tr '\n' ' ') || continue
+    case "$command" in
+      *vanto.exe\ bench\ ) ;;
+      *) continue ;;
+    esac
+    if tr '\0' '\n' < "/proc/$p/cmdline" | grep -qx -- "--station-port"; then
+      [ "$1" = station ] && echo "$p"
+    else
+      [ "$1" = bench ] && echo "$p"
+    fi
+  done
+  return 0
+}
 if [ "$mode" = bench-killed ]; then
   station=$(processes station | head -n 1)
   bench=$(processes bench | head -n 1)
