@@ -168,6 +168,35 @@ TEST(RecordLines, StartAndEndLinesReadBackToTheSameRecord) {
     EXPECT_FALSE(removal->record.end);
 }
 
+// The status words as the documented format spells them (docs/records.md), each read as its class
+// and written so: a round trip alone would not see two words swapped.
+TEST(RecordLines, StatusWordsAreTheDocumentedOnes) {
+    const std::pair<const char *, OutcomeClass> words[] = {
+        {"finished", OutcomeClass::kFinished},
+        {"other-failure", OutcomeClass::kOtherFailure},
+        {"bad-request", OutcomeClass::kBadRequest},
+        {"stopped", OutcomeClass::kStopped},
+        {"port-error", OutcomeClass::kPortError},
+        {"file-error", OutcomeClass::kFileError},
+        {"no-acknowledgement", OutcomeClass::kNoAcknowledgement},
+        {"unsupported-setting", OutcomeClass::kUnsupportedSetting},
+        {"mapping-refused", OutcomeClass::kMappingRefused},
+    };
+    UnitRecord record = SampleRecord();
+    EndUnit(record, DownloadOutcome{}, std::chrono::system_clock::time_point{});
+    for (const auto &[word, status] : words) {
+        record.end->status = status;
+        EXPECT_NE(EndLine(record).find(std::string("\"status\":\"") + word + "\""),
+                  std::string::npos)
+            << word;
+        std::string line = EndLine(record);
+        std::string why;
+        const auto read = ParseRecordLine(line, why);
+        ASSERT_TRUE(read) << why;
+        EXPECT_EQ(read->record.end->status, status) << word;
+    }
+}
+
 TEST(RecordLines, AUnitNumberPastTheRecordsRangeIsRefusedNotWrapped) {
     std::string line = StartLine(SampleRecord());
     const std::size_t at = line.find("\"unit\":12") + 7;

@@ -134,6 +134,14 @@ TEST_F(VantoBench, TwoStationsFlashEveryPhoneOnceAndRecordEachUnitAsItCameOut) {
                                 std::to_string(failed) + " FAIL, 0 STOPPED"),
               std::string::npos)
         << bench.Seen();
+    // And per station, adding up to the totals.
+    int per_station = 0;
+    for (const std::string &port : ports) {
+        const auto at = bench.Seen().find("\n  " + port + ": ");
+        ASSERT_NE(at, std::string::npos) << bench.Seen();
+        per_station += std::stoi(bench.Seen().substr(at + port.size() + 5));
+    }
+    EXPECT_EQ(per_station, count);
     EXPECT_EQ(status, failed > 0 ? kUnitsFailed : kFinished) << bench.Seen();
 }
 
@@ -213,7 +221,7 @@ TEST_F(VantoBench, OneStationStopsAndStartsAgainWhileTheOtherFlashesOn) {
     // The second line never gets a phone: its station waits from the start.
     sim::UnitPlan empty = Endless();
     empty.before_first = {1000000, 0};
-    AddLine(WithUnitFault(Endless(), "3:delay=10000@erase-start"));
+    AddLine(WithUnitFault(Endless(), "1:delay=10000@erase-start"));
     AddLine(empty);
     bench = std::make_unique<VantoProcess>(Args({"--events"}), /*own_group=*/true);
     const auto event = [](const std::string &port, int unit, const std::string &kind) {
@@ -224,18 +232,18 @@ TEST_F(VantoBench, OneStationStopsAndStartsAgainWhileTheOtherFlashesOn) {
     bench->Write("stop " + ports[1] + "\n");
     ASSERT_TRUE(bench->ReadUntil(event(ports[1], 1, "station") + "\"state\":\"stopped\""))
         << bench->Seen();
-    // The first station goes on with its units, up to the one that takes long.
-    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "unit-end"))) << bench->Seen();
-    ASSERT_TRUE(bench->ReadUntil("\"unit\":3,\"line\":\"Download " + rig.files.code.string()))
+    // The first station's first unit takes long: it is stopped in the middle.
+    ASSERT_TRUE(bench->ReadUntil("\"unit\":1,\"line\":\"Download " + rig.files.code.string()))
         << bench->Seen();
     bench->Write("Stop com" + ports[0].substr(3) + "\n");  // as typed, in any letter case
-    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 3, "unit-end"))) << bench->Seen();
-    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 4, "station") + "\"state\":\"stopped\""))
+    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 1, "unit-end"))) << bench->Seen();
+    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "station") + "\"state\":\"stopped\""))
         << bench->Seen();
+    // Started again, its unit numbers go on after the unit it began.
     bench->Write("start " + ports[0] + "\n");
-    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 4, "station") + "\"state\":\"running\""))
+    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "station") + "\"state\":\"running\""))
         << bench->Seen();
-    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 4, "unit-end"))) << bench->Seen();
+    ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "unit-end"))) << bench->Seen();
     bench->Signal(SIGINT);
     EXPECT_EQ(bench->Wait(), kStopped) << bench->Seen();
     StopLines();
@@ -243,10 +251,10 @@ TEST_F(VantoBench, OneStationStopsAndStartsAgainWhileTheOtherFlashesOn) {
     // Units() fails on a unit number given twice at a station.
     const RecordedUnits units = Units();
     EXPECT_EQ(units.count({ports[1], 1}), 0u);
-    ASSERT_EQ(units.count({ports[0], 4}), 1u) << bench->Seen();
-    EXPECT_EQ(units.at({ports[0], 3}).end["status"], "stopped");
-    EXPECT_EQ(units.at({ports[0], 4}).end["status"], "finished");
-    EXPECT_NE(bench->Seen().find(ports[0] + " #3 STOPPED"), std::string::npos) << bench->Seen();
+    ASSERT_EQ(units.count({ports[0], 2}), 1u) << bench->Seen();
+    EXPECT_EQ(units.at({ports[0], 1}).end["status"], "stopped");
+    EXPECT_EQ(units.at({ports[0], 2}).end["status"], "finished");
+    EXPECT_NE(bench->Seen().find(ports[0] + " #1 STOPPED"), std::string::npos) << bench->Seen();
 }
 
 TEST_F(VantoBench, ScannedIdentifiersGoToTheirStationsAndIntoTheRecord) {
@@ -255,9 +263,9 @@ TEST_F(VantoBench, ScannedIdentifiersGoToTheirStationsAndIntoTheRecord) {
     VantoProcess bench(Args({"--scan"}));
     // A scanner types the port in any letter case; a line for no station flashes nothing.
     bench.Write(ports[0] + " SN-A1\n");
-    bench.Write("com" + ports[1].substr(3) + "  SN-B1 \n");
     bench.Write("COM999 SN-X\n");
     bench.Write("SN-Y\n");
+    bench.Write("com" + ports[1].substr(3) + "  SN-B1 ");  // the last line, without its end
     bench.CloseInput();
     EXPECT_EQ(bench.Wait(), kFinished) << bench.Seen();
     StopLines();
@@ -414,6 +422,9 @@ TEST_F(VantoBench, APortWhoseRegisterEntryGoesStopsItsStationInsteadOfFallingBac
     ASSERT_TRUE(std::filesystem::remove(entry));
     bench.Write("SN-2\n");
     bench.CloseInput();
+    // The station ends before any attempt on the port the name would fall back to.
+    ASSERT_TRUE(bench.ReadUntil("\"station\":\"" + ports[0] + "\",\"unit\":2,\"state\":\"ended\""))
+        << bench.Seen();
     EXPECT_EQ(bench.Wait(), kPortError) << bench.Seen();
     StopLines();
     EXPECT_NE(bench.Seen().find(ports[0] + " now leads to "), std::string::npos) << bench.Seen();
