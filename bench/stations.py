@@ -66,19 +66,25 @@ def bench_command(bin_dir, ports, files, record, extra):
 
 
 def process_group_cpu(group):
-    """User + system seconds of every live process of the group (ticks of /proc/<pid>/stat)."""
-    ticks = 0
+    """Seconds on a processor of every live process of the group, its threads included, as the
+    scheduler counts them (/proc/<pid>/task/<tid>/schedstat, in nanoseconds). The ticks of
+    /proc/<pid>/stat would only sample it: a process that wakes for a moment once a second is
+    charged a whole tick, or nothing, by chance."""
+    nanoseconds = 0
     for name in os.listdir("/proc"):
         if not name.isdigit():
             continue
         try:
             with open("/proc/%s/stat" % name) as text:
                 fields = text.read().rsplit(")", 1)[1].split()
+            if int(fields[2]) != group:  # the process group, after state and parent
+                continue
+            for task in os.listdir("/proc/%s/task" % name):
+                with open("/proc/%s/task/%s/schedstat" % (name, task)) as text:
+                    nanoseconds += int(text.read().split()[0])
         except OSError:
             continue
-        if int(fields[2]) == group:  # the process group, after state and parent
-            ticks += int(fields[11]) + int(fields[12])
-    return ticks / os.sysconf("SC_CLK_TCK")
+    return nanoseconds / 1e9
 
 
 def idle_station(bin_dir, files, work):

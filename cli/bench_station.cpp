@@ -84,10 +84,6 @@ class BenchStation {
     std::unique_ptr<ConsoleView> view_;
     std::unique_ptr<app::StationCycle> cycle_;
 
-    // The events of an attempt that is not yet a unit, held back until it is one.
-    bool holding_ = false;
-    std::vector<std::string> held_;
-
     // The attempt under way.
     bool answered_ = false;
     app::DownloadOutcome outcome_;
@@ -166,11 +162,7 @@ std::optional<int> BenchStation::Prepare() {
     last_unit_ = app::FindLastUnit(options_.record, constants_.host, port_);
     events_.emplace(
         [this](const std::string &line) {
-            if (holding_) {
-                held_.push_back(line);
-            } else {
-                console_.out << app::EventMessageLine(line) << std::endl;
-            }
+            console_.out << app::EventMessageLine(line) << std::endl;
         },
         port_);
     view_ = std::make_unique<ConsoleView>(ViewMode::kStation, console_.out, console_,
@@ -308,23 +300,22 @@ StationSteps BenchStation::Attempt(AttemptKind kind) {
     app::AttemptEnd end;
     // The port must still lead where it did: a vanished register entry must not send the next
     // attempt to another port.
-    const app::RecordDevice device = app::DeviceOfStation(port_);
-    if (const std::optional<std::string> moved = app::PortMoved(port_, device_, device)) {
+    if (const std::optional<std::string> moved =
+            app::PortMoved(port_, device_.path, app::DevicePathOfStation(port_))) {
         end.outcome.status = app::OutcomeClass::kPortError;
         end.port_problem = *moved;
         return cycle_->OnAttemptEnded(end);
     }
-    device_.usb_serial = device.usb_serial;  // the record names the adapter found now
-    device_.usb_product = device.usb_product;
     answered_ = false;
     unit_recorded_ = false;
-    holding_ = kind != AttemptKind::kScanned;
-    held_.clear();
+    // What an attempt says is held back until it is a unit, and dropped when it is none.
+    if (kind == AttemptKind::kCandidate) {
+        events_->Hold();
+    }
     view_->SendEventsTo(kind == AttemptKind::kProbe ? nullptr : &*events_);
     outcome_ = RunDownloadAttempt(*library_, *view_, request_);
     view_->SendEventsTo(nullptr);
-    holding_ = false;
-    held_.clear();
+    events_->Drop();
     end.answered = answered_;
     end.outcome = outcome_;
     if (outcome_.result == MX40_RESULT_PORT_ERROR) {
@@ -341,9 +332,10 @@ std::optional<StationSteps> BenchStation::CheckUnit() {
         return cycle_->OnUnitRefused(kFileError, *changed);
     }
     const app::RecordDevice device = app::DeviceOfStation(port_);
-    if (const std::optional<std::string> moved = app::PortMoved(port_, device_, device)) {
+    if (const std::optional<std::string> moved = app::PortMoved(port_, device_.path, device.path)) {
         return cycle_->OnUnitRefused(kPortError, *moved);
     }
+    device_ = device;  // the record names the adapter found now, for this unit
     return std::nullopt;
 }
 
@@ -356,13 +348,7 @@ std::optional<StationSteps> BenchStation::Append(const std::string &line) {
 }
 
 void BenchStation::ReportUnitStart(const StationStep &step) {
-    holding_ = false;
-    events_->UnitStart(step.unit, step.unit_id);
-    for (const std::string &line : held_) {
-        console_.out << app::EventMessageLine(line) << '\n';
-    }
-    console_.out << std::flush;
-    held_.clear();
+    events_->UnitStart(step.unit, step.unit_id);  // then what the attempt held back
 }
 
 void BenchStation::ReportUnitEnd(const StationStep &step) {

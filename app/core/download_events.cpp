@@ -376,6 +376,19 @@ EventLineSink LinesTo(std::ostream &out) {
 EventWriter::EventWriter(EventLineSink sink, std::string station)
     : sink_(std::move(sink)), station_(std::move(station)) {}
 
+void EventWriter::Write(const DownloadEvent &event) {
+    if (holding_) {
+        held_.push_back(event);
+    } else {
+        sink_(EventLine(event));
+    }
+}
+
+void EventWriter::Drop() {
+    holding_ = false;
+    held_.clear();
+}
+
 DownloadEvent EventWriter::Event(EventKind kind) const {
     DownloadEvent event;
     event.kind = kind;
@@ -399,7 +412,12 @@ void EventWriter::UnitStart(int unit, std::optional<std::string> unit_id) {
     full_progress_sent_ = false;
     DownloadEvent event = Event(EventKind::kUnitStart);
     event.unit_id = unit_id_;
+    holding_ = false;
     Write(event);
+    for (const DownloadEvent &held : held_) {
+        Write(held);
+    }
+    held_.clear();
 }
 
 void EventWriter::Phase(std::string_view line) {

@@ -43,6 +43,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/record_reader.h"
 
@@ -151,7 +152,7 @@ class EventWriter {
     // Also sets the current unit (see the "waiting" kind for which number it is).
     void Waiting(WaitingFor what, int unit);
     // Begins unit number `unit` (from 1), with its scanned identifier when there is one; the
-    // identifier goes into its unit-end too.
+    // identifier goes into its unit-end too. Events kept since Hold follow it.
     void UnitStart(int unit, std::optional<std::string> unit_id = std::nullopt);
     void Phase(std::string_view line);
     // The progress at `now` (steady clock, the caller's: a test passes its own times).
@@ -161,9 +162,15 @@ class EventWriter {
     void Message(std::string_view text);
     void UnitEnd(const UnitEnding &ending);
 
+    // From now on the events are kept, not written: an attempt that is not yet a unit (most never
+    // are) costs no more than their keeping. The next UnitStart writes itself, then what was
+    // kept, in order; Drop forgets it. Either way later events are written at once.
+    void Hold() { holding_ = true; }
+    void Drop();
+
   private:
     DownloadEvent Event(EventKind kind) const;
-    void Write(const DownloadEvent &event) { sink_(EventLine(event)); }
+    void Write(const DownloadEvent &event);
 
     EventLineSink sink_;
     std::string station_;
@@ -172,6 +179,8 @@ class EventWriter {
     bool open_ = false;
     std::optional<std::chrono::steady_clock::time_point> last_progress_;
     bool full_progress_sent_ = false;
+    bool holding_ = false;
+    std::vector<DownloadEvent> held_;
 };
 
 }  // namespace dekvanto::app

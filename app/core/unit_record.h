@@ -130,6 +130,10 @@ RecordDevice DeviceOfPort(const std::vector<PortEntry> &ports, std::string_view 
 // to, with the USB facts of that node; on Windows the system's register of serial devices.
 RecordDevice DeviceOfStation(std::string_view port_name);
 
+// Only the path that DeviceOfStation gives, without the USB facts: cheap enough to look at before
+// every attempt of a waiting station.
+std::string DevicePathOfStation(std::string_view port_name);
+
 // The line that says how an attempt ended, as the log shows it, with its frame of dashes: for a
 // download that the engine ran, its result's own line ("DOWNLOAD COMPLETED", "DATA FULLY SENT",
 // "DOWNLOAD CANCELED", the

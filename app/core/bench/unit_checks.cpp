@@ -25,13 +25,13 @@ std::optional<std::string> ChangedFile(const std::vector<SentFile> &files) {
     return std::nullopt;
 }
 
-std::optional<std::string> PortMoved(std::string_view port, const RecordDevice &started,
-                                     const RecordDevice &now) {
-    if (now.path == started.path) {
+std::optional<std::string> PortMoved(std::string_view port, const std::string &started,
+                                     const std::string &now) {
+    if (now == started) {
         return std::nullopt;
     }
-    const std::string was = started.path.empty() ? "no device" : started.path;
-    const std::string is = now.path.empty() ? "no device" : now.path;
+    const std::string was = started.empty() ? "no device" : started;
+    const std::string is = now.empty() ? "no device" : now;
     return std::string(port) + " now leads to " + is + ", not to " + was +
            " as when the station started";
 }

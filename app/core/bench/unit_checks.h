@@ -20,8 +20,8 @@ namespace dekvanto::app {
 std::optional<std::string> ChangedFile(const std::vector<SentFile> &files);
 
 // Why the station's port no longer leads to the device it started with, in words; nothing when it
-// does. `started` and `now` are its device then and now (DeviceOfStation).
-std::optional<std::string> PortMoved(std::string_view port, const RecordDevice &started,
-                                     const RecordDevice &now);
+// does. `started` and `now` are its device's path then and now (DevicePathOfStation).
+std::optional<std::string> PortMoved(std::string_view port, const std::string &started,
+                                     const std::string &now);
 
 }  // namespace dekvanto::app

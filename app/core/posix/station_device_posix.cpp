@@ -7,18 +7,42 @@
 
 namespace dekvanto::app {
 
-RecordDevice DeviceOfStation(std::string_view port_name) {
-    namespace fs = std::filesystem;
+namespace {
+
+// What the port opens: the node its register entry (else the kernel's ttyS<n-1>) leads to, or the
+// entry itself when it leads nowhere; nothing for a name without a number.
+std::optional<std::filesystem::path> NodeOfStation(std::string_view port_name, bool &resolved) {
     const std::optional<int> number = NumberAfterPrefix(port_name);
     const std::optional<std::string> entry =
         number ? platform::DeviceForPort(*number) : std::nullopt;
+    resolved = false;
     if (!entry) {
-        return RecordDevice{};
+        return std::nullopt;
     }
     std::error_code error;
-    const fs::path node = fs::canonical(*entry, error);
-    if (error) {
-        return RecordDevice{*entry, {}, {}};
+    const std::filesystem::path node = std::filesystem::canonical(*entry, error);
+    resolved = !error;
+    return error ? std::filesystem::path(*entry) : node;
+}
+
+}  // namespace
+
+std::string DevicePathOfStation(std::string_view port_name) {
+    bool resolved = false;
+    const auto node = NodeOfStation(port_name, resolved);
+    return node ? node->string() : "";
+}
+
+RecordDevice DeviceOfStation(std::string_view port_name) {
+    namespace fs = std::filesystem;
+    bool resolved = false;
+    const std::optional<fs::path> found = NodeOfStation(port_name, resolved);
+    if (!found) {
+        return RecordDevice{};
+    }
+    const fs::path &node = *found;
+    if (!resolved) {
+        return RecordDevice{node.string(), {}, {}};
     }
     for (const platform::SerialDevice &serial : platform::FindSerialDevices({})) {
         std::error_code other;

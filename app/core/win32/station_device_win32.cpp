@@ -8,4 +8,8 @@ RecordDevice DeviceOfStation(std::string_view port_name) {
     return DeviceOfPort(source.ListPorts(), port_name);
 }
 
+std::string DevicePathOfStation(std::string_view port_name) {
+    return DeviceOfStation(port_name).path;
+}
+
 }  // namespace dekvanto::app
