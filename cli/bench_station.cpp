@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <utility>
 #include <vector>
 
 #include "byte_trace.h"
@@ -219,8 +220,11 @@ std::optional<StationSteps> BenchStation::Do(const StationStep &step) {
                        {port_, device_, step.unit, step.unit_id, options_.operator_name,
                         app::UtcTimestamp(std::chrono::system_clock::now())},
                        std::nullopt};
+            if (std::optional<StationSteps> failed = Append(app::StartLine(record_))) {
+                return failed;
+            }
             unit_recorded_ = true;
-            return Append(app::StartLine(record_));
+            return std::nullopt;
         case Kind::kReportUnitStart:
             ReportUnitStart(step);
             return std::nullopt;
@@ -307,7 +311,6 @@ StationSteps BenchStation::Attempt(AttemptKind kind) {
         return cycle_->OnAttemptEnded(end);
     }
     answered_ = false;
-    unit_recorded_ = false;
     // What an attempt says is held back until it is a unit, and dropped when it is none.
     if (kind == AttemptKind::kCandidate) {
         events_->Hold();
@@ -321,7 +324,9 @@ StationSteps BenchStation::Attempt(AttemptKind kind) {
     if (outcome_.result == MX40_RESULT_PORT_ERROR) {
         end.port_problem = PortProblemText(port_, DiagnosePortError(port_));
     }
-    if (unit_recorded_) {
+    // A unit (a scanned one's start line was written before its attempt) is checked again: a file
+    // that changed while it ran leaves what the phone received unknown.
+    if (std::exchange(unit_recorded_, false)) {
         end.files_changed = app::ChangedFile(constants_.files);
     }
     return cycle_->OnAttemptEnded(end);

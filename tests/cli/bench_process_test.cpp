@@ -411,6 +411,37 @@ TEST_F(VantoBench, WhatChangesUnderARunningBenchIsNeverRecordedFalsely) {
         << "start, end, removal";
 }
 
+TEST_F(VantoBench, AFileChangedWhileABlindUnitRunsFailsIt) {
+    // A blind unit starts with its identifier, before the line is touched. The code file is
+    // replaced while the bench waits five seconds for the phone to restart: the unit cannot be a
+    // PASS.
+    sim::PhoneConfig blind_phone = rig.phone;
+    blind_phone.acknowledged = false;
+    AddLine(Endless(), &blind_phone);
+    VantoProcess bench(Args({"--blind", "--reboot-delay", "5", "--scan", "--events"}));
+    bench.Write("SN-1\n");
+    ASSERT_TRUE(bench.ReadUntil("\"unit\":1,\"line\":\"Download " + rig.files.code.string()))
+        << bench.Seen();
+    std::vector<uint8_t> release = rig.files.code_bytes;
+    release[100] ^= 0xFF;
+    {
+        std::ofstream code(rig.files.code, std::ios::binary | std::ios::trunc);
+        code.write(reinterpret_cast<const char *>(release.data()),
+                   static_cast<std::streamsize>(release.size()));
+    }
+    bench.CloseInput();
+    EXPECT_EQ(bench.Wait(), kFileError) << bench.Seen();
+    StopLines();
+    const RecordedUnits units = Units();
+    ASSERT_EQ(units.size(), 1u) << bench.Seen();
+    const nlohmann::json &unit = units.begin()->second.end;
+    EXPECT_EQ(unit["unit_id"], "SN-1");
+    EXPECT_EQ(unit["status"], "file-error");
+    EXPECT_EQ(unit["reason"], "the code file " + rig.files.code.string() +
+                                  " has changed since the bench started: what the phone "
+                                  "received is not known");
+}
+
 TEST_F(VantoBench, APortWhoseRegisterEntryGoesStopsItsStationInsteadOfFallingBack) {
     AddLine(Endless());
     VantoProcess bench(Args({"--scan", "--events"}));
