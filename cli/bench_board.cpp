@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "core/outside_text.h"
 #include "progress_meter.h"
 
 namespace dekvanto::cli {
@@ -38,10 +39,10 @@ void BenchBoard::Permanent(const std::string &text, const dekvanto::app::BenchSt
     if (columns_ > 0) {
         // Over the live lines, which are drawn again below it.
         UpOverLiveLines();
-        log_ << "\r\x1b[J" << text << '\n';
+        log_ << "\r\x1b[J" << dekvanto::app::TerminalText(text) << '\n';
         DrawLiveLines(state, now);
     } else {
-        log_ << text << '\n' << std::flush;
+        log_ << dekvanto::app::TerminalText(text) << '\n' << std::flush;
     }
 }
 
@@ -56,14 +57,16 @@ std::string BenchBoard::LiveLine(const dekvanto::app::StationTile &tile, bool sc
     char head[48];
     std::snprintf(head, sizeof head, "%-7s ", tile.port.c_str());
     std::string text = head;
+    // Identifiers and file names are outside text: shown, never acted on by the terminal.
     const std::string unit =
-        "#" + std::to_string(tile.unit) + (tile.unit_id.empty() ? "" : " " + tile.unit_id);
+        "#" + std::to_string(tile.unit) +
+        (tile.unit_id.empty() ? "" : " " + dekvanto::app::TerminalText(tile.unit_id));
     switch (tile.state) {
         case TileState::kFlashing: {
             char progress[64];
             std::snprintf(progress, sizeof progress, " flashing %3d%% %s  ", tile.percent,
                           DurationText(dekvanto::app::TileSeconds(tile, now)).c_str());
-            text += unit + progress + tile.phase;
+            text += unit + progress + dekvanto::app::TerminalText(tile.phase);
             break;
         }
         case TileState::kUnitEnded:
@@ -75,17 +78,14 @@ std::string BenchBoard::LiveLine(const dekvanto::app::StationTile &tile, bool sc
             if (!words.empty()) {
                 words[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(words[0])));
             }
-            text += words;
+            text += dekvanto::app::TerminalText(words);
             if (!tile.waiting_ids.empty()) {
                 text += " (" + std::to_string(tile.waiting_ids.size()) + " scanned ahead)";
             }
             break;
         }
     }
-    if (text.size() > static_cast<std::size_t>(columns_ - 1)) {
-        text.resize(static_cast<std::size_t>(columns_ - 1));
-    }
-    return text;
+    return std::string(dekvanto::app::CutText(text, static_cast<std::size_t>(columns_ - 1)));
 }
 
 void BenchBoard::Redraw(const dekvanto::app::BenchState &state, Clock::time_point now,

@@ -8,6 +8,7 @@
 #include "core/bench/bench_rules.h"
 #include "core/download_request.h"
 #include "core/output_lines.h"
+#include "core/outside_text.h"
 #include "core/record_file.h"
 #include "interrupt.h"
 #include "station_board.h"
@@ -207,7 +208,7 @@ int RunBenchCommand(const BenchOptions &options, const std::vector<std::string> 
     }
     std::vector<std::string> ports;
     if (const auto refused = RefusalOfBench(options, context, ports)) {
-        console.err << "vanto: " << refused->text << std::endl;
+        console.err << "vanto: " << dekvanto::app::TerminalText(refused->text) << std::endl;
         return refused->status;
     }
     BenchRun run(options, ports, args, console, context);

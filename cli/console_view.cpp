@@ -5,6 +5,7 @@
 #include <istream>
 #include <ostream>
 
+#include "core/outside_text.h"
 #include "interrupt.h"
 
 namespace dekvanto::cli {
@@ -76,8 +77,10 @@ void ConsoleView::ShowProgress() {
 
 void ConsoleView::AddLogLine(std::string_view text) {
     EndBar();
+    // A station's phase events tell the parent. File names in the log are the user's text:
+    // shown, never acted on by the terminal.
     if (mode_ != ViewMode::kStation) {
-        log_ << text << std::endl;  // a station's phase events tell the parent
+        log_ << dekvanto::app::TerminalText(text) << std::endl;
     }
     if (events_ != nullptr) {
         events_->Phase(text);
@@ -89,8 +92,8 @@ void ConsoleView::ShowMessage(std::string_view text) {
     if (events_ != nullptr) {
         step_mode_ ? events_->Prompt(text) : events_->Message(text);
     }
-    if (mode_ != ViewMode::kStation) {
-        console_.err << "[message] " << text << std::endl;  // a station's message events tell
+    if (mode_ != ViewMode::kStation) {  // a station's message events tell the parent
+        console_.err << "[message] " << dekvanto::app::TerminalText(text) << std::endl;
     }
     if (step_mode_) {
         console_.err << "(press Enter to go on)" << std::endl;

@@ -12,6 +12,7 @@
 #include "core/download_events.h"
 #include "core/download_request.h"
 #include "core/engine_library.h"
+#include "core/outside_text.h"
 #include "core/string_table.h"
 #include "exit_status.h"
 #include "interrupt.h"
@@ -62,7 +63,7 @@ class StationReport {
                                 {.kind = dekvanto::app::StationMessageKind::kError, .text = text})
                          << std::endl;
         } else {
-            console_.err << "vanto: " << text << std::endl;
+            console_.err << "vanto: " << dekvanto::app::TerminalText(text) << std::endl;
         }
         summary_["error"] = text;
         error_ = text;

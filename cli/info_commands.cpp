@@ -4,6 +4,7 @@
 #include <ostream>
 
 #include "core/engine_library.h"
+#include "core/outside_text.h"
 #include "core/product_table.h"
 #include "core/result_lines.h"
 #include "core/setting_values.h"
@@ -17,6 +18,14 @@ namespace {
 // engine does not take.
 std::string BusText(int32_t ram_size) {
     return std::string(dekvanto::app::kBusWidths.WordAt(ram_size).value_or("?"));
+}
+
+// The text followed by blanks up to `width` bytes, as printf's "%-Ns" pads.
+std::string Padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
 }
 
 }  // namespace
@@ -50,16 +59,19 @@ int RunProducts(const std::string &list_file, Console &console) {
     }
     console.out << "Product                          Loader               Bus  Wait  Perso\n";
     for (const auto &p : list->products) {
-        char row[512];
-        std::snprintf(row, sizeof row, "%-32s %-20s %-4s %-5d %s", p.name.c_str(),
-                      p.loader_file.c_str(), BusText(p.ram_size).c_str(), p.wait_states,
-                      p.TakesPersonalization() ? "yes" : "no");
-        console.out << row << '\n';
+        // The list file is the user's text: its names are shown, never acted on by the terminal.
+        const std::string name = dekvanto::app::TerminalText(p.name);
+        const std::string loader = dekvanto::app::TerminalText(p.loader_file);
+        char rest[64];
+        std::snprintf(rest, sizeof rest, " %-4s %-5d %s", BusText(p.ram_size).c_str(),
+                      p.wait_states, p.TakesPersonalization() ? "yes" : "no");
+        console.out << Padded(name, 32) << ' ' << Padded(loader, 20) << rest << '\n';
     }
     if (!list->skipped.empty()) {
         console.out << "Skipped lines:\n";
         for (const auto &line : list->skipped) {
-            console.out << "  line " << line.number << ": " << line.text << '\n';
+            console.out << "  line " << line.number << ": "
+                        << dekvanto::app::TerminalText(line.text) << '\n';
         }
     }
     console.out << std::flush;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <ostream>
 
+#include "core/outside_text.h"
 #include "core/port_name.h"
 #include "core/read_only_file.h"
 #include "core/record_reader.h"
@@ -21,12 +22,15 @@ constexpr const char *kCsvHeader =
     "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,reason,"
     "operator,host,product,device,usb_serial,loader_sha256,code_sha256,perso_sha256,removed";
 
+// A record's text is data: a cell never starts a formula, and a line break or tab inside it
+// shows as \x0A or \x09. A cell with a comma or a quote is quoted.
 std::string Csv(std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-        return std::string(field);
+    const std::string cell = dekvanto::app::SpreadsheetText(field);
+    if (cell.find_first_of(",\"") == std::string::npos) {
+        return cell;
     }
     std::string quoted = "\"";
-    for (const char c : field) {
+    for (const char c : cell) {
         quoted += c;
         if (c == '"') {
             quoted += '"';
@@ -87,15 +91,17 @@ void WriteCsvRow(std::ostream &out, const RecordedUnit &unit) {
 // did not pass the bench's reason after it: "... FAIL  12.3 s  <result line> (no acknowledgement
 // in the code file)".
 void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
-    out << r.start.started << "  " << r.start.station << "  #" << r.start.unit;
+    using dekvanto::app::TerminalText;
+    out << TerminalText(r.start.started) << "  " << TerminalText(r.start.station) << "  #"
+        << r.start.unit;
     if (r.start.unit_id) {
-        out << " [" << *r.start.unit_id << "]";
+        out << " [" << TerminalText(*r.start.unit_id) << "]";
     }
     out << "  " << VerdictWord(VerdictOf(r));
     if (r.end) {
-        out << "  " << Format("%.1f", r.end->seconds) << " s  " << r.end->result_line;
+        out << "  " << Format("%.1f", r.end->seconds) << " s  " << TerminalText(r.end->result_line);
         if (r.end->reason) {
-            out << " (" << *r.end->reason << ")";
+            out << " (" << TerminalText(*r.end->reason) << ")";
         }
     } else {
         out << "  (no end line)";
@@ -120,12 +126,12 @@ void WriteTotals(std::ostream &out, const dekvanto::app::RecordTotals &totals) {
     out << "Totals: ";
     WriteCounts(out, totals.all);
     for (const auto &[station, counts] : totals.stations) {
-        out << "  " << station << ": ";
+        out << "  " << dekvanto::app::TerminalText(station) << ": ";
         WriteCounts(out, counts);
     }
     out << "Results:\n";
     for (const auto &[label, count] : totals.results) {
-        out << "  " << count << "  " << label << '\n';
+        out << "  " << count << "  " << dekvanto::app::TerminalText(label) << '\n';
     }
 }
 
@@ -175,7 +181,7 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
     const dekvanto::app::RecordReading reading = dekvanto::app::ReadRecordFile(in);
     for (const auto &skipped : reading.skipped) {
         console.err << "vanto: " << options.file << " line " << skipped.number
-                    << " skipped: " << skipped.reason << '\n';
+                    << " skipped: " << dekvanto::app::TerminalText(skipped.reason) << '\n';
     }
     dekvanto::app::UnitFilter filter;
     filter.station = options.station;

@@ -4,6 +4,7 @@
 
 #include "core/bench/station_messages.h"
 #include "core/download_events.h"
+#include "core/outside_text.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -12,7 +13,7 @@ std::string Row(const StationState &station) {
     char head[64];
     std::snprintf(head, sizeof head, "%-7s %3d%% %10llu bytes  ", station.port.c_str(),
                   station.percent, static_cast<unsigned long long>(station.bytes));
-    return head + station.last_line;
+    return head + dekvanto::app::TerminalText(station.last_line);
 }
 
 void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
@@ -27,7 +28,7 @@ void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
         std::snprintf(row, sizeof row, "%-8d %-8s %-7s %-7d %-11llu %-8.1f ", number++,
                       station.port.c_str(), result.c_str(), station.status,
                       static_cast<unsigned long long>(station.bytes), seconds);
-        out << row << station.last_line << '\n';
+        out << row << dekvanto::app::TerminalText(station.last_line) << '\n';
     }
     out << std::flush;
 }
@@ -150,7 +151,7 @@ void StationBoard::OnEvent(StationState &station, const dekvanto::app::DownloadE
 
 void StationBoard::Print(const StationState &station, const std::string &text) {
     if (!terminal_) {
-        log_ << station.port << ": " << text << std::endl;
+        log_ << station.port << ": " << dekvanto::app::TerminalText(text) << std::endl;
     }
 }
 
@@ -160,7 +161,7 @@ void StationBoard::Redraw() {
     }
     log_ << "\x1b[" << stations_.size() << 'A';
     for (const StationState &station : stations_) {
-        log_ << "\r\x1b[2K" << Row(station).substr(0, 120) << '\n';
+        log_ << "\r\x1b[2K" << dekvanto::app::CutText(Row(station), 120) << '\n';
     }
     log_ << std::flush;
 }

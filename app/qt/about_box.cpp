@@ -34,6 +34,7 @@ AboutBox::AboutBox(const std::string &program_directory, QWidget *parent) : QDia
 
     auto *version =
         new QLabel(QString::fromStdString(app::AboutVersionText(program_directory)), this);
+    version->setTextFormat(Qt::PlainText);  // the version file's text, as it is
     version->setObjectName(QStringLiteral("versionText"));
     version->setAccessibleName(QStringLiteral("Version"));
     version->setGeometry(du.Rect(75, 10, 95, 8));

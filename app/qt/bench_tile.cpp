@@ -23,6 +23,7 @@ void SetText(QLabel *label, const QString &text) {
 
 QLabel *TileLabel(QWidget *parent, QLayout *layout) {
     auto *label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);  // identifiers and file names are shown as they are
     label->setWordWrap(true);
     layout->addWidget(label);
     return label;

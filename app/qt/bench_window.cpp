@@ -116,6 +116,7 @@ void BenchWindow::BuildControls() {
 
     auto *setup_row = new QHBoxLayout;
     setup_summary_ = Named(new QLabel(this), QStringLiteral("Bench set-up"));
+    setup_summary_->setTextFormat(Qt::PlainText);  // paths and names are shown as they are
     setup_summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     setup_row->addWidget(setup_summary_, 1);
     auto *setup_buttons = new QVBoxLayout;
@@ -151,6 +152,7 @@ void BenchWindow::BuildControls() {
               QStringLiteral("Stops every station; running units are recorded as stopped"));
     stop_->setEnabled(false);
     totals_ = Named(new QLabel(this), QStringLiteral("Bench counters"));
+    totals_->setTextFormat(Qt::PlainText);
     run_row->addWidget(start_);
     run_row->addWidget(stop_);
     run_row->addWidget(totals_, 1);
@@ -158,6 +160,7 @@ void BenchWindow::BuildControls() {
     connect(start_, &QPushButton::clicked, this, &BenchWindow::Start);
     connect(stop_, &QPushButton::clicked, this, &BenchWindow::Stop);
     status_ = Named(new QLabel(this), QStringLiteral("Bench status"));
+    status_->setTextFormat(Qt::PlainText);  // identifiers, reasons and file names as they are
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(status_);

@@ -10,6 +10,7 @@ QString Text(std::string_view text) {
 
 QLabel *Label(QWidget *parent, const char *text, const QRect &geometry) {
     auto *label = new QLabel(QString::fromLatin1(text), parent);
+    label->setTextFormat(Qt::PlainText);  // file names and sizes are shown as they are
     label->setGeometry(geometry);
     return label;
 }

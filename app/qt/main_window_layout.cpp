@@ -58,6 +58,7 @@ void MainWindow::BuildControls() {
          Button(this, "&Properties...", du.Rect(245, 211, 52, 14), "Properties..."));
 
     byte_counter_ = new QLabel(QStringLiteral("Download :"), this);
+    byte_counter_->setTextFormat(Qt::PlainText);
     byte_counter_->setGeometry(du.Rect(15, 233, 120, 8));
     byte_counter_->setAccessibleName(byte_counter_->text());
     progress_ = new QProgressBar(this);

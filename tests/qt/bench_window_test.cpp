@@ -17,7 +17,7 @@
 #include "core/download_events.h"
 #include "core/whole_file.h"
 #include "qt/bench_tile.h"
-#include "support/temp_folder.h"
+#include "support/scripted_bench.h"
 
 class BenchWindowTest : public QObject {
     Q_OBJECT
@@ -35,14 +35,12 @@ using dekvanto::app::DownloadEvent;
 using dekvanto::app::EventKind;
 using dekvanto::app::TempFolder;
 using dekvanto::qt::BenchWindow;
+using dekvanto::qt::testing::Bench;
+using dekvanto::qt::testing::Event;
 
 namespace {
 
 constexpr int kWait = 20000;
-
-std::string Event(DownloadEvent event) {
-    return dekvanto::app::EventLine(event) + "\n";
-}
 
 // A bench that writes `events`, then waits; Ctrl-C ends COM2's unit as stopped.
 const char *kRunningBench = R"(echo "$@" > "$(dirname "$0")/arguments"
@@ -50,46 +48,6 @@ cat "$(dirname "$0")/events"
 trap 'echo "{\"event\":\"unit-end\",\"station\":\"COM2\",\"unit\":1,\"result\":\"3\",\"status\":3,\"seconds\":2.0,\"bytes\":9}"; exit 3' INT
 while :; do sleep 0.05; done
 )";
-
-class Bench {
-  public:
-    Bench(const std::string &ports, const std::string &script, const std::string &events,
-          const std::string &more = "")
-        : window({.program = QStringLiteral("/bin/sh"),
-                  .leading_arguments = {QString::fromStdString((folder / "vanto").string())}}) {
-        folder.Write("vanto", script);
-        folder.Write("events", events);
-        setup = folder.Write("line.bench",
-                             R"({"format":"dekvanto-bench-setup","version":1,"ports":[)" + ports +
-                                 R"(],"code":"code.bin","record":"r.jsonl")" + more + "}");
-        window.confirm_close = [this] { return answer; };
-        window.show();
-    }
-    QString Label(const QString &name) {
-        for (QLabel *label : window.findChildren<QLabel *>()) {
-            if (label->accessibleName() == name) {
-                return label->text();
-            }
-        }
-        return QStringLiteral("<no %1>").arg(name);
-    }
-    QWidget *Named(const QString &name) {
-        for (QWidget *widget : window.findChildren<QWidget *>()) {
-            if (widget->accessibleName() == name) {
-                return widget;
-            }
-        }
-        return nullptr;
-    }
-    void Click(const QString &name) {
-        QTest::mouseClick(static_cast<QPushButton *>(Named(name)), Qt::LeftButton);
-    }
-
-    TempFolder folder;
-    std::filesystem::path setup;
-    BenchWindow window;
-    bool answer = false;
-};
 
 }  // namespace
 

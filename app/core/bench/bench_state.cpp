@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "core/exit_status.h"
+#include "core/outside_text.h"
 #include "core/path_text.h"
 #include "core/port_name.h"
 
@@ -317,9 +318,12 @@ std::optional<double> BenchState::UnitsPerHour(std::optional<std::size_t> statio
 
 std::string BenchState::RowsText() const {
     std::string text;
+    // Each cell is spreadsheet-safe: a scanned identifier cannot become a formula, and a tab or
+    // line break inside it cannot shift the columns.
     for (const UnitRow &row : rows_) {
-        text += row.time + '\t' + row.station + '\t' + std::to_string(row.unit.unit) + '\t' +
-                row.unit.unit_id + '\t' + row.unit.words + '\n';
+        text += SpreadsheetText(row.time) + '\t' + SpreadsheetText(row.station) + '\t' +
+                std::to_string(row.unit.unit) + '\t' + SpreadsheetText(row.unit.unit_id) + '\t' +
+                SpreadsheetText(row.unit.words) + '\n';
     }
     return text;
 }
