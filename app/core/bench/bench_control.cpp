@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/bench/bench_rules.h"
+#include "core/outside_text.h"
 #include "core/port_name.h"
 
 namespace dekvanto::app {
@@ -422,8 +423,8 @@ void BenchControl::OnScannedLine(BenchActions &actions, std::string_view line, B
                   station.port;
     }
     if (refused) {
-        Scan(actions, station.port, identifier.substr(0, kMaxIdentifierBytes), ScanState::kRefused,
-             *refused, time);
+        Scan(actions, station.port, std::string(CutText(identifier, kMaxIdentifierBytes)),
+             ScanState::kRefused, *refused, time);
         return;
     }
     ++units_given_;
