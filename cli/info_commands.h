@@ -16,7 +16,8 @@ int RunCheckMap(const std::string &code, const std::string &perso, Console &cons
                 const Context &context);
 
 // ports: every port of the register with its device and USB product name. assign "COM<n>=DEVICE":
-// first makes COM<n> lead to DEVICE (refused when COM<n> already leads elsewhere).
+// first makes COM<n> lead to DEVICE (refused when COM<n> already leads elsewhere, and when DEVICE
+// is no character device named by its absolute path: platform::RefusalOfDevice).
 int RunPorts(const std::optional<std::string> &assign, Console &console);
 
 // products: the products of a list file with their fields, then the lines that were skipped.

@@ -53,7 +53,8 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
         "ports", "List the serial ports COM<n> with the device and USB product name behind each");
     ports->add_option("--assign", c.assign,
                       "first give a device a port number: COM<n>=DEVICE (a link in the port "
-                      "register)");
+                      "register), DEVICE the absolute path of a serial device such as "
+                      "/dev/ttyUSB0 or /dev/serial/by-id/...");
     CLI::App *products = app.add_subcommand(
         "products", "List the products of a product list with their fields and skipped lines");
     products->add_option("--products", c.products,

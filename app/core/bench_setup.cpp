@@ -160,8 +160,9 @@ std::string BenchSetupText(const BenchSetup &setup) {
 
 bool WriteBenchSetupFile(const std::filesystem::path &path, const BenchSetup &setup,
                          std::string &error) {
-    if (!ReplaceWholeFile(path, BenchSetupText(setup))) {
-        error = "cannot write the bench set-up " + path.string();
+    std::error_code why;
+    if (!ReplaceWholeFile(path, BenchSetupText(setup), why)) {
+        error = "cannot write the bench set-up " + path.string() + ": " + why.message();
         return false;
     }
     return true;

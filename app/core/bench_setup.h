@@ -54,7 +54,8 @@ BenchSetupReading ReadBenchSetupFile(const std::filesystem::path &path);
 // hold nothing.
 std::string BenchSetupText(const BenchSetup &setup);
 
-// Writes the set-up file whole, replacing it only once written; false with why when it cannot.
+// Writes the set-up file whole, replacing it only once written; false with why when it cannot
+// ("cannot write the bench set-up <path>: <reason>", the reason also a refusal of whole_file.h).
 bool WriteBenchSetupFile(const std::filesystem::path &path, const BenchSetup &setup,
                          std::string &error);
 

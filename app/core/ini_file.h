@@ -8,8 +8,9 @@
 // temporary file in the same folder (whole_file.h), so that a crash or a full disk never leaves
 // the settings truncated. A write whose value the file already holds leaves the file untouched.
 // A write that fails (a read-only file, no rights, disk full, a name or a value that cannot be
-// stored on one line, a file that exists but cannot be read) is lost without any message and the
-// file stays as it was; the caller keeps its value in memory.
+// stored on one line, a file that exists but cannot be read, a link or a folder that the rules of
+// whole_file.h refuse, such as root's write into a user's settings folder) is lost without any
+// message and the file stays as it was; the caller keeps its value in memory.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,5 @@
 #include "core/program_folder.h"
 
-#include <system_error>
-
 #include "core/path_text.h"
 #include "dekvanto/mx40.h"
 
@@ -36,6 +34,12 @@ std::filesystem::path SettingsFileFor(const std::filesystem::path &dir,
         if (const auto config = UserConfigFolder(place)) {
             return *config / "dekvanto" / kSettingsFileName;
         }
+        if (place.administrator) {
+            SettingsPlace own;
+            own.home = place.account_home;
+            const auto config = UserConfigFolder(own);
+            return config ? *config / "dekvanto" / kSettingsFileName : std::filesystem::path();
+        }
     }
     return dir / kSettingsFileName;
 }
@@ -54,11 +58,6 @@ ProgramFiles FilesOfRunningProgram() {
     const std::filesystem::path dir =
         RunningProgramDirectory().value_or(std::filesystem::current_path());
     return FilesOfProgramDirectory(dir, ObserveSettingsPlace(dir));
-}
-
-void PrepareSettingsFolder(const ProgramFiles &files) {
-    std::error_code ignored;
-    std::filesystem::create_directories(files.settings_file.parent_path(), ignored);
 }
 
 }  // namespace dekvanto::app

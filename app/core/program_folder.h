@@ -9,13 +9,21 @@
 //   product loaders  <program directory>/<loader file name of the product>
 //
 // The settings file "MX40.ini" lies beside the program too when the user may write into the
-// program directory (a build folder, an unpacked bundle). A system-wide install (a directory only
-// the administrator writes, or any folder under /usr but /usr/local, such as the package's
-// /usr/lib/dekvanto, even for root) keeps each user's settings in
-// ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/MX40.ini instead; a relative XDG_CONFIG_HOME is
+// program directory (a build folder, an unpacked bundle; for root, only a folder that root owns).
+// A system-wide install (a directory only the administrator writes, or any folder under /usr but
+// /usr/local, such as the package's /usr/lib/dekvanto, even for root) keeps each user's settings
+// in ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/MX40.ini instead; a relative XDG_CONFIG_HOME is
 // ignored, as the desktop conventions ask. Without HOME either, the file stays beside the program
-// (its writes are then lost silently, like any settings write that cannot reach the disk). On
-// Windows "MX40.ini" always lies beside the program.
+// (its writes are then lost silently, like any settings write that cannot reach the disk); but
+// root (a service started without HOME) takes the home folder the password database gives it,
+// usually /root, and never writes beside a program the package manager installed: without that
+// home it has no settings file at all (an empty path: every setting reads as its default, and
+// writes are lost). On Windows "MX40.ini" always lies beside the program.
+//
+// The settings folder is made at start-up where it is missing, but root makes none in another
+// user's folder (started with that user's HOME): root's folder there would keep the user's own
+// program from saving its settings. Root's writes into such a folder are refused too
+// (whole_file.h), so they are lost like any other settings write that cannot reach the disk.
 #pragma once
 
 #include <filesystem>
@@ -50,6 +58,10 @@ struct SettingsPlace {
     bool program_directory_writable = false;
     std::optional<std::string> xdg_config_home;
     std::optional<std::string> home;
+    // The process runs as root (effective user 0).
+    bool administrator = false;
+    // Root's home folder from the password database (only looked up for root).
+    std::optional<std::string> account_home{};
 };
 
 // The directory of the running program (Linux: the target of /proc/self/exe; Windows: the
@@ -67,13 +79,14 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
 std::filesystem::path SettingsFileFor(const std::filesystem::path &dir, const SettingsPlace &place);
 
 // The facts of this machine and process for program directory dir: access(2) for writing (a
-// folder under /usr but /usr/local never counts as writable), and the variables XDG_CONFIG_HOME
-// and HOME. On Windows: writable, so the file lies beside the
-// program.
+// folder under /usr but /usr/local never counts as writable, nor for root a folder that another
+// user owns), the variables XDG_CONFIG_HOME and HOME, and for root its home from the password
+// database. On Windows: writable, so the file lies beside the program.
 SettingsPlace ObserveSettingsPlace(const std::filesystem::path &dir);
 
 // Creates the settings file's folder when it is missing (the user's configuration folder at the
-// first start). Failures are ignored: a settings write that cannot reach the disk is lost quietly.
+// first start), but as root none inside another user's folder. Failures are ignored: a settings
+// write that cannot reach the disk is lost quietly.
 void PrepareSettingsFolder(const ProgramFiles &files);
 
 }  // namespace dekvanto::app

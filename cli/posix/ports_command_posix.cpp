@@ -35,6 +35,22 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
         case platform::PortAssignment::kNoDevice:
             console.err << "vanto: device " << device << " does not exist" << std::endl;
             return kPortError;
+        case platform::PortAssignment::kNotAbsolute:
+            console.err << "vanto: --assign needs the device's absolute path, for example "
+                           "COM3=/dev/ttyUSB0, not "
+                        << device << std::endl;
+            return kBadUsage;
+        case platform::PortAssignment::kNotADevice:
+            console.err << "vanto: " << device
+                        << " is not a serial device (a character device such as /dev/ttyUSB0)"
+                        << std::endl;
+            return kPortError;
+        case platform::PortAssignment::kThroughLink:
+            console.err << "vanto: " << device
+                        << " reaches its device through a symbolic link; give the device itself "
+                           "or its name under /dev/serial/"
+                        << std::endl;
+            return kPortError;
         case platform::PortAssignment::kTaken:
             console.err << "vanto: COM" << *number << " already leads to " << done.other
                         << "; remove " << done.link << " first" << std::endl;

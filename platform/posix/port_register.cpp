@@ -1,10 +1,13 @@
 #include "dekvanto/platform/port_register.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+
+#include "dekvanto/platform/write_folder.h"
 
 namespace dekvanto::platform {
 namespace {
@@ -128,22 +131,57 @@ void RemovePortLink(const fs::path &link, const fs::path &target) {
     }
 }
 
+DeviceFacts DeviceFactsOf(const fs::path &device) {
+    DeviceFacts facts;
+    struct stat status {};
+    facts.exists = ::stat(device.c_str(), &status) == 0;
+    facts.character_device = facts.exists && S_ISCHR(status.st_mode);
+    std::error_code error;
+    const fs::path real = fs::canonical(device, error);
+    facts.through_link = !error && real != device.lexically_normal();
+    return facts;
+}
+
+std::optional<PortAssignment::Outcome> RefusalOfDevice(const fs::path &device,
+                                                       const DeviceFacts &facts) {
+    if (!device.is_absolute()) {
+        return PortAssignment::kNotAbsolute;
+    }
+    if (!facts.exists) {
+        return PortAssignment::kNoDevice;
+    }
+    if (!facts.character_device) {
+        return PortAssignment::kNotADevice;
+    }
+    if (facts.through_link && !device.lexically_normal().string().starts_with("/dev/serial/")) {
+        return PortAssignment::kThroughLink;
+    }
+    return std::nullopt;
+}
+
 PortAssignment AssignPort(const fs::path &directory, int number, const fs::path &device) {
     PortAssignment result;
     result.link = PortEntryPath(directory, number);
-    std::error_code error;
-    if (!fs::exists(device, error)) {
-        result.outcome = PortAssignment::kNoDevice;
+    if (const auto refused = RefusalOfDevice(device, DeviceFactsOf(device))) {
+        result.outcome = *refused;
         return result;
     }
-    if (fs::is_symlink(result.link, error)) {
-        result.other = fs::read_symlink(result.link, error);
+    const WriteFolder folder = WriteFolder::Open(directory, true, result.error);
+    if (!folder.IsOpen()) {
+        return result;
+    }
+    const std::string name = result.link.filename().string();
+    if (folder.KindOf(name) == EntryKind::kSymbolicLink) {
+        std::error_code ignored;
+        result.other = fs::read_symlink(result.link, ignored);
         result.outcome =
             result.other == device ? PortAssignment::kAlreadyLinked : PortAssignment::kTaken;
         return result;
     }
-    fs::create_directories(directory, error);
-    fs::create_symlink(device, result.link, result.error);
+    result.error = folder.CheckWrite(name);
+    if (!result.error && ::symlinkat(device.c_str(), folder.Descriptor(), name.c_str()) != 0) {
+        result.error = std::error_code(errno, std::generic_category());
+    }
     result.outcome = result.error ? PortAssignment::kFailed : PortAssignment::kLinked;
     return result;
 }

@@ -8,6 +8,7 @@
 
 #include "core/string_table.h"
 #include "support/temp_folder.h"
+#include "unprivileged_child.h"
 
 namespace dekvanto::app {
 namespace {
@@ -40,6 +41,36 @@ TEST(SettingsPlaceTest, APackagedProgramsFolderIsNeverWritable) {
     // Folders that exist, so that root (as in CI) may write them: only the rule keeps them out.
     EXPECT_FALSE(ObserveSettingsPlace("/usr/lib").program_directory_writable);
     EXPECT_FALSE(ObserveSettingsPlace("/usr/bin/../share").program_directory_writable);
+}
+
+// Root started without HOME (a service) keeps its settings in its own home from the password
+// database, never beside a program the package manager installed; without that home it has none.
+TEST(SettingsPlaceTest, RootWithoutHomeTakesItsAccountsHomeAndNeverThePackagesFolder) {
+    const fs::path dir = "/usr/lib/dekvanto";
+    SettingsPlace place;
+    place.administrator = true;
+    place.account_home = "/root";
+    EXPECT_EQ(SettingsFileFor(dir, place), "/root/.config/dekvanto/MX40.ini");
+    place.home = "/home/ann";  // sudo -E: the environment still names the place
+    EXPECT_EQ(SettingsFileFor(dir, place), "/home/ann/.config/dekvanto/MX40.ini");
+    place.home.reset();
+    place.account_home.reset();
+    EXPECT_EQ(SettingsFileFor(dir, place), "");
+    place.administrator = false;
+    EXPECT_EQ(SettingsFileFor(dir, place), "/usr/lib/dekvanto/MX40.ini");
+}
+
+// Root may write into a user's build folder, but its settings file there would be refused.
+TEST(SettingsPlaceTest, ForRootAFolderOfAnotherUserIsNotWritable) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    }
+    TempFolder folder;
+    ASSERT_EQ(::chown(folder.Path().c_str(), testing::kNobody, testing::kNobody), 0);
+    const SettingsPlace place = ObserveSettingsPlace(folder.Path());
+    EXPECT_FALSE(place.program_directory_writable);
+    EXPECT_TRUE(place.administrator);
+    EXPECT_TRUE(place.account_home.has_value());
 }
 
 TEST(ProgramFilesTest, EveryFileIsNamedFromTheProgramDirectory) {

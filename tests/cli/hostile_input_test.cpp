@@ -1,10 +1,16 @@
-// `vanto` given hostile text: identifiers, operators' names, log lines and product names that hold
-// terminal controls, spreadsheet formulas or broken UTF-8. What it prints is data: no escape
-// sequence, carriage return or line feed of theirs reaches the terminal, and no CSV cell is a
-// formula.
+// `vanto` given hostile input. Text: identifiers, operators' names, log lines and product names
+// that hold terminal controls, spreadsheet formulas or broken UTF-8; what it prints is data, so no
+// escape sequence, carriage return or line feed of theirs reaches the terminal, and no CSV cell is
+// a formula. Set-ups meant to turn it against the machine or its user: port assignments that name
+// no serial device, and a port register in another user's folder while vanto runs as root.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "bench_board.h"
 #include "core/bench/bench_state.h"
@@ -12,11 +18,14 @@
 #include "core/record_lines.h"
 #include "exit_status.h"
 #include "support/temp_folder.h"
+#include "unprivileged_child.h"
 #include "vanto_cli.h"
 
 namespace dekvanto::cli {
 namespace {
 
+namespace fs = std::filesystem;
+using dekvanto::app::TempFolder;
 using dekvanto::app::TerminalText;
 
 constexpr const char *kTitle = "\x1b]0;owned\a";
@@ -46,15 +55,19 @@ void ExpectShownAsText(const std::vector<std::string> &lines) {
 
 class HostileInput : public ::testing::Test {
   protected:
-    int Run(std::vector<std::string> args) {
+    void SetUp() override { ::setenv("DEKVANTO_PORTS", ports.c_str(), 1); }
+    void TearDown() override { ::unsetenv("DEKVANTO_PORTS"); }
+
+    int Run(const std::vector<std::string> &args) {
         out.str("");
         err.str("");
         std::istringstream none;
         Console console{out, err, none, -1, false};
-        return RunVanto(args, console);
+        return RunVanto(args, console, Context{});
     }
 
-    dekvanto::app::TempFolder folder;
+    TempFolder folder;
+    fs::path ports = folder / "ports";
     std::ostringstream out;
     std::ostringstream err;
 };
@@ -149,6 +162,50 @@ TEST_F(HostileInput, TheBenchBoardShowsIdentifiersAndLogLinesAsTextAndCutsWholeC
             EXPECT_NE(line.rfind("2024-05-16T10:00:00.000Z", 0), 0u) << "a forged line: " << line;
         }
     }
+}
+
+// A port leads to a serial device: not to a file, a folder, a relative name (a link that leads
+// elsewhere from every other folder) or a link of anyone's making.
+TEST_F(HostileInput, PortsAssignAcceptsOnlyACharacterDeviceByItsAbsolutePath) {
+    fs::create_symlink("/dev/null", folder / "device-link");
+    struct Case {
+        std::string assignment;
+        int status;
+        std::string reason;
+    };
+    const std::vector<Case> refused = {
+        {"COM6=/etc/passwd", kPortError, "is not a serial device"},
+        {"COM7=/tmp", kPortError, "is not a serial device"},
+        {"COM3=dev/null", kBadUsage, "absolute path"},
+        {"COM8=" + (folder / "device-link").string(), kPortError, "symbolic link"},
+    };
+    const fs::path before = fs::current_path();
+    fs::current_path("/");  // where "dev/null" would lead to a device
+    for (const Case &c : refused) {
+        EXPECT_EQ(Run({"ports", "--assign", c.assignment}), c.status) << c.assignment;
+        EXPECT_NE(err.str().find(c.reason), std::string::npos) << c.assignment << ": " << err.str();
+        EXPECT_EQ(out.str(), "") << c.assignment;
+    }
+    fs::current_path(before);
+    EXPECT_FALSE(fs::exists(ports)) << "no register made for a refused device";
+
+    EXPECT_EQ(Run({"ports", "--assign", "COM3=/dev/null"}), kFinished) << err.str();
+    EXPECT_EQ(fs::read_symlink(ports / "COM3"), "/dev/null");
+}
+
+// Run as root with a user's HOME, vanto leaves no folder or link of root's in the user's folders:
+// the user could not add a port to that register afterwards. It says why.
+TEST_F(HostileInput, RootMakesNoPortRegisterInAUsersFolder) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    }
+    fs::create_directory(folder / "home");
+    ASSERT_EQ(::chown((folder / "home").c_str(), testing::kNobody, testing::kNobody), 0);
+    ports = folder / "home/.config/dekvanto/ports";
+    ::setenv("DEKVANTO_PORTS", ports.c_str(), 1);
+    EXPECT_EQ(Run({"ports", "--assign", "COM3=/dev/null"}), kPortError);
+    EXPECT_NE(err.str().find("belongs to another user"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(folder / "home/.config"));
 }
 
 }  // namespace

@@ -73,25 +73,42 @@ TEST_F(PortRegisterTest, NewLinksTakeTheLowestFreeNumber) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "COM3")));
 }
 
+// Character devices every machine has stand for serial devices here.
 TEST_F(PortRegisterTest, AssigningByHandMakesTheLinkOnceAndNeverMovesAnother) {
     const fs::path ports = dir / "ports";  // made on the first assignment
-    PortAssignment done = AssignPort(ports, 3, dir / "tty0");
+    PortAssignment done = AssignPort(ports, 3, "/dev/null");
     EXPECT_EQ(done.outcome, PortAssignment::kLinked);
-    EXPECT_EQ(fs::read_symlink(ports / "COM3"), dir / "tty0");
-    EXPECT_EQ(AssignPort(ports, 3, dir / "tty0").outcome, PortAssignment::kAlreadyLinked);
+    EXPECT_EQ(fs::read_symlink(ports / "COM3"), "/dev/null");
+    EXPECT_EQ(AssignPort(ports, 3, "/dev/null").outcome, PortAssignment::kAlreadyLinked);
 
-    done = AssignPort(ports, 3, dir / "tty1");
+    done = AssignPort(ports, 3, "/dev/zero");
     EXPECT_EQ(done.outcome, PortAssignment::kTaken);
-    EXPECT_EQ(done.other, dir / "tty0");
-    EXPECT_EQ(fs::read_symlink(ports / "COM3"), dir / "tty0");
+    EXPECT_EQ(done.other, "/dev/null");
+    EXPECT_EQ(fs::read_symlink(ports / "COM3"), "/dev/null");
 
     EXPECT_EQ(AssignPort(ports, 4, dir / "missing").outcome, PortAssignment::kNoDevice);
     EXPECT_FALSE(fs::exists(fs::symlink_status(ports / "COM4")));
 
     std::ofstream(ports / "COM5") << "a plain file in the way";
-    done = AssignPort(ports, 5, dir / "tty1");
+    done = AssignPort(ports, 5, "/dev/zero");
     EXPECT_EQ(done.outcome, PortAssignment::kFailed);
     EXPECT_TRUE(done.error);
+}
+
+// Of the links on the way to a device, only the stable names the system keeps under /dev/serial/
+// are followed (files, folders and relative paths are tried on vanto itself).
+TEST(PortDeviceRule, OnlyTheSystemsSerialNamesLeadToADeviceThroughALink) {
+    const DeviceFacts device{true, true, false};
+    const DeviceFacts linked_device{true, true, true};
+    EXPECT_EQ(RefusalOfDevice("/dev/ttyUSB0", device), std::nullopt);
+    EXPECT_EQ(RefusalOfDevice("/dev/serial/by-id/usb-FTDI_FT232R-if00-port0", linked_device),
+              std::nullopt);
+    EXPECT_EQ(RefusalOfDevice("/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0", linked_device),
+              std::nullopt);
+    EXPECT_EQ(RefusalOfDevice("/home/ann/tty", linked_device), PortAssignment::kThroughLink);
+    EXPECT_EQ(RefusalOfDevice("/dev/serial/../../home/ann/tty", linked_device),
+              PortAssignment::kThroughLink);
+    EXPECT_EQ(RefusalOfDevice("/dev/serial-x/tty", linked_device), PortAssignment::kThroughLink);
 }
 
 }  // namespace

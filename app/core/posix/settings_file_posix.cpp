@@ -8,6 +8,9 @@
 namespace dekvanto::app {
 
 std::unique_ptr<SettingsStore> OpenSettingsFile(const std::filesystem::path &path) {
+    if (path.empty()) {
+        return std::make_unique<IniFile>(path);  // no settings file: defaults, writes lost
+    }
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path, error);
     return std::make_unique<IniFile>(error ? path : absolute);

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -7,42 +8,87 @@
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/posix/file_writes.h"
 #include "core/whole_file.h"
+#include "dekvanto/platform/write_folder.h"
 
 namespace dekvanto::app {
 namespace {
 
 namespace fs = std::filesystem;
+using platform::EntryKind;
+using platform::WriteFolder;
 
 constexpr int kTemporaryNameAttempts = 100;
+// As many links as the kernel follows in one path before it gives ELOOP.
+constexpr int kMostLinks = 40;
 
-// The file that a write must replace: the target of a symbolic link, else the path itself.
-fs::path ReplacedFile(const fs::path &path) {
-    std::error_code error;
-    if (fs::is_symlink(path, error)) {
-        const fs::path target = fs::weakly_canonical(path, error);
-        if (!error) {
-            return target;
-        }
+std::error_code LastError() {
+    return {errno, std::generic_category()};
+}
+
+// The file that a write replaces: a name in a folder held open.
+struct Replaced {
+    WriteFolder folder;
+    std::string name;
+};
+
+// Finds the file that writing `path` replaces, under the rules of write_rules.h: the name itself,
+// or where the links at it lead when the process may follow them.
+bool FindReplaced(const fs::path &path, Replaced &found, std::error_code &error) {
+    if (path.empty()) {
+        error = std::make_error_code(std::errc::no_such_file_or_directory);
+        return false;
     }
-    return path;
+    fs::path name = path;
+    int start = -1;  // the working directory
+    WriteFolder folder;
+    for (int links = 0;; ++links) {
+        const std::string file = name.filename().string();
+        if (file.empty() || file == "." || file == "..") {
+            error = std::make_error_code(std::errc::is_a_directory);
+            return false;
+        }
+        WriteFolder next = WriteFolder::Open(name.parent_path(), false, error, start);
+        if (!next.IsOpen()) {
+            return false;
+        }
+        folder = std::move(next);
+        error = folder.CheckWrite(file);
+        if (error) {
+            return false;
+        }
+        if (folder.KindOf(file) != EntryKind::kSymbolicLink) {
+            found = Replaced{std::move(folder), file};
+            return true;
+        }
+        if (links == kMostLinks) {
+            error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+            return false;
+        }
+        if (!folder.ReadLink(file, name, error)) {
+            return false;
+        }
+        start = folder.Descriptor();  // a relative target is taken from the link's folder
+    }
 }
 
 // Temporary files are hidden and named "." + the file's name + ".tmp-<pid>-<count>".
-std::string TemporaryPrefix(const fs::path &file) {
-    return "." + file.filename().string() + ".tmp-";
+std::string TemporaryPrefix(const std::string &file) {
+    return "." + file + ".tmp-";
 }
 
-// Creates a new, empty temporary file beside `file` and returns its descriptor (-1 on failure).
-int CreateTemporaryBeside(const fs::path &file, fs::path &temporary) {
+// Creates a new, empty temporary file beside the replaced one and returns its descriptor (-1 on
+// failure, errno says why).
+int CreateTemporaryBeside(const Replaced &replaced, std::string &temporary) {
     static std::atomic<unsigned> counter{0};
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-        temporary = folder / (TemporaryPrefix(file) + std::to_string(::getpid()) + "-" +
-                              std::to_string(counter++));
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        temporary = TemporaryPrefix(replaced.name) + std::to_string(::getpid()) + "-" +
+                    std::to_string(counter++);
+        const int fd = ::openat(replaced.folder.Descriptor(), temporary.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -52,18 +98,25 @@ int CreateTemporaryBeside(const fs::path &file, fs::path &temporary) {
 
 // Whether an existing file may be written: the process must have the right, and a file without
 // any write permission bit counts as read-only even for a privileged process.
-bool MayReplace(const fs::path &replaced) {
+bool MayReplace(const Replaced &replaced, std::error_code &error) {
+    const int at = replaced.folder.Descriptor();
     struct stat status {};
-    if (::stat(replaced.c_str(), &status) != 0) {
+    if (::fstatat(at, replaced.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+        error = LastError();
         return errno == ENOENT;
     }
-    return (status.st_mode & 0222) != 0 && ::access(replaced.c_str(), W_OK) == 0;
+    if ((status.st_mode & 0222) == 0 || ::faccessat(at, replaced.name.c_str(), W_OK, 0) != 0) {
+        error = std::make_error_code(std::errc::permission_denied);
+        return false;
+    }
+    return true;
 }
 
 // Gives the temporary file the owner, group and permission bits of the file it replaces.
-void KeepAttributes(int fd, const fs::path &replaced) {
+void KeepAttributes(int fd, const Replaced &replaced) {
     struct stat status {};
-    if (::stat(replaced.c_str(), &status) != 0) {
+    if (::fstatat(replaced.folder.Descriptor(), replaced.name.c_str(), &status,
+                  AT_SYMLINK_NOFOLLOW) != 0) {
         return;
     }
     if (::fchown(fd, status.st_uid, status.st_gid) != 0) {
@@ -88,19 +141,28 @@ pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
     return static_cast<pid_t>(std::stol(std::string(name.substr(0, dash))));
 }
 
-// Removes the temporary files that writes of `file` left when their process was killed. A file
+// Removes the temporary files that writes of the file left when their process was killed. A file
 // whose writer still runs is left alone: it may be about to become the new settings file.
-void RemoveStaleTemporaries(const fs::path &file) {
-    const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
-    const std::string prefix = TemporaryPrefix(file);
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        const pid_t owner = TemporaryOwner(it->path().filename().native(), prefix);
-        if (owner > 0 && it->is_regular_file(error) && !it->is_symlink(error) &&
-            ::kill(owner, 0) != 0 && errno == ESRCH) {
-            ::unlink(it->path().c_str());
+void RemoveStaleTemporaries(const Replaced &replaced) {
+    const int at = replaced.folder.Descriptor();
+    const int listing = ::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (dir == nullptr) {
+        if (listing >= 0) {
+            ::close(listing);
+        }
+        return;
+    }
+    const std::string prefix = TemporaryPrefix(replaced.name);
+    while (const dirent *entry = ::readdir(dir)) {
+        const pid_t owner = TemporaryOwner(entry->d_name, prefix);
+        struct stat status {};
+        if (owner > 0 && ::fstatat(at, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && ::kill(owner, 0) != 0 && errno == ESRCH) {
+            ::unlinkat(at, entry->d_name, 0);
         }
     }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -138,26 +200,42 @@ std::optional<std::string> ReadWholeFile(const fs::path &path) {
     return ReadWholeFile(path, error);
 }
 
-bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
-    const fs::path replaced = ReplacedFile(path);
-    if (!MayReplace(replaced)) {
+bool ReplaceWholeFile(const fs::path &path, std::string_view contents, std::error_code &error) {
+    error.clear();
+    Replaced replaced;
+    if (!FindReplaced(path, replaced, error) || !MayReplace(replaced, error)) {
         return false;
     }
-    fs::path temporary;
+    error.clear();
+    std::string temporary;
     const int fd = CreateTemporaryBeside(replaced, temporary);
     if (fd < 0) {
+        error = LastError();
         return false;
     }
     KeepAttributes(fd, replaced);
+    const int at = replaced.folder.Descriptor();
     const bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
+    if (!written) {
+        error = LastError();
+    }
     const bool closed = ::close(fd) == 0;
-    if (!written || !closed || ::rename(temporary.c_str(), replaced.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    if (written && !closed) {
+        error = LastError();
+    }
+    if (!written || !closed || ::renameat(at, temporary.c_str(), at, replaced.name.c_str()) != 0) {
+        error = error ? error : LastError();
+        ::unlinkat(at, temporary.c_str(), 0);
         return false;
     }
-    SyncFolder(replaced);
+    replaced.folder.Sync();
     RemoveStaleTemporaries(replaced);
     return true;
+}
+
+bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
+    std::error_code error;
+    return ReplaceWholeFile(path, contents, error);
 }
 
 }  // namespace dekvanto::app

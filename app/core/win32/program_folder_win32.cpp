@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <string>
+#include <system_error>
 
 #include "core/program_folder.h"
 
@@ -33,6 +34,11 @@ SettingsPlace ObserveSettingsPlace(const std::filesystem::path &) {
     SettingsPlace place;
     place.program_directory_writable = true;
     return place;
+}
+
+void PrepareSettingsFolder(const ProgramFiles &files) {
+    std::error_code ignored;
+    std::filesystem::create_directories(files.settings_file.parent_path(), ignored);
 }
 
 }  // namespace dekvanto::app

@@ -85,19 +85,27 @@ std::optional<std::string> ReadWholeFile(const fs::path &path) {
     return ReadWholeFile(path, error);
 }
 
-bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
+bool ReplaceWholeFile(const fs::path &path, std::string_view contents, std::error_code &error) {
+    error.clear();
     const std::string target = path.string();
     const DWORD attributes = ::GetFileAttributesA(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+        error = std::make_error_code((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                         ? std::errc::is_a_directory
+                                         : std::errc::permission_denied);
         return false;
     }
     fs::path temporary;
     HANDLE handle = CreateTemporaryBeside(path, temporary);
     if (handle == INVALID_HANDLE_VALUE) {
+        error = LastError();
         return false;
     }
     const bool written = WriteAll(handle, contents) && ::FlushFileBuffers(handle);
+    if (!written) {
+        error = LastError();
+    }
     const bool closed = ::CloseHandle(handle) != 0;
     const std::string temporary_name = temporary.string();
     if (written && closed && attributes != INVALID_FILE_ATTRIBUTES) {
@@ -107,10 +115,16 @@ bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
     if (!written || !closed ||
         !::MoveFileExA(temporary_name.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = error ? error : LastError();
         ::DeleteFileA(temporary_name.c_str());
         return false;
     }
     return true;
+}
+
+bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
+    std::error_code error;
+    return ReplaceWholeFile(path, contents, error);
 }
 
 }  // namespace dekvanto::app

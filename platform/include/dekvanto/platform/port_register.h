@@ -63,16 +63,39 @@ struct PortAssignment {
         kLinked,         // the entry was made
         kAlreadyLinked,  // the entry led to the device already
         kNoDevice,       // the device does not exist
+        kNotAbsolute,    // the device was not named by an absolute path
+        kNotADevice,     // the path names a file, a folder, a pipe or a socket, no device
+        kThroughLink,    // the path reaches its device through a link outside /dev/serial/
         kTaken,          // the entry leads elsewhere (see other); it is left as it is
         kFailed,         // the entry could not be made (see error)
     };
     Outcome outcome = kFailed;
     std::filesystem::path link;   // the entry, directory/COM<number>
     std::filesystem::path other;  // kTaken: where the entry leads
-    std::error_code error;        // kFailed: why
+    std::error_code error;        // kFailed: why (also a refusal of write_rules.h)
 };
 
-// Makes COM<number> lead to device, creating the register directory when it is missing.
+// What a device path given by hand names, as the check below sees it.
+struct DeviceFacts {
+    bool exists = false;
+    bool character_device = false;  // what the path names, links followed, is one
+    bool through_link = false;      // a symbolic link lies on the way (canonical form differs)
+};
+
+// The facts of `device` on this machine.
+DeviceFacts DeviceFactsOf(const std::filesystem::path &device);
+
+// Why `device` may not become a port's entry (nothing when it may): a port leads to a character
+// device named by its absolute path, reached through no symbolic link but those that the system
+// keeps under /dev/serial/ (by-id, by-path), whose names stay with their adapter. A relative
+// path would make a link that leads elsewhere from every other folder; a file, a folder or a link
+// of anyone's making is no port.
+std::optional<PortAssignment::Outcome> RefusalOfDevice(const std::filesystem::path &device,
+                                                       const DeviceFacts &facts);
+
+// Makes COM<number> lead to device, once RefusalOfDevice accepts it, creating the register
+// directory when it is missing. The directory and the entry are made under the rules of
+// write_rules.h: root makes none inside another user's folder.
 PortAssignment AssignPort(const std::filesystem::path &directory, int number,
                           const std::filesystem::path &device);
 
