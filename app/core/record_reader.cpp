@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <istream>
 #include <map>
+#include <tuple>
 
 #include "core/port_name.h"
 #include "core/record_lines.h"
@@ -10,8 +11,12 @@
 namespace dekvanto::app {
 namespace {
 
-std::string UnitKey(const UnitRecord &r) {
-    return r.constants.host + '\x1f' + r.start.station + '\x1f' + std::to_string(r.start.unit);
+// What pairs the lines of one unit: its host, station and unit number, each compared whole (a
+// host or station may hold any character, so no text joined from them could tell them apart).
+using UnitKey = std::tuple<std::string, std::string, int64_t>;
+
+UnitKey KeyOf(const UnitRecord &r) {
+    return {r.constants.host, r.start.station, r.start.unit};
 }
 
 template <typename Counted>
@@ -29,9 +34,9 @@ Counted &EntryFor(std::vector<std::pair<std::string, Counted>> &list, const std:
 RecordReading ReadRecordFile(std::istream &in) {
     RecordReading reading;
     // The units that have started and not ended yet, by key: their place in reading.units.
-    std::map<std::string, std::size_t> open;
+    std::map<UnitKey, std::size_t> open;
     // The newest unit of each key, ended or not: the one that a removal line names.
-    std::map<std::string, std::size_t> newest;
+    std::map<UnitKey, std::size_t> newest;
     std::string text;
     for (std::size_t number = 1; std::getline(in, text); ++number) {
         const bool cut_off = in.eof();  // the last line, without its newline
@@ -48,7 +53,7 @@ RecordReading ReadRecordFile(std::istream &in) {
                 {number, cut_off ? "last line cut off while it was written" : why});
             continue;
         }
-        const std::string key = UnitKey(line->record);
+        const UnitKey key = KeyOf(line->record);
         if (line->event == RecordEvent::kRemoved) {
             if (const auto unit = newest.find(key); unit != newest.end()) {
                 reading.units[unit->second].removed = std::move(line->removed);

@@ -288,5 +288,32 @@ TEST(RecordReader, UnitsOfTwoHostsOnOnePortStayApartAndARemovalMarksItsOwnUnit) 
     EXPECT_EQ(reading.units[1].removed, "2024-05-17T08:40:00.000Z");
 }
 
+// A host and a station may hold any character: the lines of two units pair only when host,
+// station and unit number are each the same, however their texts would join.
+TEST(RecordReader, UnitsWhoseHostAndStationJoinToTheSameTextStayApart) {
+    UnitRecord one = SampleRecord();
+    one.constants.host = "a\037COM3";
+    one.start.station = "X";
+    UnitRecord other = SampleRecord();
+    other.constants.host = "a";
+    other.start.station = "COM3\037X";
+    UnitRecord other_ended = other;
+    DownloadOutcome outcome;
+    outcome.status = OutcomeClass::kFinished;
+    EndUnit(other_ended, outcome, std::chrono::system_clock::time_point{});
+
+    std::istringstream file(StartLine(one) + "\n" + EndLine(other_ended) + "\n" +
+                            RemovalLine(one, "2024-05-17T08:40:00.000Z") + "\n");
+    const RecordReading reading = ReadRecordFile(file);
+    EXPECT_TRUE(reading.skipped.empty());
+    ASSERT_EQ(reading.units.size(), 2u);
+    EXPECT_EQ(reading.units[0].record, one);
+    EXPECT_TRUE(reading.units[0].Interrupted());
+    EXPECT_EQ(reading.units[0].removed, "2024-05-17T08:40:00.000Z");
+    EXPECT_EQ(reading.units[1].record, other_ended);
+    EXPECT_EQ(reading.units[1].line, 2u);
+    EXPECT_EQ(reading.units[1].removed, std::nullopt);
+}
+
 }  // namespace
 }  // namespace dekvanto::app
