@@ -8,7 +8,12 @@
 namespace dekvanto::app {
 namespace {
 
+// Lines are written with their keys in the documented order. They are read into objects whose
+// keys are sorted instead: an object that keeps its keys in order finds one by going through all
+// of them, so a line of many keys (a hostile one, say) would take time that grows with the square
+// of its length. A key given twice has its last value either way.
 using Json = nlohmann::ordered_json;
+using ReadJson = nlohmann::json;
 
 template <typename T>
 Json OrNull(const std::optional<T> &value) {
@@ -60,7 +65,7 @@ std::string Dump(const Json &line) {
 // The integer that `number` holds, when it is one and fits T: a number past T's range is no
 // value, where a plain conversion would wrap it into another.
 template <typename T>
-std::optional<T> IntegerOf(const Json &number) {
+std::optional<T> IntegerOf(const ReadJson &number) {
     if (number.is_number_unsigned()) {
         const auto held = number.get<uint64_t>();
         if (held <= static_cast<uint64_t>(std::numeric_limits<T>::max())) {
@@ -77,7 +82,7 @@ std::optional<T> IntegerOf(const Json &number) {
 
 // Copies the field `key` of `object` into `value` when it is there with a fitting type.
 template <typename T>
-void Take(const Json &object, const char *key, T &value) {
+void Take(const ReadJson &object, const char *key, T &value) {
     const auto found = object.find(key);
     if (found == object.end() || found->is_null()) {
         return;
@@ -96,7 +101,7 @@ void Take(const Json &object, const char *key, T &value) {
         }
     } else {
         if (found->is_array()) {
-            for (const Json &item : *found) {
+            for (const ReadJson &item : *found) {
                 if (item.is_string()) {
                     value.push_back(item.template get<std::string>());
                 }
@@ -106,7 +111,7 @@ void Take(const Json &object, const char *key, T &value) {
 }
 
 template <typename T>
-void Take(const Json &object, const char *key, std::optional<T> &value) {
+void Take(const ReadJson &object, const char *key, std::optional<T> &value) {
     T taken{};
     bool present = false;
     const auto found = object.find(key);
@@ -117,17 +122,17 @@ void Take(const Json &object, const char *key, std::optional<T> &value) {
     value = present ? std::optional<T>(taken) : std::nullopt;
 }
 
-const Json &ObjectAt(const Json &object, const char *key) {
-    static const Json kEmpty = Json::object();
+const ReadJson &ObjectAt(const ReadJson &object, const char *key) {
+    static const ReadJson kEmpty = ReadJson::object();
     const auto found = object.find(key);
     return found != object.end() && found->is_object() ? *found : kEmpty;
 }
 
-void ReadStart(const Json &line, UnitRecord &r) {
+void ReadStart(const ReadJson &line, UnitRecord &r) {
     RecordConstants &c = r.constants;
     UnitStart &s = r.start;
     Take(line, "station", s.station);
-    const Json &device = ObjectAt(line, "device");
+    const ReadJson &device = ObjectAt(line, "device");
     Take(device, "path", s.device.path);
     Take(device, "usb_serial", s.device.usb_serial);
     Take(device, "usb_product", s.device.usb_product);
@@ -137,7 +142,7 @@ void ReadStart(const Json &line, UnitRecord &r) {
     Take(line, "host", c.host);
     Take(line, "tool_version", c.tool_version);
     Take(line, "product", c.product);
-    const Json &settings = ObjectAt(line, "settings");
+    const ReadJson &settings = ObjectAt(line, "settings");
     Take(settings, "speed", c.settings.speed);
     Take(settings, "parity", c.settings.parity);
     Take(settings, "stop_bits", c.settings.stop_bits);
@@ -145,7 +150,7 @@ void ReadStart(const Json &line, UnitRecord &r) {
     Take(settings, "wait_states", c.settings.wait_states);
     Take(settings, "mode", c.settings.mode);
     if (const auto files = line.find("files"); files != line.end() && files->is_array()) {
-        for (const Json &item : *files) {
+        for (const ReadJson &item : *files) {
             if (!item.is_object()) {
                 continue;
             }
@@ -161,7 +166,7 @@ void ReadStart(const Json &line, UnitRecord &r) {
     Take(line, "started", s.started);
 }
 
-UnitEnd ReadEnd(const Json &line) {
+UnitEnd ReadEnd(const ReadJson &line) {
     UnitEnd end;
     Take(line, "ended", end.ended);
     Take(line, "seconds", end.seconds);
@@ -216,7 +221,7 @@ std::string RemovalLine(const UnitRecord &record, std::string removed) {
 }
 
 std::optional<RecordLine> ParseRecordLine(std::string_view text, std::string &why) {
-    const Json line = Json::parse(text.begin(), text.end(), nullptr, false);
+    const ReadJson line = ReadJson::parse(text.begin(), text.end(), nullptr, false);
     if (line.is_discarded() || !line.is_object()) {
         why = "not a JSON object";
         return std::nullopt;

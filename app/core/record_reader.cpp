@@ -19,14 +19,17 @@ UnitKey KeyOf(const UnitRecord &r) {
     return {r.constants.host, r.start.station, r.start.unit};
 }
 
+// The entry of `name` in a list kept in the order of first appearance, added when new; `places`
+// holds each name's place in the list, so that a file of many different stations or results
+// (a hostile one, say) is not searched through once per unit.
 template <typename Counted>
-Counted &EntryFor(std::vector<std::pair<std::string, Counted>> &list, const std::string &name) {
-    const auto found = std::find_if(list.begin(), list.end(),
-                                    [&name](const auto &entry) { return entry.first == name; });
-    if (found != list.end()) {
-        return found->second;
+Counted &EntryFor(std::vector<std::pair<std::string, Counted>> &list,
+                  std::map<std::string, std::size_t> &places, const std::string &name) {
+    const auto [place, added] = places.try_emplace(name, list.size());
+    if (added) {
+        list.emplace_back(name, Counted{});
     }
-    return list.emplace_back(name, Counted{}).second;
+    return list[place->second].second;
 }
 
 }  // namespace
@@ -163,14 +166,16 @@ RecordTotals TotalsOf(const std::vector<RecordedUnit> &units) {
         std::any_of(units.begin(), units.end(), [&units](const RecordedUnit &unit) {
             return unit.record.constants.host != units.front().record.constants.host;
         });
+    std::map<std::string, std::size_t> station_places;
+    std::map<std::string, std::size_t> result_places;
     for (const RecordedUnit &unit : units) {
         const UnitVerdict verdict = VerdictOf(unit.record);
         totals.all.Add(verdict);
         const UnitRecord &r = unit.record;
-        EntryFor(totals.stations,
+        EntryFor(totals.stations, station_places,
                  several_hosts ? r.constants.host + " " + r.start.station : r.start.station)
             .Add(verdict);
-        ++EntryFor(totals.results, ResultLabel(unit.record));
+        ++EntryFor(totals.results, result_places, ResultLabel(unit.record));
     }
     return totals;
 }

@@ -62,6 +62,17 @@ class StationSearch {
     std::optional<LastUnit> found_;
 };
 
+// The line made of `head` and the pieces read after it (the nearest the file's end first), which
+// are then let go.
+std::string Joined(std::string_view head, std::vector<std::string> &pieces) {
+    std::string line(head);
+    for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+        line += *piece;
+    }
+    pieces.clear();
+    return line;
+}
+
 }  // namespace
 
 std::optional<LastUnit> FindLastUnit(const std::string &path, std::string_view host,
@@ -78,9 +89,10 @@ std::optional<LastUnit> FindLastUnit(const std::string &path, std::string_view h
     const uint64_t block = std::max<uint64_t>(how.block, 1);
     uint64_t position = static_cast<uint64_t>(size);
     uint64_t read = 0;
-    // The bytes from `position` up to the newest line not yet looked at: the end of a line whose
-    // start lies in a block not read yet.
-    std::string pending;
+    // The newest line not yet looked at, whose start lies in a block not read yet: the pieces of
+    // it read so far, the nearest the file's end first. They are joined once the line's start is
+    // read, so that a line far longer than a block costs one copy, not one per block.
+    std::vector<std::string> pieces;
     while (position > 0 && read < how.most) {
         const uint64_t length = std::min({block, position, how.most - read});
         position -= length;
@@ -90,21 +102,24 @@ std::optional<LastUnit> FindLastUnit(const std::string &path, std::string_view h
             return std::nullopt;
         }
         read += length;
-        pending.insert(0, piece);
         // Every line that has a newline before it is whole: newest first.
-        std::size_t end = pending.size();
+        std::size_t end = piece.size();
         while (end > 0) {
-            const std::size_t newline = pending.rfind('\n', end - 1);
+            const std::size_t newline = piece.rfind('\n', end - 1);
             if (newline == std::string::npos) {
                 break;
             }
-            if (search.Look(std::string_view(pending).substr(newline + 1, end - newline - 1))) {
+            const std::string_view head(piece.data() + newline + 1, end - newline - 1);
+            if (pieces.empty() ? search.Look(head) : search.Look(Joined(head, pieces))) {
                 return search.Found();
             }
             end = newline;
         }
-        pending.resize(end);
-        if (position == 0 && search.Look(pending)) {
+        if (end > 0) {
+            piece.resize(end);
+            pieces.push_back(std::move(piece));
+        }
+        if (position == 0 && search.Look(Joined({}, pieces))) {
             return search.Found();
         }
     }
