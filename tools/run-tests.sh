@@ -75,7 +75,7 @@ ctest_stage() {
   record "$stage" $((total - failed)) "$failed"
 }
 
-fuzz_targets=(map_check ini_text product_list version_file)
+fuzz_targets=(map_check ini_text product_list version_file record_reader)
 
 # Replays the seeds of each fuzz target and fuzzes it briefly; each target's log ends in
 # build-logs/fuzz-<target>.log and its outcome in fuzz-<target>.status.
