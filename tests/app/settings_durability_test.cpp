@@ -253,13 +253,17 @@ TEST_F(LostWrites, AFullSettingsFolderKeepsItsFileAndTheProgramItsValues) {
                   (std::vector<fs::path>{"MX40.ini", "filler"}));
         return;
     }
-    // Without the right to mount: a file size limit stops the write the same way.
-    folder.Write("settings/MX40.ini", BenchSettings(20));
+    // Without the right to mount: a file size limit stops the write the same way. It leaves room
+    // for half the settings file, and every save writes the whole file anew (one changed value,
+    // none of them much shorter than the file), so each save gets halfway and then finds no more
+    // room, as on a disk that fills up while the file is written.
+    const std::string settings = BenchSettings(20);
+    folder.Write("settings/MX40.ini", settings);
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit = saved;
-    limit.rlim_cur = 4096;
+    limit.rlim_cur = settings.size() / 2;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
     ChooseAndCheckNothingWasWritten();
     ::setrlimit(RLIMIT_FSIZE, &saved);
