@@ -91,6 +91,12 @@ class PhoneCore {
     // moments lie. The idle and linger times do not run out here.
     void RunAhead();
 
+    // The PC's side of a pseudo-terminal echoes from now on: the PC has let go of the line and
+    // put its terminal settings back, and writes nothing more. An answer the terminal took in
+    // only after that comes back as its echo (0x06 as "^F"), behind everything the PC sent. So
+    // bytes received from here on that follow the end of the download are not the PC's and are
+    // not held against it; those received before still are.
+    void PcEchoes();
     // Whether the PC has let go of the line (closed its port) and everything it wrote before has
     // been received. A phone waiting for a frame then ends (when set to), a pause ends at once
     // (nobody waits for the answer any more), and lingering ends.
@@ -231,6 +237,7 @@ class PhoneCore {
     int64_t free_ns_ = 0;          // when the phone has done all it decided so far
     int64_t last_arrival_ns_ = 0;  // when the PC's latest byte arrived
     int64_t linger_until_ns_ = 0;
+    std::optional<uint64_t> echo_from_;  // the first byte received once the PC's side echoed
     std::optional<int64_t> last_code_frame_ns_;  // before the personalization file's size frame
 };
 

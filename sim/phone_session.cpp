@@ -69,9 +69,18 @@ void PhoneSession::CarryOut(const std::vector<PhoneEvent> &events) {
 // echoes) sends back is not the PC's own: a downloader puts the line into raw mode before its
 // first byte. So the echo of an answer given as an earlier attempt let go of the line never
 // starts a new one.
+//
+// While the download runs, bytes read once the PC's side echoes may still be the PC's (the phone
+// was behind) followed by the echo of the phone's answers: the core is told, so that only what
+// follows the end of the download is set aside. The echo is looked at after the read, so bytes
+// read while the PC still listened are never taken for it.
 bool PhoneSession::Feed(const PhoneLink::Intake &intake) {
-    if ((core_.Lingering() || !core_.Begun()) && link_.PcDeaf()) {
+    const bool deaf = link_.PcDeaf();
+    if ((core_.Lingering() || !core_.Begun()) && deaf) {
         return !intake.arrived.empty();
+    }
+    if (deaf && !intake.arrived.empty()) {
+        core_.PcEchoes();
     }
     for (const LineWire::Batch &batch : intake.arrived) {
         core_.Receive(batch.bytes.data(), batch.bytes.size(), batch.bit_rate,

@@ -181,6 +181,25 @@ TEST(PhoneCore, SessionEndsByIdleTimeLetGoOrStop) {
     }
 }
 
+// A blind PC that has let go of the line while the phone was still behind: the terminal echoes
+// the answers it took in after the PC put its settings back ("^F" for 0x06), behind the PC's last
+// frame and in the same read. Only the byte the PC itself sent too many is held against it.
+TEST(PhoneCore, TheEchoOfItsOwnAnswersIsNotTakenForBytesAfterTheEnd) {
+    Core phone(Config(false));
+    phone.PlayBootAndLoader();
+    const Bytes last = {0x40, 0x00};  // the request byte without files, and one byte too many
+    phone.core.Receive(last.data(), last.size(), 115200, 400 * kMs);
+    phone.core.PcEchoes();
+    const Bytes echo = {'^', 'F', '^', 'F'};
+    phone.core.Receive(echo.data(), echo.size(), 0, 401 * kMs);
+    phone.AdvanceTo(401 * kMs);
+    EXPECT_TRUE(phone.core.Lingering());
+    phone.core.Stop(420 * kMs);
+    const dekvanto::sim::Summary s = phone.core.TakeSummary();
+    EXPECT_EQ(s.end, EndReason::kFinished);
+    EXPECT_THAT(s.errors, ElementsAre("1 bytes came after the end of the download"));
+}
+
 // The line goes at the unplug fault's place, after the answers decided before it, even delayed
 // ones, and nothing is answered or taken in after it.
 TEST(PhoneCore, UnplugComesAfterTheAnswersBeforeIt) {
