@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <ostream>
 
+#include "core/outside_text.h"
 #include "core/port_name.h"
 #include "core/posix_port_source.h"
 #include "dekvanto/platform/port_register.h"
@@ -76,11 +78,17 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
         }
     }
     dekvanto::app::PosixPortSource source(places);
+    // Device paths and USB descriptors are the system's and the adapter maker's text: shown as
+    // data, never acted on by the terminal.
+    const auto column = [](const std::string &value, std::size_t width) {
+        std::string text = dekvanto::app::TerminalText(value);
+        text.resize(std::max(text.size(), width), ' ');
+        return text;
+    };
     for (const auto &entry : source.ListPorts()) {
-        char row[256];
-        std::snprintf(row, sizeof row, "%-7s %-40s %s", entry.name.c_str(),
-                      entry.device.empty() ? "-" : entry.device.c_str(), entry.product.c_str());
-        std::string text = row;
+        std::string text = column(entry.name, 7) + ' ' +
+                           column(entry.device.empty() ? "-" : entry.device, 40) + ' ' +
+                           dekvanto::app::TerminalText(entry.product);
         text.erase(text.find_last_not_of(' ') + 1);
         console.out << text << std::endl;
     }

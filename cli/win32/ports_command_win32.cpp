@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "core/outside_text.h"
 #include "core/registry_port_source.h"
 #include "exit_status.h"
 #include "info_commands.h"
@@ -19,7 +20,7 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
         char row[256];
         std::snprintf(row, sizeof row, "%-7s %s", entry.name.c_str(),
                       entry.device.empty() ? "-" : entry.device.c_str());
-        console.out << row << std::endl;
+        console.out << dekvanto::app::TerminalText(row) << std::endl;
     }
     console.out << "(port register: HKEY_LOCAL_MACHINE\\" << dekvanto::app::kSerialCommKey << ")"
                 << std::endl;

@@ -5,6 +5,8 @@
 // no serial device, and a port register in another user's folder while vanto runs as root.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -162,6 +164,20 @@ TEST_F(HostileInput, TheBenchBoardShowsIdentifiersAndLogLinesAsTextAndCutsWholeC
             EXPECT_NE(line.rfind("2024-05-16T10:00:00.000Z", 0), 0u) << "a forged line: " << line;
         }
     }
+}
+
+TEST_F(HostileInput, PortsListTheirDevicesAsText) {
+    fs::create_directories(ports);
+    // A device node of its own name (the same device as /dev/null): only root may make one.
+    const fs::path device = folder / (std::string("tty") + kTitle + kForgedLine);
+    if (::mknod(device.c_str(), S_IFCHR | 0600, ::makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "cannot make a device node here";
+    }
+    fs::create_symlink(device, ports / "COM5");
+    ASSERT_EQ(Run({"ports"}), kFinished) << err.str();
+    ExpectShownAsText(Lines(out.str()));
+    EXPECT_NE(out.str().find("/tty\\x1B]0;owned\\x07\\x0D\\x0A2024"), std::string::npos)
+        << out.str();
 }
 
 // A port leads to a serial device: not to a file, a folder, a relative name (a link that leads
