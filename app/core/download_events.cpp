@@ -410,6 +410,7 @@ void EventWriter::UnitStart(int unit, std::optional<std::string> unit_id) {
     open_ = true;
     last_progress_.reset();
     full_progress_sent_ = false;
+    held_progress_.reset();
     DownloadEvent event = Event(EventKind::kUnitStart);
     event.unit_id = unit_id_;
     holding_ = false;
@@ -428,20 +429,30 @@ void EventWriter::Phase(std::string_view line) {
 
 void EventWriter::Progress(int percent, uint64_t bytes, uint64_t rate,
                            std::chrono::steady_clock::time_point now) {
+    DownloadEvent event = Event(EventKind::kProgress);
+    event.percent = percent > 100 ? 100 : percent;
+    event.bytes = bytes;
+    event.rate = rate;
     if (percent >= 100) {
         if (full_progress_sent_) {
             return;
         }
         full_progress_sent_ = true;
     } else if (last_progress_ && now - *last_progress_ < kProgressInterval) {
+        held_progress_ = std::move(event);
         return;
     }
     last_progress_ = now;
-    DownloadEvent event = Event(EventKind::kProgress);
-    event.percent = percent > 100 ? 100 : percent;
-    event.bytes = bytes;
-    event.rate = rate;
+    held_progress_.reset();
     Write(event);
+}
+
+void EventWriter::FlushProgress(std::chrono::steady_clock::time_point now) {
+    if (held_progress_ && last_progress_ && now - *last_progress_ >= kProgressInterval) {
+        last_progress_ = now;
+        Write(*held_progress_);
+        held_progress_.reset();
+    }
 }
 
 void EventWriter::Prompt(std::string_view text) {
@@ -457,6 +468,7 @@ void EventWriter::Message(std::string_view text) {
 }
 
 void EventWriter::UnitEnd(const UnitEnding &ending) {
+    held_progress_.reset();  // the unit's end says where it stopped
     DownloadEvent event = Event(EventKind::kUnitEnd);
     event.result = ending.result;
     event.status = ending.status;

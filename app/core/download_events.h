@@ -137,7 +137,9 @@ struct UnitEnding {
 
 // The events of one station, in order: the station's name and the current unit are filled in,
 // and progress is thinned out to at most 10 events a second (the first at once, and 100 %
-// always, once per unit).
+// always, once per unit). A progress held back by the thinning out is not lost: FlushProgress
+// writes it once its time has come, so a station that waits (for a phone to erase, say) shows
+// where it stands rather than where it stood a tenth of a second before the wait.
 class EventWriter {
   public:
     static constexpr std::chrono::milliseconds kProgressInterval{100};
@@ -158,6 +160,10 @@ class EventWriter {
     // The progress at `now` (steady clock, the caller's: a test passes its own times).
     void Progress(int percent, uint64_t bytes, uint64_t rate,
                   std::chrono::steady_clock::time_point now);
+    // Writes the progress last held back, if any, when at least kProgressInterval has passed
+    // since the last progress written. Called as often as the caller likes (at every pass of the
+    // engine's waits).
+    void FlushProgress(std::chrono::steady_clock::time_point now);
     void Prompt(std::string_view text);
     void Message(std::string_view text);
     void UnitEnd(const UnitEnding &ending);
@@ -179,6 +185,7 @@ class EventWriter {
     bool open_ = false;
     std::optional<std::chrono::steady_clock::time_point> last_progress_;
     bool full_progress_sent_ = false;
+    std::optional<DownloadEvent> held_progress_;
     bool holding_ = false;
     std::vector<DownloadEvent> held_;
 };

@@ -1,3 +1,5 @@
+#include <chrono>
+
 #include "console_view.h"
 
 namespace dekvanto::cli {
@@ -5,6 +7,9 @@ namespace dekvanto::cli {
 // The engine's window record (the download control's) calls this at every pass of its waits.
 bool ConsoleView::DispatchEvents() {
     TakeInterrupts();
+    if (events_ != nullptr) {
+        events_->FlushProgress(std::chrono::steady_clock::now());
+    }
     return false;
 }
 

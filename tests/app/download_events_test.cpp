@@ -151,5 +151,31 @@ TEST(EventWriter, ProgressAtMostTenASecondAndAlwaysTheFull100) {
     EXPECT_EQ(written.back().unit, 8);
 }
 
+TEST(EventWriter, AProgressHeldBackIsWrittenOnceItsTimeHasComeButNeverAfterTheUnitEnd) {
+    std::vector<DownloadEvent> written;
+    EventWriter writer(
+        [&written](const std::string &line) { written.push_back(*ReadEventLine(line).event); },
+        "COM4");
+    const auto at = [](int ms) {
+        return std::chrono::steady_clock::time_point{} + std::chrono::milliseconds(ms);
+    };
+    writer.UnitStart(1);
+    writer.Progress(10, 100, 0, at(0));
+    writer.Progress(40, 400, 0, at(50));  // the code file's last block, then a long wait
+    writer.FlushProgress(at(99));
+    ASSERT_EQ(written.size(), 2u);
+    writer.FlushProgress(at(100));
+    ASSERT_EQ(written.size(), 3u);
+    EXPECT_EQ(written.back().percent, 40);
+    writer.FlushProgress(at(5000));  // nothing new
+    EXPECT_EQ(written.size(), 3u);
+
+    writer.Progress(50, 500, 0, at(5001));
+    writer.Progress(60, 600, 0, at(5002));
+    writer.UnitEnd({});
+    writer.FlushProgress(at(9000));
+    EXPECT_EQ(written.back().kind, EventKind::kUnitEnd);
+}
+
 }  // namespace
 }  // namespace dekvanto::app
