@@ -25,8 +25,8 @@ std::error_code LastError() {
 // The names still to walk, the next one last.
 void PushComponents(std::vector<std::string> &pending, const fs::path &path) {
     std::vector<std::string> names;
-    for (const fs::path &part : path.relative_path()) {
-        names.push_back(part.string());
+    for (const fs::path &component : path.relative_path()) {
+        names.push_back(component.string());
     }
     pending.insert(pending.end(), names.rbegin(), names.rend());
 }
