@@ -155,7 +155,7 @@ std::optional<int> BenchStation::Prepare() {
         const std::string file = *options_.download.trace_file + "." + port_;
         trace_ = std::make_unique<ByteTrace>(file);
         if (!trace_->Good()) {
-            Refuse("cannot write the trace file " + file);
+            Refuse("cannot write the trace file " + file + ": " + trace_->Error().message());
             return kFileError;
         }
     }

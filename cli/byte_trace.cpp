@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "core/output_file.h"
+
 namespace dekvanto::cli {
 
 std::string_view PhaseName(int32_t phase) {
@@ -47,7 +49,7 @@ std::string TraceLine(double seconds, int32_t direction, int32_t phase, const ui
 }
 
 ByteTrace::ByteTrace(const std::filesystem::path &file)
-    : file_(std::fopen(file.string().c_str(), "w")) {}
+    : file_(app::OpenOutputFile(file, error_)) {}
 
 ByteTrace::~ByteTrace() {
     if (file_ != nullptr) {

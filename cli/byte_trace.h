@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "dekvanto/mx40.h"
 
@@ -26,13 +27,15 @@ std::string TraceLine(double seconds, int32_t direction, int32_t phase, const ui
 
 class ByteTrace {
   public:
-    // Opens (truncates) the file; Good() tells whether it opened.
+    // Opens (truncates) the file under the write rules of app/core/output_file.h; Good() tells
+    // whether it opened, Error() why not.
     explicit ByteTrace(const std::filesystem::path &file);
     ~ByteTrace();
     ByteTrace(const ByteTrace &) = delete;
     ByteTrace &operator=(const ByteTrace &) = delete;
 
     bool Good() const { return file_ != nullptr; }
+    const std::error_code &Error() const { return error_; }
 
     // The engine's trace callback; context is the ByteTrace.
     static void MX40_CALL OnBytes(void *context, int32_t direction, int32_t phase,
@@ -41,6 +44,7 @@ class ByteTrace {
   private:
     void Write(int32_t direction, int32_t phase, const uint8_t *bytes, uint32_t count);
 
+    std::error_code error_;
     std::FILE *file_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };

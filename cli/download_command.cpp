@@ -169,7 +169,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
             *options.trace_file + (report.Station() ? "." + options.station_port : "");
         trace = std::make_unique<ByteTrace>(file);
         if (!trace->Good()) {
-            report.Error("cannot write the trace file " + file);
+            report.Error("cannot write the trace file " + file + ": " + trace->Error().message());
             return report.End(EndedBefore(OutcomeClass::kFileError));
         }
         if (set_trace == nullptr) {

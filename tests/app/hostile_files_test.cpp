@@ -11,8 +11,11 @@
 
 #include "core/bench_setup.h"
 #include "core/ini_file.h"
+#include "core/output_file.h"
 #include "core/program_folder.h"
+#include "core/record_file.h"
 #include "core/whole_file.h"
+#include "dekvanto/platform/write_rules.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
 
@@ -73,6 +76,27 @@ TEST_F(HostileFiles, RootWritesThroughNoLinkAndIntoNoFolderOfAnotherUser) {
     GiveToNobody(home);
     EXPECT_FALSE(ReplaceWholeFile(home / "MX40.ini", "x"));
     EXPECT_EQ(EntryCount(home), 0);
+}
+
+// The bench's record and the byte trace are written as they go, not replaced whole: as root they
+// follow no planted link either (the trace would empty the file, the record append to it).
+TEST_F(HostileFiles, RootAppendsTheRecordAndWritesTheTraceThroughNoLink) {
+    NeedRoot();
+    const fs::path victim = folder_.Write("shadow", "root:*:1:0\n");
+    fs::create_symlink(victim, folder_ / "records.jsonl");
+    fs::create_symlink(victim, folder_ / "trace.txt");
+    std::string why;
+    EXPECT_FALSE(RecordFile::Open((folder_ / "records.jsonl").string(), why));
+    EXPECT_NE(why.find("symbolic link"), std::string::npos) << why;
+    std::error_code error;
+    EXPECT_EQ(OpenOutputFile(folder_ / "trace.txt", error), nullptr);
+    EXPECT_EQ(error, platform::WriteRefusal::kLinkAsAdministrator) << error.message();
+    EXPECT_EQ(folder_.Read("shadow"), "root:*:1:0\n");
+
+    std::FILE *trace = OpenOutputFile(folder_ / "own-trace.txt", error);  // a plain name: written
+    ASSERT_NE(trace, nullptr) << error.message();
+    std::fclose(trace);
+    EXPECT_TRUE(RecordFile::Open((folder_ / "own.jsonl").string(), why)) << why;
 }
 
 // Root prepares no settings folder in a user's home: a folder of root's there would keep the

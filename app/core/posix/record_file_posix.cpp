@@ -49,24 +49,17 @@ class FileLock {
     bool held_ = false;
 };
 
-// Opens (creating when missing) the file at path for appending, makes sure that it is a regular
-// file and that the system lets it be locked, and makes its name last in its folder. The
-// descriptor, or -1 with the reason in `reason`.
+// Opens (creating when missing) the file at path for appending, under the write rules (a
+// regular file, no link followed as root), makes sure that the system lets it be locked, and makes
+// its name last in its folder. The descriptor, or -1 with the reason in `reason`.
 int OpenForAppending(const std::string &path, std::string &reason) {
-    // Not blocking: a named pipe without a reader would hold the open for ever.
-    const int fd =
-        ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+    // Under the write rules: root never appends through a planted link or into a user's folder.
+    std::error_code error;
+    const int fd = OpenWritable(path, O_RDWR | O_APPEND | O_CREAT, error);
     if (fd < 0) {
-        reason = Reason(errno);
+        reason = error.message();
         return -1;
     }
-    struct stat status {};
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
-        reason = "not a regular file";
-        return -1;
-    }
-    ::fcntl(fd, F_SETFL, O_APPEND);
     // Some network file systems refuse locks (ENOLCK, EOPNOTSUPP): found here, before any phone.
     bool lockable = false;
     {

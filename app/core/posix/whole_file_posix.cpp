@@ -22,57 +22,9 @@ using platform::EntryKind;
 using platform::WriteFolder;
 
 constexpr int kTemporaryNameAttempts = 100;
-// As many links as the kernel follows in one path before it gives ELOOP.
-constexpr int kMostLinks = 40;
 
 std::error_code LastError() {
     return {errno, std::generic_category()};
-}
-
-// The file that a write replaces: a name in a folder held open.
-struct Replaced {
-    WriteFolder folder;
-    std::string name;
-};
-
-// Finds the file that writing `path` replaces, under the rules of write_rules.h: the name itself,
-// or where the links at it lead when the process may follow them.
-bool FindReplaced(const fs::path &path, Replaced &found, std::error_code &error) {
-    if (path.empty()) {
-        error = std::make_error_code(std::errc::no_such_file_or_directory);
-        return false;
-    }
-    fs::path name = path;
-    int start = -1;  // the working directory
-    WriteFolder folder;
-    for (int links = 0;; ++links) {
-        const std::string file = name.filename().string();
-        if (file.empty() || file == "." || file == "..") {
-            error = std::make_error_code(std::errc::is_a_directory);
-            return false;
-        }
-        WriteFolder next = WriteFolder::Open(name.parent_path(), false, error, start);
-        if (!next.IsOpen()) {
-            return false;
-        }
-        folder = std::move(next);
-        error = folder.CheckWrite(file);
-        if (error) {
-            return false;
-        }
-        if (folder.KindOf(file) != EntryKind::kSymbolicLink) {
-            found = Replaced{std::move(folder), file};
-            return true;
-        }
-        if (links == kMostLinks) {
-            error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
-            return false;
-        }
-        if (!folder.ReadLink(file, name, error)) {
-            return false;
-        }
-        start = folder.Descriptor();  // a relative target is taken from the link's folder
-    }
 }
 
 // Temporary files are hidden and named "." + the file's name + ".tmp-<pid>-<count>".
@@ -82,7 +34,7 @@ std::string TemporaryPrefix(const std::string &file) {
 
 // Creates a new, empty temporary file beside the replaced one and returns its descriptor (-1 on
 // failure, errno says why).
-int CreateTemporaryBeside(const Replaced &replaced, std::string &temporary) {
+int CreateTemporaryBeside(const WritableName &replaced, std::string &temporary) {
     static std::atomic<unsigned> counter{0};
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         temporary = TemporaryPrefix(replaced.name) + std::to_string(::getpid()) + "-" +
@@ -98,7 +50,7 @@ int CreateTemporaryBeside(const Replaced &replaced, std::string &temporary) {
 
 // Whether an existing file may be written: the process must have the right, and a file without
 // any write permission bit counts as read-only even for a privileged process.
-bool MayReplace(const Replaced &replaced, std::error_code &error) {
+bool MayReplace(const WritableName &replaced, std::error_code &error) {
     const int at = replaced.folder.Descriptor();
     struct stat status {};
     if (::fstatat(at, replaced.name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -113,7 +65,7 @@ bool MayReplace(const Replaced &replaced, std::error_code &error) {
 }
 
 // Gives the temporary file the owner, group and permission bits of the file it replaces.
-void KeepAttributes(int fd, const Replaced &replaced) {
+void KeepAttributes(int fd, const WritableName &replaced) {
     struct stat status {};
     if (::fstatat(replaced.folder.Descriptor(), replaced.name.c_str(), &status,
                   AT_SYMLINK_NOFOLLOW) != 0) {
@@ -143,7 +95,7 @@ pid_t TemporaryOwner(std::string_view name, std::string_view prefix) {
 
 // Removes the temporary files that writes of the file left when their process was killed. A file
 // whose writer still runs is left alone: it may be about to become the new settings file.
-void RemoveStaleTemporaries(const Replaced &replaced) {
+void RemoveStaleTemporaries(const WritableName &replaced) {
     const int at = replaced.folder.Descriptor();
     const int listing = ::openat(at, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR *dir = listing >= 0 ? ::fdopendir(listing) : nullptr;
@@ -202,8 +154,8 @@ std::optional<std::string> ReadWholeFile(const fs::path &path) {
 
 bool ReplaceWholeFile(const fs::path &path, std::string_view contents, std::error_code &error) {
     error.clear();
-    Replaced replaced;
-    if (!FindReplaced(path, replaced, error) || !MayReplace(replaced, error)) {
+    WritableName replaced;
+    if (!FindWritableName(path, replaced, error) || !MayReplace(replaced, error)) {
         return false;
     }
     error.clear();

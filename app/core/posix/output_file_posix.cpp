@@ -1,0 +1,24 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/output_file.h"
+#include "core/posix/file_writes.h"
+
+namespace dekvanto::app {
+
+std::FILE *OpenOutputFile(const std::filesystem::path &path, std::error_code &error) {
+    const int fd = OpenWritable(path, O_WRONLY | O_CREAT | O_TRUNC, error);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE *file = ::fdopen(fd, "w");
+    if (file == nullptr) {
+        error = {errno, std::generic_category()};
+        ::close(fd);
+    }
+    return file;
+}
+
+}  // namespace dekvanto::app
