@@ -4,7 +4,8 @@
 // states; every download takes its records from them.
 //
 // The index settings are positions in the Settings dialog's lists (setting_values.h; 0 = first
-// entry; -1 when a list had no selection at OK). They are passed to the engine unchanged, never range-tested.
+// entry; -1 when a list had no selection at OK). They are passed to the engine unchanged, never
+// range-tested.
 #pragma once
 
 #include <cstdint>

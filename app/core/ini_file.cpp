@@ -35,14 +35,27 @@ void IniFile::WriteText(std::string_view section, std::string_view key, std::str
     std::optional<std::string> text = ReadWholeFile(path_, error);
     if (!text) {
         if (error != std::errc::no_such_file_or_directory) {
-            return;  // an unreadable file must not be replaced by one holding only this key
+            // An unreadable file must not be replaced by one holding only this key.
+            return Unsaved("it cannot be read: " + error.message());
         }
         text.emplace();
     }
-    const std::optional<std::string> changed = IniTextWithValue(*text, section, key, value);
-    if (changed) {
-        ReplaceWholeFile(path_, *changed);
+    if (!IsStorableIniName(section, true) || !IsStorableIniName(key, false) ||
+        !IsStorableIniValue(value)) {
+        return Unsaved("the value of " + std::string(key) + " cannot be stored on one line");
     }
+    const std::optional<std::string> changed = IniTextWithValue(*text, section, key, value);
+    if (changed && !ReplaceWholeFile(path_, *changed, error)) {
+        Unsaved(error.message());
+    }
+}
+
+void IniFile::Unsaved(const std::string &reason) {
+    unsaved_ = "settings not saved in " + path_.string() + ": " + reason;
+}
+
+std::optional<std::string> IniFile::TakeUnsavedReason() {
+    return std::exchange(unsaved_, std::nullopt);
 }
 
 void IniFile::WriteInt(std::string_view section, std::string_view key, int32_t value) {

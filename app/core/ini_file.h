@@ -9,8 +9,8 @@
 // the settings truncated. A write whose value the file already holds leaves the file untouched.
 // A write that fails (a read-only file, no rights, disk full, a name or a value that cannot be
 // stored on one line, a file that exists but cannot be read, a link or a folder that the rules of
-// whole_file.h refuse, such as root's write into a user's settings folder) is lost without any
-// message and the file stays as it was; the caller keeps its value in memory.
+// whole_file.h refuse, such as root's write into a user's settings folder) is lost and the file
+// stays as it was; the caller keeps its value in memory, and TakeUnsavedReason says why.
 #pragma once
 
 #include <filesystem>
@@ -37,11 +37,15 @@ class IniFile final : public SettingsStore {
     void WriteText(std::string_view section, std::string_view key, std::string_view value) override;
     // Stored as signed decimal text, as "%d" writes it.
     void WriteInt(std::string_view section, std::string_view key, int32_t value) override;
+    std::optional<std::string> TakeUnsavedReason() override;
 
   private:
+    void Unsaved(const std::string &reason);
+
     std::optional<std::string> Find(std::string_view section, std::string_view key) const;
 
     std::filesystem::path path_;
+    std::optional<std::string> unsaved_;
 };
 
 }  // namespace dekvanto::app

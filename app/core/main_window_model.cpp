@@ -31,6 +31,7 @@ void MainWindowModel::Initialise() {
     ShowFileSummary();
     view_.SetCaption(WindowTitle(view_.Caption(), files_.ProgramDirectoryText()));
     StartFileWatch();
+    TellUnsavedSettings();
 }
 
 void MainWindowModel::LoadProducts() {
@@ -85,6 +86,7 @@ void MainWindowModel::FollowPersoSwitch() {
 
 void MainWindowModel::OnProductSelected(int position) {
     ApplyProductChoice(products_.Choose(position, *store_, WindowTarget(records_, settings_)));
+    TellUnsavedSettings();
 }
 
 void MainWindowModel::OnProperties() {
@@ -98,6 +100,7 @@ void MainWindowModel::OnProperties() {
         view_.SelectProduct(0);
     }
     ShowFileSummary();
+    TellUnsavedSettings();
 }
 
 void MainWindowModel::OnBrowseCodeFile() {
@@ -118,6 +121,15 @@ void MainWindowModel::BrowseFile(const FileDialog &dialog, const std::string &cu
     }
     if (watching) {
         StartFileWatch();
+    }
+    TellUnsavedSettings();
+}
+
+// A setting that did not reach the disk is kept for this run; the log says so, so that nobody
+// expects to find it at the next start.
+void MainWindowModel::TellUnsavedSettings() {
+    if (const std::optional<std::string> reason = store_->TakeUnsavedReason()) {
+        view_.AddLogLine(*reason);
     }
 }
 

@@ -120,6 +120,7 @@ class MainWindowModel final : private DownloadView {
     void FollowCodeSwitch();
     void FollowPersoSwitch();
     void ShowFileSummary();
+    void TellUnsavedSettings();
     using ChooseInRecords = bool (FileRecords::*)(const std::string &, SettingsStore &);
     void BrowseFile(const FileDialog &dialog, const std::string &current, ChooseInRecords choose);
 

@@ -15,8 +15,7 @@ namespace dekvanto::app {
 class OverlayStore final : public SettingsStore {
   public:
     // file: the settings file's store, or null for defaults only.
-    explicit OverlayStore(std::unique_ptr<SettingsStore> file = nullptr)
-        : file_(std::move(file)) {}
+    explicit OverlayStore(std::unique_ptr<SettingsStore> file = nullptr) : file_(std::move(file)) {}
 
     std::string ReadText(std::string_view section, std::string_view key,
                          std::string_view fallback) override;

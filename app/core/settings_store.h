@@ -3,11 +3,12 @@
 //
 // The four operations are those of the platform's private-profile calls. A missing file or key
 // gives the default; a write creates the file, the section and the key as needed and leaves every
-// other line alone. Writes that cannot reach the disk are lost without a message: the caller
-// keeps its value in memory and goes on.
+// other line alone. Writes that cannot reach the disk are lost: the caller keeps its value in
+// memory and goes on, and the store keeps why, for the window to say that a setting went unsaved.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,9 @@ class SettingsStore {
                            std::string_view value) = 0;
     // Stores the value as signed decimal text ("%d").
     virtual void WriteInt(std::string_view section, std::string_view key, int32_t value) = 0;
+    // Why a write since the last call did not reach the disk ("settings not saved in <file>:
+    // <reason>"), once; nothing when every write did, or when the store cannot tell.
+    virtual std::optional<std::string> TakeUnsavedReason() { return std::nullopt; }
 };
 
 }  // namespace dekvanto::app

@@ -111,17 +111,30 @@ TEST_F(IniFileTest, WriteThroughASymbolicLinkChangesItsTargetAndKeepsTheLink) {
     EXPECT_EQ(folder_.Read("real/settings.ini"), "[Setting]\nCOM=COM5\n");
 }
 
-TEST_F(IniFileTest, FailedWritesAreSilentAndChangeNothing) {
+// A failed write changes nothing and keeps its reason, once, for the window to show.
+TEST_F(IniFileTest, FailedWritesChangeNothingAndSayWhyOnce) {
     // The folder of the file is a plain file, so nothing can be created in it.
     folder_.Write("not-a-folder", "x");
     IniFile nowhere(folder_ / "not-a-folder" / "MX40.ini");
     nowhere.WriteText("Setting", "COM", "COM2");
     EXPECT_EQ(nowhere.ReadText("Setting", "COM", "COM1"), "COM1");
+    const std::optional<std::string> reason = nowhere.TakeUnsavedReason();
+    ASSERT_TRUE(reason);
+    EXPECT_EQ(
+        reason->rfind(
+            "settings not saved in " + (folder_ / "not-a-folder/MX40.ini").string() + ": ", 0),
+        0u)
+        << *reason;
+    EXPECT_FALSE(nowhere.TakeUnsavedReason());
 
     // A value that would break the line structure is refused, not written in two lines.
     folder_.Write("MX40.ini", "[Setting]\nCOM=COM1\n");
     ini_.WriteText("Setting", "COM", "COM2\n[Debug]\nPause=1");
     EXPECT_EQ(folder_.Read("MX40.ini"), "[Setting]\nCOM=COM1\n");
+    EXPECT_EQ(ini_.TakeUnsavedReason(), "settings not saved in " + path_.string() +
+                                            ": the value of COM cannot be stored on one line");
+    ini_.WriteText("Setting", "COM", "COM1");  // already stored: nothing to say
+    EXPECT_FALSE(ini_.TakeUnsavedReason());
 }
 
 TEST_F(IniFileTest, ReadOnlyFileIsNotReplaced) {

@@ -147,6 +147,13 @@ TEST_F(MainWindowModelTest, ProductPicksSwitchThePersonalizationControls) {
     ASSERT_EQ(engine.downloads.size(), 1u);
     EXPECT_EQ(engine.downloads[0].perso, std::nullopt);
     EXPECT_TRUE(engine.map_checks.empty());
+
+    // A pick whose values did not reach the disk says so in the log, once.
+    view.log.clear();
+    store.unsaved = "settings not saved in MX40.ini: Read-only file system";
+    model->OnProductSelected(1);
+    model->OnProductSelected(0);
+    EXPECT_EQ(view.log, Events{"settings not saved in MX40.ini: Read-only file system"});
 }
 
 TEST_F(MainWindowModelTest, DownloadTurnsOffTheControlsThatMustNotChange) {

@@ -45,6 +45,10 @@ class MemoryStore final : public SettingsStore {
     int32_t ReadInt(std::string_view section, std::string_view key, int32_t fallback) override;
     void WriteText(std::string_view section, std::string_view key, std::string_view value) override;
     void WriteInt(std::string_view section, std::string_view key, int32_t value) override;
+    std::optional<std::string> TakeUnsavedReason() override { return std::exchange(unsaved, {}); }
+
+    // What the next TakeUnsavedReason gives: a write the disk refused.
+    std::optional<std::string> unsaved;
 
     // Stores a value without recording it (set-up of a test).
     void Preset(std::string_view section, std::string_view key, std::string_view value);
