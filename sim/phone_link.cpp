@@ -116,13 +116,16 @@ bool PhoneLink::Wait(int64_t until_ns, int64_t slice_ms) {
         wait = std::min(wait, *due - now);
     }
     wait = std::max<int64_t>(wait, 0);
-    // While the wire is full the line is not watched: its bytes stay in the terminal.
+    // While the wire is full the line is not watched: its bytes stay in the terminal. The PC
+    // opening or closing the line wakes the phone at once: a PC that lets go and opens the line
+    // again within one slice would otherwise go unnoticed, its next attempt taken for the last.
     const bool watch_line = !wire_.Enabled() || wire_.Room() > 0;
-    pollfd watch[2] = {{watch_line ? line_.MasterFd() : -1, POLLIN, 0},
-                       {stop_.WakeFd(), POLLIN, 0}};
+    pollfd watch[3] = {{watch_line ? line_.MasterFd() : -1, POLLIN, 0},
+                       {stop_.WakeFd(), POLLIN, 0},
+                       {line_.OpeningsFd(), POLLIN, 0}};
     const timespec timeout{static_cast<time_t>(wait / 1'000'000'000),
                            static_cast<long>(wait % 1'000'000'000)};
-    const int ready = ::ppoll(watch, stop_.WakeFd() >= 0 ? 2 : 1, &timeout, nullptr);
+    const int ready = ::ppoll(watch, 3, &timeout, nullptr);
     return ready >= 0 || errno == EINTR;
 }
 

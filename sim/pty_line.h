@@ -39,6 +39,8 @@ class PtyLine {
 
     // The master descriptor, for poll(); -1 once unplugged.
     int MasterFd() const { return master_; }
+    // Readable when the PC side has opened or closed the device since PcOpenings last looked.
+    int OpeningsFd() const { return notify_; }
 
     // Reads what is waiting, without blocking: the count of bytes, 0 when nothing waits, -1
     // when the line is gone.

@@ -239,6 +239,9 @@ TEST_F(VantoBench, OneStationStopsAndStartsAgainWhileTheOtherFlashesOn) {
     ASSERT_TRUE(bench->ReadUntil(event(ports[0], 1, "unit-end"))) << bench->Seen();
     ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "station") + "\"state\":\"stopped\""))
         << bench->Seen();
+    // The stopped unit's phone is taken away before the station is started again, as an operator
+    // does: a phone still in the middle of a download would take the next attempt for its own.
+    ASSERT_EQ(lines[0]->TakeUnits(std::chrono::seconds(60)).size(), 1u);
     // Started again, its unit numbers go on after the unit it began.
     bench->Write("start " + ports[0] + "\n");
     ASSERT_TRUE(bench->ReadUntil(event(ports[0], 2, "station") + "\"state\":\"running\""))
