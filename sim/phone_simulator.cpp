@@ -71,7 +71,9 @@ void PhoneSimulator::RunUnits(std::unique_ptr<PtyLine> line, const std::string &
     const auto make_again = [this, register_dir](std::string &error) {
         return PtyLine::Open(port_, register_dir, error, config_.own_terminal);
     };
-    Ended(PhoneUnits(config_, plan_, *stop_, hooks).Run(std::move(line), make_again));
+    PhoneUnits units(config_, plan_, *stop_, hooks);
+    Ended(units.Run(std::move(line), make_again));
+    units.KeepLineEmpty();
 }
 
 void PhoneSimulator::Ended(Summary summary) {

@@ -42,6 +42,12 @@ Summary PhoneUnits::Run(std::unique_ptr<PtyLine> line, const LineMaker &make_aga
     return RunSummary();
 }
 
+void PhoneUnits::KeepLineEmpty() {
+    while (!Over()) {
+        LookWithoutPhone(kForever);
+    }
+}
+
 // The PC's bytes go nowhere meanwhile. Each attempt it makes counts once it has let go of the
 // line; the phone arrives at a look that finds the line free, never into an attempt under way.
 bool PhoneUnits::AwaitArrival(const Absence &absence, int64_t since_ns) {

@@ -47,6 +47,10 @@ class PhoneUnits {
     // (always, for a run without end), consistent when also every unit was, with each unit's
     // errors after "unit <n>: ". Each unit's record goes to <record_dir>/unit-<n>.
     Summary Run(std::unique_ptr<PtyLine> line, const LineMaker &make_again);
+    // After the run: the line stays, without a phone, until the stop, as a bench's cable stays
+    // after the last phone. A station still waiting for that phone to go finds an empty line,
+    // not a port that vanished.
+    void KeepLineEmpty();
 
   private:
     // Keeps the line empty for absence, counted from since_ns; true once the phone is there.

@@ -67,6 +67,9 @@ TEST(UnitsWithTheEngine, EveryPhoneIsFlashedOnceAndAProbeLeavesNoTrace) {
 
     const sim::Summary run = phone.Finish(kBound);
     EXPECT_TRUE(run.consistent) << ::testing::PrintToString(run.errors);
+    // After the last phone the line stays, empty: a station looking for it to go finds no phone,
+    // not a vanished port.
+    EXPECT_EQ(station.Download(/*probe=*/true), MX40_RESULT_NO_ACK);
     const std::vector<sim::UnitReport> units = phone.TakeUnits(std::chrono::milliseconds(0));
     ASSERT_EQ(units.size(), 2u);
     for (const sim::UnitReport &unit : units) {
