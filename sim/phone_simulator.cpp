@@ -5,6 +5,7 @@
 #include "dekvanto/platform/port_register.h"
 #include "sim/phone_link.h"
 #include "sim/phone_session.h"
+#include "sim/phone_thread.h"
 #include "sim/phone_units.h"
 #include "sim/pty_line.h"
 
@@ -43,6 +44,7 @@ bool PhoneSimulator::Start() {
 }
 
 void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
+    KeepPhoneTime();
     PhoneLink link(*line, *stop_, config_.wire);
     Summary summary = PhoneSession(config_, link).Run();
     line.reset();  // the PC's side hangs up and COM<n> leaves the register
@@ -57,6 +59,7 @@ void PhoneSimulator::RunSession(std::unique_ptr<PtyLine> line) {
 }
 
 void PhoneSimulator::RunUnits(std::unique_ptr<PtyLine> line, const std::string &register_dir) {
+    KeepPhoneTime();
     PhoneUnits::Hooks hooks;
     hooks.unit_gone = [this](const UnitReport &report) {
         std::lock_guard<std::mutex> lock(mutex_);
