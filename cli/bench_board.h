@@ -27,23 +27,23 @@ class BenchBoard {
     // True on a terminal: the live lines are drawn.
     bool Live() const { return columns_ > 0; }
     // The first drawing of the live lines.
-    void Begin(const dekvanto::app::BenchState &state, Clock::time_point now);
+    void Begin(const dekvanto::core::BenchState &state, Clock::time_point now);
     // An event the bench's state has taken: its permanent line when it has one, and the live
     // lines redrawn when it changed what they show.
-    void OnEvent(const dekvanto::app::DownloadEvent &event, const dekvanto::app::BenchState &state,
+    void OnEvent(const dekvanto::core::DownloadEvent &event, const dekvanto::core::BenchState &state,
                  Clock::time_point now);
     // The time goes on: the live lines' elapsed times are redrawn now and then.
-    void Tick(const dekvanto::app::BenchState &state, Clock::time_point now);
+    void Tick(const dekvanto::core::BenchState &state, Clock::time_point now);
     // After every station has ended: the live lines a last time, then the totals.
-    void Finish(const dekvanto::app::BenchState &state, Clock::time_point now);
+    void Finish(const dekvanto::core::BenchState &state, Clock::time_point now);
 
   private:
-    void Permanent(const std::string &text, const dekvanto::app::BenchState &state,
+    void Permanent(const std::string &text, const dekvanto::core::BenchState &state,
                    Clock::time_point now);
-    std::string LiveLine(const dekvanto::app::StationTile &tile, bool scan,
+    std::string LiveLine(const dekvanto::core::StationTile &tile, bool scan,
                          Clock::time_point now) const;
-    void Redraw(const dekvanto::app::BenchState &state, Clock::time_point now, bool at_once);
-    void DrawLiveLines(const dekvanto::app::BenchState &state, Clock::time_point now);
+    void Redraw(const dekvanto::core::BenchState &state, Clock::time_point now, bool at_once);
+    void DrawLiveLines(const dekvanto::core::BenchState &state, Clock::time_point now);
     void UpOverLiveLines();
 
     std::ostream &log_;

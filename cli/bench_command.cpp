@@ -6,10 +6,10 @@
 #include "bench_station.h"
 #include "core/bench/bench_control.h"
 #include "core/bench/bench_rules.h"
-#include "core/download_request.h"
-#include "core/output_lines.h"
-#include "core/outside_text.h"
-#include "core/record_file.h"
+#include "core/download/download_request.h"
+#include "core/text/output_lines.h"
+#include "core/text/outside_text.h"
+#include "core/records/record_file.h"
 #include "interrupt.h"
 #include "station_board.h"
 #include "station_processes.h"
@@ -17,35 +17,35 @@
 namespace dekvanto::cli {
 namespace {
 
-namespace app = dekvanto::app;
+namespace app = dekvanto::core;
 
 // Why this bench cannot start, before any station does; nothing when it can. Fills ports with
 // the stations' ports (the settings file's port when none is given).
-std::optional<app::BenchRefusal> RefusalOfBench(const BenchOptions &options, const Context &context,
+std::optional<core::BenchRefusal> RefusalOfBench(const BenchOptions &options, const Context &context,
                                                 std::vector<std::string> &ports) {
     ports = options.download.ports;
-    app::DownloadOverrides overrides = options.download.request;
+    core::DownloadOverrides overrides = options.download.request;
     overrides.port = ports.empty() ? "" : ports.front();
-    app::DownloadRequest request;
-    if (const auto refused = app::BuildDownloadRequest(overrides, context.Files(), request)) {
-        return app::BenchRefusal{ExitStatusOf(refused->status), refused->text};
+    core::DownloadRequest request;
+    if (const auto refused = core::BuildDownloadRequest(overrides, context.Files(), request)) {
+        return core::BenchRefusal{ExitStatusOf(refused->status), refused->text};
     }
     if (ports.empty()) {
         ports.push_back(request.settings.port_name);
     }
-    app::BenchPlan plan{.ports = ports,
+    core::BenchPlan plan{.ports = ports,
                         .scan = options.scan,
                         .acknowledged = request.settings.acknowledge != 0,
                         .step = request.settings.pause != 0,
                         .count = options.count,
                         .poll_seconds = options.poll_seconds,
                         .reboot_delay = request.store.ReadInt("Setting", "RebootDelay", 0)};
-    if (auto refused = app::CheckBenchPlan(plan)) {
+    if (auto refused = core::CheckBenchPlan(plan)) {
         return refused;
     }
     std::string error;
-    if (!app::RecordFile::Open(options.record, error)) {
-        return app::BenchRefusal{kFileError, error};
+    if (!core::RecordFile::Open(options.record, error)) {
+        return core::BenchRefusal{kFileError, error};
     }
     return std::nullopt;
 }
@@ -68,16 +68,16 @@ class BenchRun {
                  console.terminal && !options.download.events
                      ? (console.columns > 0 ? console.columns : 80)
                      : 0),
-          outputs_(ports.size(), app::LineSplitter(app::kMaxBenchLineBytes)),
+          outputs_(ports.size(), core::LineSplitter(core::kMaxBenchLineBytes)),
           started_(ports.size(), false) {}
 
     int Run();
 
   private:
-    app::BenchTime Now() const {
+    core::BenchTime Now() const {
         return {std::chrono::steady_clock::now(), std::chrono::system_clock::now()};
     }
-    void Carry(const app::BenchActions &actions);
+    void Carry(const core::BenchActions &actions);
     void Start(std::size_t station, int first_unit);
     void OnOutput(std::size_t station, std::string_view bytes);
     void OnOwnInput(std::string_view bytes);
@@ -86,12 +86,12 @@ class BenchRun {
     const std::vector<std::string> &ports_;
     const std::vector<std::string> &args_;
     Console &console_;
-    app::BenchControl control_;
+    core::BenchControl control_;
     StationProcesses processes_;
     InterruptGuard interrupts_;
     BenchBoard board_;
-    std::vector<app::LineSplitter> outputs_;
-    app::LineSplitter own_input_{app::kMaxBenchLineBytes};
+    std::vector<core::LineSplitter> outputs_;
+    core::LineSplitter own_input_{core::kMaxBenchLineBytes};
     std::vector<bool> started_;
 };
 
@@ -148,7 +148,7 @@ void BenchRun::OnOwnInput(std::string_view bytes) {
     own_input_.Take(bytes, [&](const std::string &line, bool cut) {
         if (cut) {
             Carry(control_.OnOwnLine("", Now()));
-            console_.err << "vanto: a line of more than " << app::kMaxBenchLineBytes
+            console_.err << "vanto: a line of more than " << core::kMaxBenchLineBytes
                          << " bytes is not read" << std::endl;
             return;
         }
@@ -156,9 +156,9 @@ void BenchRun::OnOwnInput(std::string_view bytes) {
     });
 }
 
-void BenchRun::Carry(const app::BenchActions &actions) {
-    using Kind = app::BenchAction::Kind;
-    for (const app::BenchAction &action : actions) {
+void BenchRun::Carry(const core::BenchActions &actions) {
+    using Kind = core::BenchAction::Kind;
+    for (const core::BenchAction &action : actions) {
         switch (action.kind) {
             case Kind::kSend:
                 processes_.Send(action.station, action.line);
@@ -176,7 +176,7 @@ void BenchRun::Carry(const app::BenchActions &actions) {
                 break;
             case Kind::kEvent:
                 if (options_.download.events) {
-                    console_.out << app::EventLine(action.event) << '\n' << std::flush;
+                    console_.out << core::EventLine(action.event) << '\n' << std::flush;
                 }
                 board_.OnEvent(action.event, control_.State(), std::chrono::steady_clock::now());
                 break;
@@ -208,7 +208,7 @@ int RunBenchCommand(const BenchOptions &options, const std::vector<std::string> 
     }
     std::vector<std::string> ports;
     if (const auto refused = RefusalOfBench(options, context, ports)) {
-        console.err << "vanto: " << dekvanto::app::TerminalText(refused->text) << std::endl;
+        console.err << "vanto: " << dekvanto::core::TerminalText(refused->text) << std::endl;
         return refused->status;
     }
     BenchRun run(options, ports, args, console, context);

@@ -28,7 +28,7 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
     cmd->add_option("--poll", o.poll_seconds,
                     "seconds between two attempts while a station waits for a phone, or for it "
                     "to be taken away (default 1)")
-        ->check(CLI::Range(dekvanto::app::kMinPollSeconds, dekvanto::app::kMaxPollSeconds));
+        ->check(CLI::Range(dekvanto::core::kMinPollSeconds, dekvanto::core::kMaxPollSeconds));
     cmd->add_flag("--scan", o.scan,
                   "a unit starts when its identifier is read from standard input, one line "
                   "each (a barcode scanner); with several stations a line reads "

@@ -12,14 +12,14 @@
 #include "core/bench/station_cycle.h"
 #include "core/bench/station_messages.h"
 #include "core/bench/unit_checks.h"
-#include "core/download_events.h"
-#include "core/download_request.h"
-#include "core/engine_library.h"
-#include "core/record_file.h"
-#include "core/record_lines.h"
-#include "core/record_tail.h"
-#include "core/record_time.h"
-#include "core/unit_record.h"
+#include "core/download/download_events.h"
+#include "core/download/download_request.h"
+#include "core/download/engine_library.h"
+#include "core/records/record_file.h"
+#include "core/records/record_lines.h"
+#include "core/records/record_tail.h"
+#include "core/records/record_time.h"
+#include "core/records/unit_record.h"
 #include "download_command.h"
 #include "exit_status.h"
 #include "interrupt.h"
@@ -33,10 +33,10 @@
 namespace dekvanto::cli {
 namespace {
 
-namespace app = dekvanto::app;
-using app::AttemptKind;
-using app::StationStep;
-using app::StationSteps;
+namespace app = dekvanto::core;
+using core::AttemptKind;
+using core::StationStep;
+using core::StationSteps;
 using Kind = StationStep::Kind;
 
 class BenchStation {
@@ -48,7 +48,7 @@ class BenchStation {
 
   private:
     std::optional<int> Prepare();
-    app::StationPlan Plan() const;
+    core::StationPlan Plan() const;
     void Carry(StationSteps steps);
     std::optional<StationSteps> Do(const StationStep &step);
     StationSteps Ask(int unit);
@@ -59,7 +59,7 @@ class BenchStation {
     void ReportUnitStart(const StationStep &step);
     void ReportUnitEnd(const StationStep &step);
     std::string RemovalLineOf(int unit) const;
-    void Send(const app::StationMessage &message);
+    void Send(const core::StationMessage &message);
     void Refuse(const std::string &text);
     void OnLineSetupAnswer();
 
@@ -72,23 +72,23 @@ class BenchStation {
     LineInput input_;
 
     std::string port_;
-    app::DownloadRequest request_;
-    app::RecordConstants constants_;
-    std::optional<app::RecordFile> record_file_;
-    app::RecordDevice device_;  // the device the station started with
-    std::optional<app::LastUnit> last_unit_;
-    std::unique_ptr<app::EngineLibrary> library_;
+    core::DownloadRequest request_;
+    core::RecordConstants constants_;
+    std::optional<core::RecordFile> record_file_;
+    core::RecordDevice device_;  // the device the station started with
+    std::optional<core::LastUnit> last_unit_;
+    std::unique_ptr<core::EngineLibrary> library_;
     Mxl40_StartStop_Fn start_stop_ = nullptr;
     Mxl40_SetTrace_Fn set_trace_ = nullptr;
     std::unique_ptr<ByteTrace> trace_;
-    std::optional<app::EventWriter> events_;
+    std::optional<core::EventWriter> events_;
     std::unique_ptr<ConsoleView> view_;
-    std::unique_ptr<app::StationCycle> cycle_;
+    std::unique_ptr<core::StationCycle> cycle_;
 
     // The attempt under way.
     bool answered_ = false;
-    app::DownloadOutcome outcome_;
-    app::UnitRecord record_;  // of the unit running or last ended
+    core::DownloadOutcome outcome_;
+    core::UnitRecord record_;  // of the unit running or last ended
     bool unit_recorded_ = false;
     int interrupts_told_ = 0;
 };
@@ -100,29 +100,29 @@ int BenchStation::Run() {
     InterruptGuard interrupts(start_stop_);
     interrupts.EndWithParent();
     set_trace_(&OnTraceBytes, this);
-    cycle_ = std::make_unique<app::StationCycle>(Plan());
+    cycle_ = std::make_unique<core::StationCycle>(Plan());
     Carry(cycle_->Begin());
     set_trace_(nullptr, nullptr);
     return cycle_->Status();
 }
 
 void BenchStation::Refuse(const std::string &text) {
-    Send({.kind = app::StationMessageKind::kError, .text = text});
+    Send({.kind = core::StationMessageKind::kError, .text = text});
 }
 
-void BenchStation::Send(const app::StationMessage &message) {
-    console_.out << app::StationMessageLine(message) << std::endl;
+void BenchStation::Send(const core::StationMessage &message) {
+    console_.out << core::StationMessageLine(message) << std::endl;
 }
 
 std::optional<int> BenchStation::Prepare() {
     port_ = options_.download.station_port;
-    const app::ProgramFiles files = context_.Files();
-    app::DownloadOverrides overrides = options_.download.request;
+    const core::ProgramFiles files = context_.Files();
+    core::DownloadOverrides overrides = options_.download.request;
     overrides.port = port_;
-    std::optional<app::RequestRefusal> refused =
-        app::BuildDownloadRequest(overrides, files, request_);
+    std::optional<core::RequestRefusal> refused =
+        core::BuildDownloadRequest(overrides, files, request_);
     if (!refused) {
-        refused = app::BuildRecordConstants(request_, DEKVANTO_VERSION, constants_);
+        refused = core::BuildRecordConstants(request_, DEKVANTO_VERSION, constants_);
     }
     if (refused) {
         Refuse(refused->text);
@@ -130,7 +130,7 @@ std::optional<int> BenchStation::Prepare() {
     }
     port_ = request_.settings.port_name;
     std::string error;
-    record_file_ = app::RecordFile::Open(options_.record, error);
+    record_file_ = core::RecordFile::Open(options_.record, error);
     if (!record_file_) {
         Refuse(error);
         return kFileError;
@@ -140,7 +140,7 @@ std::optional<int> BenchStation::Prepare() {
         Refuse(PortProblemText(port_, found));
         return found.problem == PortProblem::kBadName ? kBadUsage : kPortError;
     }
-    library_ = app::EngineLibrary::Load(files.engine_library);
+    library_ = core::EngineLibrary::Load(files.engine_library);
     if (library_) {
         start_stop_ = reinterpret_cast<Mxl40_StartStop_Fn>(library_->Find("Mxl40_StartStop"));
         set_trace_ = reinterpret_cast<Mxl40_SetTrace_Fn>(library_->Find("Mxl40_SetTrace"));
@@ -159,11 +159,11 @@ std::optional<int> BenchStation::Prepare() {
             return kFileError;
         }
     }
-    device_ = app::DeviceOfStation(port_);
-    last_unit_ = app::FindLastUnit(options_.record, constants_.host, port_);
+    device_ = core::DeviceOfStation(port_);
+    last_unit_ = core::FindLastUnit(options_.record, constants_.host, port_);
     events_.emplace(
         [this](const std::string &line) {
-            console_.out << app::EventMessageLine(line) << std::endl;
+            console_.out << core::EventMessageLine(line) << std::endl;
         },
         port_);
     view_ = std::make_unique<ConsoleView>(ViewMode::kStation, console_.out, console_,
@@ -171,8 +171,8 @@ std::optional<int> BenchStation::Prepare() {
     return std::nullopt;
 }
 
-app::StationPlan BenchStation::Plan() const {
-    app::StationPlan plan;
+core::StationPlan BenchStation::Plan() const {
+    core::StationPlan plan;
     plan.scan = options_.scan;
     plan.acknowledged = request_.settings.acknowledge != 0;
     plan.first_unit = options_.first_unit;
@@ -218,9 +218,9 @@ std::optional<StationSteps> BenchStation::Do(const StationStep &step) {
         case Kind::kWriteStartLine:
             record_ = {constants_,
                        {port_, device_, step.unit, step.unit_id, options_.operator_name,
-                        app::UtcTimestamp(std::chrono::system_clock::now())},
+                        core::UtcTimestamp(std::chrono::system_clock::now())},
                        std::nullopt};
-            if (std::optional<StationSteps> failed = Append(app::StartLine(record_))) {
+            if (std::optional<StationSteps> failed = Append(core::StartLine(record_))) {
                 return failed;
             }
             unit_recorded_ = true;
@@ -229,10 +229,10 @@ std::optional<StationSteps> BenchStation::Do(const StationStep &step) {
             ReportUnitStart(step);
             return std::nullopt;
         case Kind::kWriteEndLine:
-            app::EndUnit(record_, outcome_, std::chrono::system_clock::now());
-            record_.end->status = app::OutcomeOfExitStatus(step.status);
+            core::EndUnit(record_, outcome_, std::chrono::system_clock::now());
+            record_.end->status = core::OutcomeOfExitStatus(step.status);
             record_.end->reason = step.reason;
-            return Append(app::EndLine(record_));
+            return Append(core::EndLine(record_));
         case Kind::kReportUnitEnd:
             ReportUnitEnd(step);
             return std::nullopt;
@@ -251,13 +251,13 @@ std::optional<StationSteps> BenchStation::Do(const StationStep &step) {
 
 // Waits for the parent's answer; a Ctrl-C or the end of the input answers too.
 StationSteps BenchStation::Ask(int unit) {
-    Send({.kind = app::StationMessageKind::kAsk, .unit = unit});
+    Send({.kind = core::StationMessageKind::kAsk, .unit = unit});
     std::string line;
     for (;;) {
         switch (input_.Next(std::nullopt, line)) {
             case LineInput::Wake::kLine: {
-                const app::StationMessageReading reading = app::ReadStationMessage(line);
-                if (reading.message && reading.message->kind == app::StationMessageKind::kGo) {
+                const core::StationMessageReading reading = core::ReadStationMessage(line);
+                if (reading.message && reading.message->kind == core::StationMessageKind::kGo) {
                     return cycle_->OnGo(reading.message->unit_id);
                 }
                 break;  // not the answer waited for
@@ -301,12 +301,12 @@ StationSteps BenchStation::Attempt(AttemptKind kind) {
         interrupts_told_ = InterruptCount();
         return cycle_->OnInterrupt();
     }
-    app::AttemptEnd end;
+    core::AttemptEnd end;
     // The port must still lead where it did: a vanished register entry must not send the next
     // attempt to another port.
     if (const std::optional<std::string> moved =
-            app::PortMoved(port_, device_.path, app::DevicePathOfStation(port_))) {
-        end.outcome.status = app::OutcomeClass::kPortError;
+            core::PortMoved(port_, device_.path, core::DevicePathOfStation(port_))) {
+        end.outcome.status = core::OutcomeClass::kPortError;
         end.port_problem = *moved;
         return cycle_->OnAttemptEnded(end);
     }
@@ -327,17 +327,17 @@ StationSteps BenchStation::Attempt(AttemptKind kind) {
     // A unit (a scanned one's start line was written before its attempt) is checked again: a file
     // that changed while it ran leaves what the phone received unknown.
     if (std::exchange(unit_recorded_, false)) {
-        end.files_changed = app::ChangedFile(constants_.files);
+        end.files_changed = core::ChangedFile(constants_.files);
     }
     return cycle_->OnAttemptEnded(end);
 }
 
 std::optional<StationSteps> BenchStation::CheckUnit() {
-    if (const std::optional<std::string> changed = app::ChangedFile(constants_.files)) {
+    if (const std::optional<std::string> changed = core::ChangedFile(constants_.files)) {
         return cycle_->OnUnitRefused(kFileError, *changed);
     }
-    const app::RecordDevice device = app::DeviceOfStation(port_);
-    if (const std::optional<std::string> moved = app::PortMoved(port_, device_.path, device.path)) {
+    const core::RecordDevice device = core::DeviceOfStation(port_);
+    if (const std::optional<std::string> moved = core::PortMoved(port_, device_.path, device.path)) {
         return cycle_->OnUnitRefused(kPortError, *moved);
     }
     device_ = device;  // the record names the adapter found now, for this unit
@@ -357,7 +357,7 @@ void BenchStation::ReportUnitStart(const StationStep &step) {
 }
 
 void BenchStation::ReportUnitEnd(const StationStep &step) {
-    app::UnitEnding ending;
+    core::UnitEnding ending;
     if (outcome_.result) {
         ending.result = static_cast<char>(*outcome_.result & 0xFF);
     }
@@ -372,14 +372,14 @@ void BenchStation::ReportUnitEnd(const StationStep &step) {
 
 // The removal line of a unit of this run, or of the earlier run's last unit.
 std::string BenchStation::RemovalLineOf(int unit) const {
-    app::UnitRecord record = record_;
+    core::UnitRecord record = record_;
     if (record.start.unit != unit && last_unit_ && last_unit_->unit == unit) {
         record = {constants_,
                   {port_, device_, unit, last_unit_->unit_id, options_.operator_name,
                    last_unit_->started},
                   std::nullopt};
     }
-    return app::RemovalLine(record, app::UtcTimestamp(std::chrono::system_clock::now()));
+    return core::RemovalLine(record, core::UtcTimestamp(std::chrono::system_clock::now()));
 }
 
 void MX40_CALL BenchStation::OnTraceBytes(void *context, int32_t direction, int32_t phase,

@@ -5,8 +5,8 @@
 #include <iosfwd>
 #include <string>
 
-#include "core/engine.h"
-#include "core/program_folder.h"
+#include "core/download/engine.h"
+#include "core/settings/program_folder.h"
 
 namespace dekvanto::cli {
 
@@ -32,11 +32,11 @@ struct Context {
     // The program started once per station; empty: this program (/proc/self/exe).
     std::filesystem::path program;
     // An engine to download with in place of the library (a test's); null: the library.
-    dekvanto::app::Engine *engine = nullptr;
+    dekvanto::core::Engine *engine = nullptr;
 
     // The files of the running program, with engine_library in place of its own when given.
-    dekvanto::app::ProgramFiles Files() const {
-        dekvanto::app::ProgramFiles files = dekvanto::app::FilesOfRunningProgram();
+    dekvanto::core::ProgramFiles Files() const {
+        dekvanto::core::ProgramFiles files = dekvanto::core::FilesOfRunningProgram();
         if (!engine_library.empty()) {
             files.engine_library = engine_library;
         }

@@ -5,7 +5,7 @@
 #include <istream>
 #include <ostream>
 
-#include "core/outside_text.h"
+#include "core/text/outside_text.h"
 #include "interrupt.h"
 
 namespace dekvanto::cli {
@@ -80,7 +80,7 @@ void ConsoleView::AddLogLine(std::string_view text) {
     // A station's phase events tell the parent. File names in the log are the user's text:
     // shown, never acted on by the terminal.
     if (mode_ != ViewMode::kStation) {
-        log_ << dekvanto::app::TerminalText(text) << std::endl;
+        log_ << dekvanto::core::TerminalText(text) << std::endl;
     }
     if (events_ != nullptr) {
         events_->Phase(text);
@@ -93,7 +93,7 @@ void ConsoleView::ShowMessage(std::string_view text) {
         step_mode_ ? events_->Prompt(text) : events_->Message(text);
     }
     if (mode_ != ViewMode::kStation) {  // a station's message events tell the parent
-        console_.err << "[message] " << dekvanto::app::TerminalText(text) << std::endl;
+        console_.err << "[message] " << dekvanto::core::TerminalText(text) << std::endl;
     }
     if (step_mode_) {
         console_.err << "(press Enter to go on)" << std::endl;

@@ -18,9 +18,9 @@
 #include <string>
 
 #include "console.h"
-#include "core/download_events.h"
-#include "core/download_view.h"
-#include "core/engine_window.h"
+#include "core/download/download_events.h"
+#include "core/download/download_view.h"
+#include "core/download/engine_window.h"
 #include "progress_meter.h"
 
 namespace dekvanto::cli {
@@ -31,7 +31,7 @@ enum class ViewMode {
     kStation,   // a station's process: nothing printed, its events (SendEventsTo) tell the parent
 };
 
-class ConsoleView final : public dekvanto::app::DownloadView {
+class ConsoleView final : public dekvanto::core::DownloadView {
   public:
     // log: where log lines and progress go (standard output, or standard error under --json).
     ConsoleView(ViewMode mode, std::ostream &log, Console &console, uint64_t total_bytes,
@@ -41,12 +41,12 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     ConsoleView &operator=(const ConsoleView &) = delete;
 
     // Where the unit's events go besides the log (--events); null: nowhere.
-    void SendEventsTo(dekvanto::app::EventWriter *events) { events_ = events; }
+    void SendEventsTo(dekvanto::core::EventWriter *events) { events_ = events; }
     // Called from the event dispatch at the first pass after a Ctrl-C.
     void OnInterrupt(std::function<void()> stop) { stop_ = std::move(stop); }
     // Where the engine's messages go when they reach the view's own window (Windows); elsewhere
     // the download control's window record takes them and this is not needed.
-    void OnEngineMessages(dekvanto::app::EngineMessageHandler &handler) { handler_ = &handler; }
+    void OnEngineMessages(dekvanto::core::EngineMessageHandler &handler) { handler_ = &handler; }
     // The download control is gone: its messages go nowhere until the next one is given.
     void StopEngineMessages() { handler_ = nullptr; }
     // Runs the stop command at the first Ctrl-C not yet seen (the event dispatch's job).
@@ -92,8 +92,8 @@ class ConsoleView final : public dekvanto::app::DownloadView {
     ProgressMeter meter_;
     std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
     std::function<void()> stop_;
-    dekvanto::app::EngineMessageHandler *handler_ = nullptr;
-    dekvanto::app::EventWriter *events_ = nullptr;
+    dekvanto::core::EngineMessageHandler *handler_ = nullptr;
+    dekvanto::core::EventWriter *events_ = nullptr;
     // Windows: the hidden window; none elsewhere.
     std::unique_ptr<NativeWindowHandles, void (*)(NativeWindowHandles *)> native_{nullptr, nullptr};
     int interrupts_seen_ = 0;

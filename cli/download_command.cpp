@@ -8,12 +8,12 @@
 #include "console_view.h"
 #include "core/bench/bench_rules.h"
 #include "core/bench/station_messages.h"
-#include "core/download_control.h"
-#include "core/download_events.h"
-#include "core/download_request.h"
-#include "core/engine_library.h"
-#include "core/outside_text.h"
-#include "core/string_table.h"
+#include "core/download/download_control.h"
+#include "core/download/download_events.h"
+#include "core/download/download_request.h"
+#include "core/download/engine_library.h"
+#include "core/text/outside_text.h"
+#include "core/window/string_table.h"
 #include "exit_status.h"
 #include "interrupt.h"
 #include "port_check.h"
@@ -22,8 +22,8 @@
 namespace dekvanto::cli {
 namespace {
 
-using dekvanto::app::DownloadOutcome;
-using dekvanto::app::OutcomeClass;
+using dekvanto::core::DownloadOutcome;
+using dekvanto::core::OutcomeClass;
 
 // An attempt that ended before the download control ran.
 DownloadOutcome EndedBefore(OutcomeClass status) {
@@ -45,7 +45,7 @@ class StationReport {
         return Station() ? console_.out : options_.MachineOutput() ? console_.err : console_.out;
     }
     // The writer of this unit's events once it has begun; null without --events.
-    dekvanto::app::EventWriter *Events() { return events_ ? &*events_ : nullptr; }
+    dekvanto::core::EventWriter *Events() { return events_ ? &*events_ : nullptr; }
 
     // The unit begins at the port it downloads through (known once the settings are read). A
     // station always has its events: they are how its parent learns of the download.
@@ -59,11 +59,11 @@ class StationReport {
 
     void Error(const std::string &text) {
         if (Station()) {
-            console_.out << dekvanto::app::StationMessageLine(
-                                {.kind = dekvanto::app::StationMessageKind::kError, .text = text})
+            console_.out << dekvanto::core::StationMessageLine(
+                                {.kind = dekvanto::core::StationMessageKind::kError, .text = text})
                          << std::endl;
         } else {
-            console_.err << "vanto: " << dekvanto::app::TerminalText(text) << std::endl;
+            console_.err << "vanto: " << dekvanto::core::TerminalText(text) << std::endl;
         }
         summary_["error"] = text;
         error_ = text;
@@ -89,8 +89,8 @@ class StationReport {
         const std::string summary =
             summary_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         if (Station()) {
-            console_.out << dekvanto::app::StationMessageLine(
-                                {.kind = dekvanto::app::StationMessageKind::kSummary,
+            console_.out << dekvanto::core::StationMessageLine(
+                                {.kind = dekvanto::core::StationMessageKind::kSummary,
                                  .summary = summary_})
                          << std::endl;
         } else if (options_.json) {
@@ -106,19 +106,19 @@ class StationReport {
 
   private:
     // A station's events reach the parent as its messages, which it passes on.
-    dekvanto::app::EventLineSink EventSink() {
+    dekvanto::core::EventLineSink EventSink() {
         if (!Station()) {
-            return dekvanto::app::LinesTo(console_.out);
+            return dekvanto::core::LinesTo(console_.out);
         }
         return [this](const std::string &line) {
-            console_.out << dekvanto::app::EventMessageLine(line) << std::endl;
+            console_.out << dekvanto::core::EventMessageLine(line) << std::endl;
         };
     }
 
     const DownloadOptions &options_;
     Console &console_;
     nlohmann::json summary_;
-    std::optional<dekvanto::app::EventWriter> events_;
+    std::optional<dekvanto::core::EventWriter> events_;
     std::optional<std::string> error_;
 };
 
@@ -135,11 +135,11 @@ ViewMode ModeFor(const StationReport &report, const Console &console,
 int RunOneStation(const DownloadOptions &options, const std::string &port, Console &console,
                   const Context &context) {
     StationReport report(options, port, console);
-    const dekvanto::app::ProgramFiles files = context.Files();
-    dekvanto::app::DownloadOverrides overrides = options.request;
+    const dekvanto::core::ProgramFiles files = context.Files();
+    dekvanto::core::DownloadOverrides overrides = options.request;
     overrides.port = port;
-    dekvanto::app::DownloadRequest request;
-    if (const auto refused = dekvanto::app::BuildDownloadRequest(overrides, files, request)) {
+    dekvanto::core::DownloadRequest request;
+    if (const auto refused = dekvanto::core::BuildDownloadRequest(overrides, files, request)) {
         report.Error(refused->text);
         return report.End(EndedBefore(refused->status));
     }
@@ -152,9 +152,9 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
                                           ? OutcomeClass::kBadRequest
                                           : OutcomeClass::kPortError));
     }
-    std::unique_ptr<dekvanto::app::EngineLibrary> library;
+    std::unique_ptr<dekvanto::core::EngineLibrary> library;
     if (context.engine == nullptr) {
-        library = dekvanto::app::EngineLibrary::Load(files.engine_library);
+        library = dekvanto::core::EngineLibrary::Load(files.engine_library);
         if (!library) {
             report.Error("cannot load the engine library " + files.engine_library.string());
             return report.End(EndedBefore(OutcomeClass::kOtherFailure));
@@ -187,7 +187,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
     ConsoleView view(ModeFor(report, console, options), report.Log(), console, request.total_bytes,
                      options.request.step);
     view.SendEventsTo(report.Events());
-    dekvanto::app::Engine *engine = library ? library.get() : context.engine;
+    dekvanto::core::Engine *engine = library ? library.get() : context.engine;
     const DownloadOutcome outcome = RunDownloadAttempt(*engine, view, request);
     if (trace && set_trace != nullptr) {
         set_trace(nullptr, nullptr);
@@ -198,9 +198,9 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
     return report.End(outcome);
 }
 
-DownloadOutcome RunDownloadAttempt(dekvanto::app::Engine &engine, ConsoleView &view,
-                                   dekvanto::app::DownloadRequest &request) {
-    dekvanto::app::DownloadControl control(engine, view, request.settings, request.files,
+DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine, ConsoleView &view,
+                                   dekvanto::core::DownloadRequest &request) {
+    dekvanto::core::DownloadControl control(engine, view, request.settings, request.files,
                                            request.switches, request.store);
     view.OnInterrupt([&control] { control.OnStartStop(); });
     view.OnEngineMessages(control);
@@ -211,7 +211,7 @@ DownloadOutcome RunDownloadAttempt(dekvanto::app::Engine &engine, ConsoleView &v
         outcome = control.Outcome();
     } else {
         const std::string canceled(
-            dekvanto::app::AppString(dekvanto::app::StringId::kDownloadCanceled));
+            dekvanto::core::AppString(dekvanto::core::StringId::kDownloadCanceled));
         view.AddLogLine(canceled);
         outcome.lines.push_back(canceled);
     }
@@ -234,8 +234,8 @@ int RunDownloadCommand(const DownloadOptions &options, const std::vector<std::st
     if (!options.station_port.empty()) {
         return RunOneStation(options, options.station_port, console, context);
     }
-    if (options.ports.size() > dekvanto::app::kMaxBenchStations) {
-        console.err << "vanto: at most " << dekvanto::app::kMaxBenchStations
+    if (options.ports.size() > dekvanto::core::kMaxBenchStations) {
+        console.err << "vanto: at most " << dekvanto::core::kMaxBenchStations
                     << " ports at once: one station process each" << std::endl;
         return kBadUsage;
     }

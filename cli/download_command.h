@@ -6,7 +6,7 @@
 
 #include "console.h"
 #include "console_view.h"
-#include "core/download_request.h"
+#include "core/download/download_request.h"
 #include "download_options.h"
 
 namespace dekvanto::cli {
@@ -23,7 +23,7 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
 
 // One attempt: the download control over the request, shown in the view, with Ctrl-C turned into
 // its stop command (unless Ctrl-C came first: then only the cancel line); its outcome.
-dekvanto::app::DownloadOutcome RunDownloadAttempt(dekvanto::app::Engine &engine, ConsoleView &view,
-                                                  dekvanto::app::DownloadRequest &request);
+dekvanto::core::DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine, ConsoleView &view,
+                                                  dekvanto::core::DownloadRequest &request);
 
 }  // namespace dekvanto::cli

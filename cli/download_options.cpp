@@ -3,7 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "core/bench/bench_rules.h"
-#include "core/setting_values.h"
+#include "core/settings/setting_values.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
@@ -11,7 +11,7 @@ namespace {
 
 // An option that takes one of a setting's words; anything else is refused with the list.
 void AddSettingOption(CLI::App &cmd, const std::string &name, std::optional<std::string> &value,
-                      const dekvanto::app::SettingValues &values, const std::string &type,
+                      const dekvanto::core::SettingValues &values, const std::string &type,
                       const std::string &help) {
     cmd.add_option(name, value, help)->check(CLI::IsMember(values.Words()))->type_name(type);
 }
@@ -38,21 +38,21 @@ void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o, bool unattende
                    "phones at once, one process per port")
         ->delimiter(',');
     cmd.add_option("--station-port", o.station_port)->group("");  // one station of several
-    dekvanto::app::DownloadOverrides &r = o.request;
+    dekvanto::core::DownloadOverrides &r = o.request;
     cmd.add_option("--loader", r.loader,
                    "loader file (default: the product's, or the settings "
                    "file's LoadFilePath)");
     cmd.add_option("--code", r.code, "code file (.bin); left out: no code file is sent");
     cmd.add_option("--perso", r.perso,
                    "personalization file (.psb); left out: no personalization file is sent");
-    AddSettingOption(cmd, "--speed", r.speed, dekvanto::app::kSpeeds, "INT",
+    AddSettingOption(cmd, "--speed", r.speed, dekvanto::core::kSpeeds, "INT",
                      "download speed in bit/s");
-    AddSettingOption(cmd, "--parity", r.parity, dekvanto::app::kParities, "TEXT",
+    AddSettingOption(cmd, "--parity", r.parity, dekvanto::core::kParities, "TEXT",
                      "parity the phone switches to");
-    AddSettingOption(cmd, "--stop-bits", r.stop_bits, dekvanto::app::kStopBits, "INT", "stop bits");
-    AddSettingOption(cmd, "--bus", r.bus, dekvanto::app::kBusWidths, "INT",
+    AddSettingOption(cmd, "--stop-bits", r.stop_bits, dekvanto::core::kStopBits, "INT", "stop bits");
+    AddSettingOption(cmd, "--bus", r.bus, dekvanto::core::kBusWidths, "INT",
                      "phone memory bus width in bits");
-    AddSettingOption(cmd, "--wait-states", r.wait_states, dekvanto::app::kWaitStates, "INT",
+    AddSettingOption(cmd, "--wait-states", r.wait_states, dekvanto::core::kWaitStates, "INT",
                      "phone memory wait states");
     cmd.add_flag("--blind", r.blind,
                  "blind mode: do not read the phone's answers (default: acknowledged)");
@@ -65,7 +65,7 @@ void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o, bool unattende
                                 "personalization file (blind mode)"
                               : "seconds to wait for the phone's restart before the "
                                 "personalization file (blind mode without --step)")
-        ->check(CLI::Range(0, dekvanto::app::kMaxRebootDelaySeconds));
+        ->check(CLI::Range(0, dekvanto::core::kMaxRebootDelaySeconds));
     cmd.add_option("--settings", r.settings_file,
                    "settings file MX40.ini to take the window's settings from (never written)");
     cmd.add_option("--product", r.product,

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/download_request.h"
+#include "core/download/download_request.h"
 
 namespace CLI {
 class App;
@@ -17,10 +17,10 @@ struct DownloadOptions {
     std::vector<std::string> ports;  // COM<n>; several: one station each, in parallel
     std::string station_port;        // set by the parent for one station's process (hidden)
     // Settings file, product, files and line settings; the port is the station's.
-    dekvanto::app::DownloadOverrides request;
+    dekvanto::core::DownloadOverrides request;
     std::optional<std::string> trace_file;
     bool json = false;
-    // JSON Lines events on standard output (core/download_events.h); not with json.
+    // JSON Lines events on standard output (core/download/download_events.h); not with json.
     bool events = false;
 
     // Standard output is for a program (--json or --events): the log goes to standard error.

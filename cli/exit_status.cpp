@@ -3,11 +3,11 @@
 namespace dekvanto::cli {
 
 ExitStatus StatusOfDownloadResult(int32_t result) {
-    return ExitStatusOf(dekvanto::app::ClassOfDownloadResult(result));
+    return ExitStatusOf(dekvanto::core::ClassOfDownloadResult(result));
 }
 
 ExitStatus StatusOfMapCheck(int32_t result) {
-    return ExitStatusOf(dekvanto::app::ClassOfMapCheck(result));
+    return ExitStatusOf(dekvanto::core::ClassOfMapCheck(result));
 }
 
 std::string ExitStatusHelp() {

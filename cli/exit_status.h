@@ -5,16 +5,16 @@
 #include <cstdint>
 #include <string>
 
-#include "core/download_outcome.h"
-#include "core/exit_status.h"
+#include "core/download/download_outcome.h"
+#include "core/download/exit_status.h"
 
 namespace dekvanto::cli {
 
-// The statuses themselves are the application core's (core/exit_status.h), which the bench window
+// The statuses themselves are the application core's (core/download/exit_status.h), which the bench window
 // reads too.
-using dekvanto::app::ExitStatus;
-using enum dekvanto::app::ExitStatus;
-using dekvanto::app::ExitStatusOf;
+using dekvanto::core::ExitStatus;
+using enum dekvanto::core::ExitStatus;
+using dekvanto::core::ExitStatusOf;
 
 // The status for a result character of Mxl40_Download (its low 16 bits).
 ExitStatus StatusOfDownloadResult(int32_t result);

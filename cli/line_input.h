@@ -1,6 +1,6 @@
 // The lines that a bench station's parent writes to it on standard input: its answers, the
 // go-ahead for a unit with the unit's scanned identifier (core/bench/station_messages.h), split by
-// the tool's one line splitter (core/output_lines.h). A station waits for them together with its
+// the tool's one line splitter (core/text/output_lines.h). A station waits for them together with its
 // poll interval and Ctrl-C, and never longer than it asks: a wait ends at the next whole line, at
 // the end of the input (the parent closed it or has gone), at Ctrl-C, or when its time is up.
 //

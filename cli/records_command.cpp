@@ -5,18 +5,18 @@
 #include <fstream>
 #include <ostream>
 
-#include "core/outside_text.h"
-#include "core/port_name.h"
-#include "core/read_only_file.h"
-#include "core/record_reader.h"
-#include "core/record_time.h"
+#include "core/text/outside_text.h"
+#include "core/ports/port_name.h"
+#include "core/files/read_only_file.h"
+#include "core/records/record_reader.h"
+#include "core/records/record_time.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
 namespace {
 
-using dekvanto::app::RecordedUnit;
-using dekvanto::app::UnitRecord;
+using dekvanto::core::RecordedUnit;
+using dekvanto::core::UnitRecord;
 
 constexpr const char *kCsvHeader =
     "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,reason,"
@@ -25,7 +25,7 @@ constexpr const char *kCsvHeader =
 // A record's text is data: a cell never starts a formula, and a line break or tab inside it
 // shows as \x0A or \x09. A cell with a comma or a quote is quoted.
 std::string Csv(std::string_view field) {
-    const std::string cell = dekvanto::app::SpreadsheetText(field);
+    const std::string cell = dekvanto::core::SpreadsheetText(field);
     if (cell.find_first_of(",\"") == std::string::npos) {
         return cell;
     }
@@ -65,7 +65,7 @@ void WriteCsvRow(std::ostream &out, const RecordedUnit &unit) {
         r.start.unit_id.value_or(""),
         std::string(VerdictWord(VerdictOf(r))),
         end && end->result ? std::string(1, *end->result) : "",
-        end ? std::string(dekvanto::app::StatusWord(end->status)) : "",
+        end ? std::string(dekvanto::core::StatusWord(end->status)) : "",
         end ? Format("%.3f", end->seconds) : "",
         end ? std::to_string(end->bytes) : "",
         end ? end->result_line : "",
@@ -91,7 +91,7 @@ void WriteCsvRow(std::ostream &out, const RecordedUnit &unit) {
 // did not pass the bench's reason after it: "... FAIL  12.3 s  <result line> (no acknowledgement
 // in the code file)".
 void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
-    using dekvanto::app::TerminalText;
+    using dekvanto::core::TerminalText;
     out << TerminalText(r.start.started) << "  " << TerminalText(r.start.station) << "  #"
         << r.start.unit;
     if (r.start.unit_id) {
@@ -117,21 +117,21 @@ std::string RecordsExitStatusHelp() {
            "  5  the record file cannot be read\n";
 }
 
-void WriteCounts(std::ostream &out, const dekvanto::app::VerdictCounts &c) {
+void WriteCounts(std::ostream &out, const dekvanto::core::VerdictCounts &c) {
     out << c.units << " units, " << c.passed << " passed, " << c.failed << " failed, " << c.stopped
         << " stopped, " << c.interrupted << " interrupted\n";
 }
 
-void WriteTotals(std::ostream &out, const dekvanto::app::RecordTotals &totals) {
+void WriteTotals(std::ostream &out, const dekvanto::core::RecordTotals &totals) {
     out << "Totals: ";
     WriteCounts(out, totals.all);
     for (const auto &[station, counts] : totals.stations) {
-        out << "  " << dekvanto::app::TerminalText(station) << ": ";
+        out << "  " << dekvanto::core::TerminalText(station) << ": ";
         WriteCounts(out, counts);
     }
     out << "Results:\n";
     for (const auto &[label, count] : totals.results) {
-        out << "  " << count << "  " << dekvanto::app::TerminalText(label) << '\n';
+        out << "  " << count << "  " << dekvanto::core::TerminalText(label) << '\n';
     }
 }
 
@@ -147,7 +147,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         ->type_name("COM<n>")
         ->check(CLI::Validator(
             [](std::string &text) {
-                return dekvanto::app::ReadsAsComPort(text) ? std::string()
+                return dekvanto::core::ReadsAsComPort(text) ? std::string()
                                                            : "not COM followed by a number";
             },
             ""));
@@ -157,7 +157,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         ->type_name("DATE")
         ->check(CLI::Validator(
             [](std::string &text) {
-                return dekvanto::app::TimestampOfDate(text) ? std::string()
+                return dekvanto::core::TimestampOfDate(text) ? std::string()
                                                             : "not a date YYYY-MM-DD[THH:MM[:SS]]";
             },
             ""));
@@ -171,25 +171,25 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
 
 int RunRecordsCommand(const RecordsOptions &options, Console &console) {
     std::ifstream in;
-    if (dekvanto::app::StatusOfReadableFile(options.file)) {
+    if (dekvanto::core::StatusOfReadableFile(options.file)) {
         in.open(options.file, std::ios::binary);
     }
     if (!in.is_open()) {
         console.err << "vanto: cannot read the record file " << options.file << std::endl;
         return kFileError;
     }
-    const dekvanto::app::RecordReading reading = dekvanto::app::ReadRecordFile(in);
+    const dekvanto::core::RecordReading reading = dekvanto::core::ReadRecordFile(in);
     for (const auto &skipped : reading.skipped) {
         console.err << "vanto: " << options.file << " line " << skipped.number
-                    << " skipped: " << dekvanto::app::TerminalText(skipped.reason) << '\n';
+                    << " skipped: " << dekvanto::core::TerminalText(skipped.reason) << '\n';
     }
-    dekvanto::app::UnitFilter filter;
+    dekvanto::core::UnitFilter filter;
     filter.station = options.station;
     if (options.since) {
-        filter.since = dekvanto::app::TimestampOfDate(*options.since);
+        filter.since = dekvanto::core::TimestampOfDate(*options.since);
     }
     filter.failed_only = options.failed;
-    const std::vector<RecordedUnit> units = dekvanto::app::SelectUnits(reading.units, filter);
+    const std::vector<RecordedUnit> units = dekvanto::core::SelectUnits(reading.units, filter);
     if (options.csv) {
         console.out << kCsvHeader << '\n';
         for (const RecordedUnit &unit : units) {
@@ -199,7 +199,7 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
         for (const RecordedUnit &unit : units) {
             WriteUnitLine(console.out, unit.record);
         }
-        WriteTotals(console.out, dekvanto::app::TotalsOf(units));
+        WriteTotals(console.out, dekvanto::core::TotalsOf(units));
     }
     console.out << std::flush;
     console.err << std::flush;

@@ -3,8 +3,8 @@
 #include <cstdio>
 
 #include "core/bench/station_messages.h"
-#include "core/download_events.h"
-#include "core/outside_text.h"
+#include "core/download/download_events.h"
+#include "core/text/outside_text.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -13,7 +13,7 @@ std::string Row(const StationState &station) {
     char head[64];
     std::snprintf(head, sizeof head, "%-7s %3d%% %10llu bytes  ", station.port.c_str(),
                   station.percent, static_cast<unsigned long long>(station.bytes));
-    return head + dekvanto::app::TerminalText(station.last_line);
+    return head + dekvanto::core::TerminalText(station.last_line);
 }
 
 void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
@@ -28,7 +28,7 @@ void PrintTable(const std::vector<StationState> &stations, std::ostream &out) {
         std::snprintf(row, sizeof row, "%-8d %-8s %-7s %-7d %-11llu %-8.1f ", number++,
                       station.port.c_str(), result.c_str(), station.status,
                       static_cast<unsigned long long>(station.bytes), seconds);
-        out << row << dekvanto::app::TerminalText(station.last_line) << '\n';
+        out << row << dekvanto::core::TerminalText(station.last_line) << '\n';
     }
     out << std::flush;
 }
@@ -49,13 +49,13 @@ void EndCutEvents(const StationState &station, std::ostream &out) {
 
 void WriteCutUnitEnd(std::ostream &out, const std::string &port, int unit, bool with_start,
                      int status, uint64_t bytes, const std::string &error) {
-    using dekvanto::app::EventKind;
+    using dekvanto::core::EventKind;
     if (with_start) {
-        out << dekvanto::app::EventLine(
+        out << dekvanto::core::EventLine(
                    {.kind = EventKind::kUnitStart, .station = port, .unit = unit})
             << '\n';
     }
-    out << dekvanto::app::EventLine({.kind = EventKind::kUnitEnd,
+    out << dekvanto::core::EventLine({.kind = EventKind::kUnitEnd,
                                      .station = port,
                                      .unit = unit,
                                      .bytes = bytes,
@@ -87,8 +87,8 @@ void StationBoard::OnOutput(StationState &station, const char *bytes, std::size_
 }
 
 void StationBoard::OnLine(StationState &station, const std::string &line) {
-    using dekvanto::app::StationMessageKind;
-    const dekvanto::app::StationMessageReading reading = dekvanto::app::ReadStationMessage(line);
+    using dekvanto::core::StationMessageKind;
+    const dekvanto::core::StationMessageReading reading = dekvanto::core::ReadStationMessage(line);
     if (!reading.message) {
         if (!line.empty()) {
             station.last_line = line;
@@ -115,8 +115,8 @@ void StationBoard::OnLine(StationState &station, const std::string &line) {
     Redraw();
 }
 
-void StationBoard::OnEvent(StationState &station, const dekvanto::app::DownloadEvent &event) {
-    using dekvanto::app::EventKind;
+void StationBoard::OnEvent(StationState &station, const dekvanto::core::DownloadEvent &event) {
+    using dekvanto::core::EventKind;
     switch (event.kind) {
         case EventKind::kPhase:
         case EventKind::kMessage:
@@ -144,14 +144,14 @@ void StationBoard::OnEvent(StationState &station, const dekvanto::app::DownloadE
             break;
     }
     if (events_ != nullptr) {
-        *events_ << dekvanto::app::EventLine(event) << '\n' << std::flush;
+        *events_ << dekvanto::core::EventLine(event) << '\n' << std::flush;
     }
     Redraw();
 }
 
 void StationBoard::Print(const StationState &station, const std::string &text) {
     if (!terminal_) {
-        log_ << station.port << ": " << dekvanto::app::TerminalText(text) << std::endl;
+        log_ << station.port << ": " << dekvanto::core::TerminalText(text) << std::endl;
     }
 }
 
@@ -161,7 +161,7 @@ void StationBoard::Redraw() {
     }
     log_ << "\x1b[" << stations_.size() << 'A';
     for (const StationState &station : stations_) {
-        log_ << "\r\x1b[2K" << dekvanto::app::CutText(Row(station), 120) << '\n';
+        log_ << "\r\x1b[2K" << dekvanto::core::CutText(Row(station), 120) << '\n';
     }
     log_ << std::flush;
 }

@@ -13,8 +13,8 @@
 
 #include "console.h"
 #include "core/bench/bench_rules.h"
-#include "core/download_events.h"
-#include "core/output_lines.h"
+#include "core/download/download_events.h"
+#include "core/text/output_lines.h"
 #include "download_options.h"
 #include "exit_status.h"
 
@@ -23,7 +23,7 @@ namespace dekvanto::cli {
 // What the parent knows of one station.
 struct StationState {
     std::string port;
-    dekvanto::app::LineSplitter output{dekvanto::app::kMaxBenchLineBytes};
+    dekvanto::core::LineSplitter output{dekvanto::core::kMaxBenchLineBytes};
     std::string last_line;
     int percent = 0;
     int last_tenth = 0;
@@ -54,7 +54,7 @@ class StationBoard {
     void OnLine(StationState &station, const std::string &line);
 
   private:
-    void OnEvent(StationState &station, const dekvanto::app::DownloadEvent &event);
+    void OnEvent(StationState &station, const dekvanto::core::DownloadEvent &event);
     void Print(const StationState &station, const std::string &text);
     void Redraw();
 

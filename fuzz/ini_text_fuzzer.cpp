@@ -12,14 +12,14 @@
 #include <string_view>
 #include <utility>
 
-#include "core/ini_text.h"
+#include "core/settings/ini_text.h"
 
 namespace {
 
-using dekvanto::app::FindIniValue;
-using dekvanto::app::IniInteger;
-using dekvanto::app::IniTextWithValue;
-using dekvanto::app::IsStorableIniValue;
+using dekvanto::core::FindIniValue;
+using dekvanto::core::IniInteger;
+using dekvanto::core::IniTextWithValue;
+using dekvanto::core::IsStorableIniValue;
 
 constexpr std::pair<const char *, const char *> kKeys[] = {
     {"Setting", "COM"},

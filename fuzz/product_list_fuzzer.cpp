@@ -9,12 +9,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/product_selection.h"
-#include "core/product_table.h"
+#include "core/products/product_selection.h"
+#include "core/products/product_table.h"
 
 namespace {
 
-using namespace dekvanto::app;
+using namespace dekvanto::core;
 
 // Holds the stored product name and accepts writes.
 class OneNameStore final : public SettingsStore {

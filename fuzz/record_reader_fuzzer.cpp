@@ -28,14 +28,14 @@
 #include <utility>
 #include <vector>
 
-#include "core/port_name.h"
-#include "core/record_lines.h"
-#include "core/record_reader.h"
-#include "core/record_tail.h"
+#include "core/ports/port_name.h"
+#include "core/records/record_lines.h"
+#include "core/records/record_reader.h"
+#include "core/records/record_tail.h"
 
 namespace {
 
-using namespace dekvanto::app;
+using namespace dekvanto::core;
 
 void Require(bool condition) {
     if (!condition) {

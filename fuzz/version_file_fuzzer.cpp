@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/version_caption.h"
-#include "core/version_file.h"
+#include "core/window/version_caption.h"
+#include "core/products/version_file.h"
 
 namespace {
 
@@ -25,18 +25,18 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     const std::vector<char> bytes(data, data + size);
-    dekvanto::app::VersionDocument document;
+    dekvanto::core::VersionDocument document;
     const auto result = document.LoadBytes(std::string_view(bytes.data(), bytes.size()));
-    Require(result != dekvanto::app::VersionLoad::kNotLoaded);
+    Require(result != dekvanto::core::VersionLoad::kNotLoaded);
     if (size <= 2) {
-        Require(result == dekvanto::app::VersionLoad::kLoaded && document.VersionText().empty());
+        Require(result == dekvanto::core::VersionLoad::kLoaded && document.VersionText().empty());
     }
-    if (result == dekvanto::app::VersionLoad::kMalformed) {
+    if (result == dekvanto::core::VersionLoad::kMalformed) {
         Require(document.VersionText().empty() && document.ThirdText().empty());
     }
     for (const std::string &text :
          {document.VersionText(), std::string(bytes.data(), bytes.size())}) {
-        const std::string title = dekvanto::app::CaptionWithRelease("DEK VANTO", text);
+        const std::string title = dekvanto::core::CaptionWithRelease("DEK VANTO", text);
         Require(title.starts_with("DEK VANTO") && title.size() <= 9 + 7);
     }
     return 0;

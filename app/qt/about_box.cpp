@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "core/version_caption.h"
+#include "core/window/version_caption.h"
 #include "qt/artwork.h"
 #include "qt/dialog_units.h"
 
@@ -33,7 +33,7 @@ AboutBox::AboutBox(const std::string &program_directory, QWidget *parent) : QDia
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto *version =
-        new QLabel(QString::fromStdString(app::AboutVersionText(program_directory)), this);
+        new QLabel(QString::fromStdString(core::AboutVersionText(program_directory)), this);
     version->setTextFormat(Qt::PlainText);  // the version file's text, as it is
     version->setObjectName(QStringLiteral("versionText"));
     version->setAccessibleName(QStringLiteral("Version"));

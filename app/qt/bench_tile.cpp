@@ -13,7 +13,7 @@
 namespace dekvanto::qt {
 namespace {
 
-using dekvanto::app::UnitVerdict;
+using dekvanto::core::UnitVerdict;
 
 // A label's text, which a screen reader also reads as its description.
 void SetText(QLabel *label, const QString &text) {
@@ -50,7 +50,7 @@ QString VerdictColour(UnitVerdict verdict) {
 
 }  // namespace
 
-QString CountersText(const dekvanto::app::VerdictCounts &counts, std::optional<double> yield,
+QString CountersText(const dekvanto::core::VerdictCounts &counts, std::optional<double> yield,
                      std::optional<double> units_per_hour) {
     QString text = QStringLiteral("Passed %1, failed %2").arg(counts.passed).arg(counts.failed);
     if (counts.stopped > 0) {
@@ -115,18 +115,18 @@ BenchTile::BenchTile(QWidget *parent) : QFrame(parent) {
     });
 }
 
-void BenchTile::Show(const dekvanto::app::BenchState &bench, std::size_t station,
+void BenchTile::Show(const dekvanto::core::BenchState &bench, std::size_t station,
                      std::chrono::steady_clock::time_point now, bool bench_running) {
-    const dekvanto::app::StationTile &tile = bench.Tiles()[station];
+    const dekvanto::core::StationTile &tile = bench.Tiles()[station];
     const QString port = Text(tile.port);
     setAccessibleName(QStringLiteral("Station ") + port);
-    setAccessibleDescription(Text(dekvanto::app::TileSpoken(tile, bench.Scan(), now)));
+    setAccessibleDescription(Text(dekvanto::core::TileSpoken(tile, bench.Scan(), now)));
     SetText(title_,
             tile.device.empty() ? port : port + QStringLiteral(" \u2014 ") + Text(tile.device));
     title_->setAccessibleName(port + QStringLiteral(" port and device"));
 
-    QString state = Text(dekvanto::app::TileStateWords(tile, bench.Scan()));
-    if (tile.state == dekvanto::app::TileState::kFlashing) {
+    QString state = Text(dekvanto::core::TileStateWords(tile, bench.Scan()));
+    if (tile.state == dekvanto::core::TileState::kFlashing) {
         state =
             QStringLiteral("Unit %1%2: ")
                 .arg(tile.unit)
@@ -141,11 +141,11 @@ void BenchTile::Show(const dekvanto::app::BenchState &bench, std::size_t station
     progress_->setValue(tile.percent);
     progress_->setAccessibleName(port + QStringLiteral(" progress"));
     progress_->setAccessibleDescription(QStringLiteral("%1 percent").arg(tile.percent));
-    SetText(elapsed_, QStringLiteral("Elapsed ") + Seconds(dekvanto::app::TileSeconds(tile, now)));
+    SetText(elapsed_, QStringLiteral("Elapsed ") + Seconds(dekvanto::core::TileSeconds(tile, now)));
     elapsed_->setAccessibleName(port + QStringLiteral(" elapsed time"));
 
     if (tile.last) {
-        SetText(verdict_, Text(dekvanto::app::VerdictWord(tile.last->verdict)));
+        SetText(verdict_, Text(dekvanto::core::VerdictWord(tile.last->verdict)));
         verdict_->setStyleSheet(QStringLiteral("color: ") + VerdictColour(tile.last->verdict));
         // The reason, or for a unit that passed or was stopped its time ("57.1 s").
         const std::string &words = tile.last->words;
@@ -167,7 +167,7 @@ void BenchTile::Show(const dekvanto::app::BenchState &bench, std::size_t station
     error_->setVisible(!tile.error.empty());
     error_->setAccessibleName(port + QStringLiteral(" error"));
 
-    using dekvanto::app::TileState;
+    using dekvanto::core::TileState;
     const bool stopped = tile.state == TileState::kStopped;
     stop_->setEnabled(bench_running && !stopped && tile.state != TileState::kEnded);
     start_->setEnabled(bench_running && stopped);

@@ -17,16 +17,16 @@ class QPushButton;
 
 #include <optional>
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 class BenchState;
 struct VerdictCounts;
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core
 
 namespace dekvanto::qt {
 
 // "Passed 12, failed 1, first-pass yield 92.3 %, 40.0 units/h" (and the stopped units, when there
 // are any); the yield once a unit has counted, the rate once a station has had a whole cycle.
-QString CountersText(const dekvanto::app::VerdictCounts &counts, std::optional<double> yield,
+QString CountersText(const dekvanto::core::VerdictCounts &counts, std::optional<double> yield,
                      std::optional<double> units_per_hour);
 
 class BenchTile : public QFrame {
@@ -37,7 +37,7 @@ class BenchTile : public QFrame {
 
     // Draws station `station` of the bench as it is at `now` (the elapsed time of a running unit).
     // bench_running: the station's Stop (while it runs) and Start (once stopped) can be used.
-    void Show(const dekvanto::app::BenchState &bench, std::size_t station,
+    void Show(const dekvanto::core::BenchState &bench, std::size_t station,
               std::chrono::steady_clock::time_point now, bool bench_running);
 
     // Called when the operator asks to stop or to start this station.

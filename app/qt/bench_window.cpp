@@ -23,15 +23,15 @@
 #include <cmath>
 
 #include "core/bench/bench_control.h"
-#include "core/child_process.h"
-#include "core/whole_file.h"
+#include "core/bench/child_process.h"
+#include "core/files/whole_file.h"
 #include "qt/bench_tile.h"
 #include "qt/control_builders.h"
 
 namespace dekvanto::qt {
 namespace {
 
-using Clock = dekvanto::app::BenchState::Clock;
+using Clock = dekvanto::core::BenchState::Clock;
 
 constexpr int kClockMilliseconds = 250;
 constexpr std::size_t kStatusLines = 6;
@@ -46,7 +46,7 @@ Widget *Named(Widget *widget, const QString &name, const QString &description = 
 }
 
 // What the operator reads of the set-up, one item after another.
-QString SetupSummary(const dekvanto::app::BenchSetup &setup) {
+QString SetupSummary(const dekvanto::core::BenchSetup &setup) {
     QStringList lines;
     QStringList ports;
     for (const std::string &port : setup.ports) {
@@ -222,15 +222,15 @@ bool BenchWindow::OpenSetup(const QString &path) {
     if (Running()) {
         return false;
     }
-    const dekvanto::app::BenchSetupReading reading =
-        dekvanto::app::ReadBenchSetupFile(path.toStdString());
+    const dekvanto::core::BenchSetupReading reading =
+        dekvanto::core::ReadBenchSetupFile(path.toStdString());
     if (!reading.setup) {
         SetStatus(Text(reading.error));
         return false;
     }
     setup_path_ = path;
     setup_ = reading.setup;
-    const auto text = dekvanto::app::ReadWholeFile(path.toStdString());
+    const auto text = dekvanto::core::ReadWholeFile(path.toStdString());
     setup_text_->setPlainText(text ? Text(*text) : QString());
     state_.reset();
     SetStatus(QString());
@@ -247,14 +247,14 @@ void BenchWindow::Unlock(bool unlocked) {
 
 void BenchWindow::SaveSetup() {
     // Paths are kept as written (relative ones stay relative to the file).
-    const dekvanto::app::BenchSetupReading reading =
-        dekvanto::app::ReadBenchSetup(setup_text_->toPlainText().toStdString());
+    const dekvanto::core::BenchSetupReading reading =
+        dekvanto::core::ReadBenchSetup(setup_text_->toPlainText().toStdString());
     if (!reading.setup) {
         SetStatus(QStringLiteral("The set-up is not saved: ") + Text(reading.error));
         return;
     }
     std::string error;
-    if (!dekvanto::app::WriteBenchSetupFile(setup_path_.toStdString(), *reading.setup, error)) {
+    if (!dekvanto::core::WriteBenchSetupFile(setup_path_.toStdString(), *reading.setup, error)) {
         SetStatus(Text(error));
         return;
     }
@@ -294,14 +294,14 @@ void BenchWindow::BuildTiles() {
     if (!setup_) {
         return;
     }
-    state_ = std::make_unique<dekvanto::app::BenchState>(setup_->ports, setup_->scan);
-    events_ = dekvanto::app::LineSplitter(dekvanto::app::kMaxBenchLineBytes);
-    log_ = dekvanto::app::LineSplitter(dekvanto::app::kMaxBenchLineBytes);
+    state_ = std::make_unique<dekvanto::core::BenchState>(setup_->ports, setup_->scan);
+    events_ = dekvanto::core::LineSplitter(dekvanto::core::kMaxBenchLineBytes);
+    log_ = dekvanto::core::LineSplitter(dekvanto::core::kMaxBenchLineBytes);
     bench_log_.clear();
     const int columns = ColumnsFor(stations);
     for (std::size_t i = 0; i < stations; ++i) {
         state_->SetDevice(
-            i, dekvanto::app::DeviceWords(dekvanto::app::DeviceOfStation(setup_->ports[i])));
+            i, dekvanto::core::DeviceWords(dekvanto::core::DeviceOfStation(setup_->ports[i])));
         if (i == tile_widgets_.size()) {
             tile_widgets_.push_back(new BenchTile(this));
             grid_->addWidget(tile_widgets_[i], static_cast<int>(i) / columns,
@@ -325,18 +325,18 @@ void BenchWindow::Start() {
     process_ = new QProcess(this);
     // Its own process group, so that Stop reaches the bench and each of its stations as Ctrl-C
     // on a terminal does; and it stops when this window dies.
-    process_->setChildProcessModifier([] { dekvanto::app::PrepareBenchChild(); });
+    process_->setChildProcessModifier([] { dekvanto::core::PrepareBenchChild(); });
     connect(process_, &QProcess::readyReadStandardOutput, this, &BenchWindow::OnOutput);
     connect(process_, &QProcess::readyReadStandardError, this, &BenchWindow::OnErrorOutput);
     connect(process_, &QProcess::finished, this, &BenchWindow::OnFinished);
     connect(process_, &QProcess::errorOccurred, this, &BenchWindow::OnProcessError);
     QStringList arguments = program_.leading_arguments;
-    for (const std::string &argument : dekvanto::app::BenchArguments(*setup_)) {
+    for (const std::string &argument : dekvanto::core::BenchArguments(*setup_)) {
         arguments << Text(argument);
     }
     SetStatus(QStringLiteral("The bench is running"));
     process_->start(program_.program, arguments);
-    dekvanto::app::AdoptBenchChild(process_->processId());
+    dekvanto::core::AdoptBenchChild(process_->processId());
     clock_->start();
     ShowSetup();
     if (setup_->scan) {
@@ -346,7 +346,7 @@ void BenchWindow::Start() {
 
 void BenchWindow::Stop() {
     if (Running() && process_->processId() > 0) {
-        dekvanto::app::InterruptBenchChild(process_->processId());
+        dekvanto::core::InterruptBenchChild(process_->processId());
         SetStatus(QStringLiteral("Stopping: running units end as stopped"));
     }
 }
@@ -367,20 +367,20 @@ void BenchWindow::OnEventLine(const std::string &line) {
     if (line.empty()) {
         return;
     }
-    const dekvanto::app::EventLineReading reading = dekvanto::app::ReadEventLine(line);
-    if (reading.problem == dekvanto::app::EventLineProblem::kUnknownKind) {
+    const dekvanto::core::EventLineReading reading = dekvanto::core::ReadEventLine(line);
+    if (reading.problem == dekvanto::core::EventLineProblem::kUnknownKind) {
         return;
     }
     if (!reading.event) {
-        state_->OnBrokenLine(line, (reading.problem == dekvanto::app::EventLineProblem::kTruncated
+        state_->OnBrokenLine(line, (reading.problem == dekvanto::core::EventLineProblem::kTruncated
                                         ? "An event line was cut off: "
                                         : "An unreadable event line: ") +
                                        reading.reason);
         return;
     }
     state_->Apply(*reading.event, Clock::now(), std::chrono::system_clock::now());
-    if (const std::optional<std::string> said = dekvanto::app::OperatorLine(*reading.event);
-        said && reading.event->kind != dekvanto::app::EventKind::kUnitEnd) {
+    if (const std::optional<std::string> said = dekvanto::core::OperatorLine(*reading.event);
+        said && reading.event->kind != dekvanto::core::EventKind::kUnitEnd) {
         SetStatus(Text(*said));
     }
 }
@@ -414,9 +414,9 @@ void BenchWindow::OnFinished(int exit_code, QProcess::ExitStatus status) {
         }
     }
     if (state_->Totals().units > 0) {
-        said << QStringLiteral("Totals: ") + Text(dekvanto::app::CountsWords(state_->Totals()));
+        said << QStringLiteral("Totals: ") + Text(dekvanto::core::CountsWords(state_->Totals()));
     }
-    said << Text(dekvanto::app::BenchEndWords(exit_status));
+    said << Text(dekvanto::core::BenchEndWords(exit_status));
     SetStatus(said.join(QLatin1Char('\n')));
     Refresh();
     ShowSetup();
@@ -440,7 +440,7 @@ void BenchWindow::Scanned() {
     }
     const int chosen = std::max(0, scan_station_->currentIndex());
     const std::optional<std::string> line =
-        dekvanto::app::ScanLineFor(scan_id_->text().toStdString(),
+        dekvanto::core::ScanLineFor(scan_id_->text().toStdString(),
                                    setup_->ports[static_cast<std::size_t>(chosen)], setup_->ports);
     if (!line) {
         return;

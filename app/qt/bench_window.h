@@ -25,8 +25,8 @@
 
 #include "core/bench/bench_rules.h"
 #include "core/bench/bench_state.h"
-#include "core/bench_setup.h"
-#include "core/output_lines.h"
+#include "core/bench/bench_setup.h"
+#include "core/text/output_lines.h"
 
 class QCheckBox;
 class QComboBox;
@@ -57,7 +57,7 @@ class BenchWindow : public QWidget {
     // no set-up. Not while the bench runs.
     bool OpenSetup(const QString &path);
     bool Running() const;
-    const dekvanto::app::BenchState *State() const { return state_.get(); }
+    const dekvanto::core::BenchState *State() const { return state_.get(); }
 
     // Asked before the window closes while the bench runs: true to stop it and close.
     std::function<bool()> confirm_close;
@@ -89,10 +89,10 @@ class BenchWindow : public QWidget {
 
     BenchProgram program_;
     QString setup_path_;
-    std::optional<dekvanto::app::BenchSetup> setup_;
-    std::unique_ptr<dekvanto::app::BenchState> state_;
-    dekvanto::app::LineSplitter events_{dekvanto::app::kMaxBenchLineBytes};
-    dekvanto::app::LineSplitter log_{dekvanto::app::kMaxBenchLineBytes};
+    std::optional<dekvanto::core::BenchSetup> setup_;
+    std::unique_ptr<dekvanto::core::BenchState> state_;
+    dekvanto::core::LineSplitter events_{dekvanto::core::kMaxBenchLineBytes};
+    dekvanto::core::LineSplitter log_{dekvanto::core::kMaxBenchLineBytes};
     std::vector<std::string> bench_log_;  // the bench's own lines on its standard error
     QProcess *process_ = nullptr;
     bool close_when_ended_ = false;

@@ -16,7 +16,7 @@ QString OpenFileDialog(QWidget *owner, const QString &title, const QString &fold
     return QFileDialog::getOpenFileName(owner, title, folder, filter);
 }
 
-std::string ChooseFileWith(const FileChooser &choose, QWidget *owner, const app::FileDialog &dialog,
+std::string ChooseFileWith(const FileChooser &choose, QWidget *owner, const core::FileDialog &dialog,
                            const std::string &folder) {
     const QString filter = Text(dialog.type_name) + QStringLiteral(" (") + Text(dialog.pattern) +
                            QStringLiteral(");;All Files (*)");

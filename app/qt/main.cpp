@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/app_start.h"
-#include "core/posix_port_source.h"
+#include "core/window/app_start.h"
+#include "core/ports/posix_port_source.h"
 #include "qt/command_line.h"
 #include "qt/main_window.h"
 #include "qt/message_box.h"
@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
     const bool checking = parser.isSet(start_check);
 
     QApplication application(argc, argv);
-    dekvanto::app::StartUp start = dekvanto::app::StartApplication();
+    dekvanto::core::StartUp start = dekvanto::core::StartApplication();
     if (!start.engine) {
         if (checking) {
             std::fprintf(stderr, "dekvanto: %s\n",
@@ -49,7 +49,7 @@ int main(int argc, char **argv) {
         }
         return 0;
     }
-    dekvanto::app::PosixPortSource ports(dekvanto::app::PosixPortSource::SystemPlaces());
+    dekvanto::core::PosixPortSource ports(dekvanto::core::PosixPortSource::SystemPlaces());
     int status = 0;
     {
         dekvanto::qt::MainWindow window(start.files, *start.engine, ports);

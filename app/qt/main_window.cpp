@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <utility>
 
-#include "core/settings_file.h"
-#include "core/string_table.h"
+#include "core/settings/settings_file.h"
+#include "core/window/string_table.h"
 #include "qt/about_box.h"
 #include "qt/artwork.h"
 #include "qt/control_builders.h"
@@ -16,7 +16,7 @@
 namespace dekvanto::qt {
 namespace {
 
-using C = app::WindowControl;
+using C = core::WindowControl;
 
 bool IsEnterOrEscape(const QEvent *event) {
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) {
@@ -28,10 +28,10 @@ bool IsEnterOrEscape(const QEvent *event) {
 
 }  // namespace
 
-MainWindow::MainWindow(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports,
+MainWindow::MainWindow(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports,
                        QWidget *parent)
     : QDialog(parent),
-      model_(files, app::OpenSettingsFile(files.settings_file), engine, ports, *this),
+      model_(files, core::OpenSettingsFile(files.settings_file), engine, ports, *this),
       choose_file_(OpenFileDialog) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -40,7 +40,7 @@ MainWindow::MainWindow(const app::ProgramFiles &files, app::Engine &engine, app:
     setWindowIcon(ProgramIcon());
     BuildControls();
     AddAboutAction();
-    file_watch_.setInterval(app::kFileWatchPeriodMs);
+    file_watch_.setInterval(core::kFileWatchPeriodMs);
     connect(&file_watch_, &QTimer::timeout, this, &MainWindow::OnFileWatch);
     model_.Initialise();
     ConnectControls();
@@ -68,7 +68,7 @@ void MainWindow::ConnectControls() {
 }
 
 void MainWindow::AddAboutAction() {
-    const std::string_view about = app::AppString(app::StringId::kAboutMenuEntry);
+    const std::string_view about = core::AppString(core::StringId::kAboutMenuEntry);
     if (about.empty()) {
         return;
     }
@@ -81,7 +81,7 @@ void MainWindow::AddAboutAction() {
 
 void MainWindow::OnStartStop() {
     model_.OnStartStop();
-    if (quit_requested_ && model_.Control().State() == app::DownloadState::kIdle) {
+    if (quit_requested_ && model_.Control().State() == core::DownloadState::kIdle) {
         // The quit request that ended the download is carried out now that the engine is done.
         quit_requested_ = false;
         QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
@@ -125,11 +125,11 @@ void MainWindow::SetCaption(std::string_view caption) {
     setWindowTitle(Text(caption));
 }
 
-std::string MainWindow::ChooseFile(const app::FileDialog &dialog, const std::string &folder) {
+std::string MainWindow::ChooseFile(const core::FileDialog &dialog, const std::string &folder) {
     return ChooseFileWith(choose_file_, this, dialog, folder);
 }
 
-void MainWindow::RunSettingsDialog(app::SettingsSession &session) {
+void MainWindow::RunSettingsDialog(core::SettingsSession &session) {
     SettingsWindow window(session, choose_file_, this);
     window.exec();
 }
@@ -156,7 +156,7 @@ void MainWindow::SetByteCounterText(std::string_view text) {
     // While the engine sends, a byte count repaints the counter alone, at once: repainting the
     // whole window on each message would hold the line up.
     const auto state = model_.Control().State();
-    if (state == app::DownloadState::kDownloading || state == app::DownloadState::kStopping) {
+    if (state == core::DownloadState::kDownloading || state == core::DownloadState::kStopping) {
         byte_counter_->repaint();
         counter_repainted_ = true;
     }
@@ -193,7 +193,7 @@ void MainWindow::reject() {
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event) {
-    if (model_.Control().State() == app::DownloadState::kIdle) {
+    if (model_.Control().State() == core::DownloadState::kIdle) {
         return false;
     }
     if (event->type() == QEvent::Quit) {

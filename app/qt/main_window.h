@@ -1,5 +1,5 @@
 // The main window "DEK VANTO": the only window the user works in. It draws the window model
-// (core/main_window_model.h) and forwards the user's actions to it; every rule (what a click
+// (core/window/main_window_model.h) and forwards the user's actions to it; every rule (what a click
 // changes, enables, stores or logs) lives in the model.
 //
 // The engine runs on this window's thread inside the start/stop command and keeps the window
@@ -22,27 +22,27 @@
 #include <QTimer>
 #include <array>
 
-#include "core/engine.h"
-#include "core/main_window_model.h"
-#include "core/main_window_view.h"
-#include "core/port_list.h"
-#include "core/program_folder.h"
+#include "core/download/engine.h"
+#include "core/window/main_window_model.h"
+#include "core/window/main_window_view.h"
+#include "core/ports/port_list.h"
+#include "core/settings/program_folder.h"
 #include "qt/file_chooser.h"
 
 namespace dekvanto::qt {
 
-class MainWindow final : public QDialog, public app::MainWindowView {
+class MainWindow final : public QDialog, public core::MainWindowView {
     Q_OBJECT
   public:
     // Builds the controls and initialises the model over the program's files.
-    MainWindow(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports,
+    MainWindow(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports,
                QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The file dialogs (code, personalization and loader file); QFileDialog by default.
     void SetFileChooser(FileChooser chooser) { choose_file_ = std::move(chooser); }
 
-    const app::DownloadControl &Control() const { return model_.Control(); }
+    const core::DownloadControl &Control() const { return model_.Control(); }
     const QTimer &FileWatchTimer() const { return file_watch_; }
     // A tick of the file-watch timer.
     void OnFileWatch() { model_.OnFileWatch(); }
@@ -58,15 +58,15 @@ class MainWindow final : public QDialog, public app::MainWindowView {
     void StartFileWatch() override { file_watch_.start(); }
     void Repaint() override;
     bool DispatchEvents() override;
-    void Enable(app::WindowControl control, bool on) override;
-    void SetChecked(app::WindowControl control, bool checked) override;
-    void SetText(app::WindowControl control, std::string_view text) override;
+    void Enable(core::WindowControl control, bool on) override;
+    void SetChecked(core::WindowControl control, bool checked) override;
+    void SetText(core::WindowControl control, std::string_view text) override;
     void SetProductEntries(const std::vector<std::string> &entries) override;
     void SelectProduct(int position) override;
     std::string Caption() override;
     void SetCaption(std::string_view caption) override;
-    std::string ChooseFile(const app::FileDialog &dialog, const std::string &folder) override;
-    void RunSettingsDialog(app::SettingsSession &session) override;
+    std::string ChooseFile(const core::FileDialog &dialog, const std::string &folder) override;
+    void RunSettingsDialog(core::SettingsSession &session) override;
 
   public slots:
     // Escape, the close box, Alt+F4: refused while an attempt runs, else the window closes.
@@ -83,16 +83,16 @@ class MainWindow final : public QDialog, public app::MainWindowView {
     void OnAbout();
     // Files the widget made for a control identifier, and gives it back as the type it was made.
     template <typename T>
-    T *Keep(app::WindowControl control, T *widget) {
+    T *Keep(core::WindowControl control, T *widget) {
         controls_[static_cast<std::size_t>(control)] = widget;
         return widget;
     }
     template <typename T = QWidget>
-    T *Get(app::WindowControl control) const {
+    T *Get(core::WindowControl control) const {
         return static_cast<T *>(controls_[static_cast<std::size_t>(control)]);
     }
 
-    app::MainWindowModel model_;
+    core::MainWindowModel model_;
     FileChooser choose_file_;
     QTimer file_watch_;
     // The byte counter was just repainted on its own for a byte count message of a download.
@@ -102,7 +102,7 @@ class MainWindow final : public QDialog, public app::MainWindowView {
     bool quit_requested_ = false;
     bool quit_pending_ = false;
 
-    std::array<QWidget *, app::kWindowControlCount> controls_{};
+    std::array<QWidget *, core::kWindowControlCount> controls_{};
     QLabel *byte_counter_ = nullptr;
     QProgressBar *progress_ = nullptr;
     QListWidget *log_ = nullptr;

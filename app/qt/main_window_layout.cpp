@@ -10,7 +10,7 @@
 
 namespace dekvanto::qt {
 
-using C = app::WindowControl;
+using C = core::WindowControl;
 
 void MainWindow::BuildControls() {
     const DialogUnits du(font());

@@ -27,9 +27,9 @@ class PortItemDelegate final : public QStyledItemDelegate {
     }
 };
 
-QComboBox *FixedList(QWidget *parent, const app::SettingValues &values, const char *name) {
+QComboBox *FixedList(QWidget *parent, const core::SettingValues &values, const char *name) {
     auto *list = new QComboBox(parent);
-    for (const app::SettingValue &value : values.values) {
+    for (const core::SettingValue &value : values.values) {
         list->addItem(Text(value.entry));
     }
     list->setAccessibleName(QString::fromLatin1(name));
@@ -37,7 +37,7 @@ QComboBox *FixedList(QWidget *parent, const app::SettingValues &values, const ch
 }
 
 // What a port entry shows beside its name: the device and, for a USB adapter, its product.
-QString DeviceText(const app::PortEntry &entry) {
+QString DeviceText(const core::PortEntry &entry) {
     QString text = QString::fromStdString(entry.device);
     if (!entry.product.empty()) {
         text += QStringLiteral(" (") + QString::fromStdString(entry.product) + QStringLiteral(")");
@@ -47,14 +47,14 @@ QString DeviceText(const app::PortEntry &entry) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(app::SettingsSession &session, FileChooser choose_file,
+SettingsWindow::SettingsWindow(core::SettingsSession &session, FileChooser choose_file,
                                QWidget *parent)
     : QDialog(parent), session_(session), choose_file_(std::move(choose_file)) {
     setWindowTitle(QStringLiteral("Settings"));
     setWindowIcon(ProgramIcon());
     BuildControls();
-    const app::SettingsDialogContents contents = session_.Open();
-    for (const app::PortEntry &entry : session_.Ports()) {
+    const core::SettingsDialogContents contents = session_.Open();
+    for (const core::PortEntry &entry : session_.Ports()) {
         port_->addItem(QString::fromStdString(entry.name));
         port_->setItemData(port_->count() - 1, DeviceText(entry), kDeviceRole);
         port_->setItemData(port_->count() - 1, DeviceText(entry), Qt::ToolTipRole);
@@ -74,24 +74,24 @@ void SettingsWindow::BuildControls() {
     connect(cancel, &QPushButton::clicked, this, &SettingsWindow::reject);
 
     Group(this, "Port", du.Rect(7, 2, 133, 34));
-    speed_ = FixedList(this, app::kSpeeds, "Speed");
+    speed_ = FixedList(this, core::kSpeeds, "Speed");
     speed_->setGeometry(du.Rect(202, 16, 70, 12));
     Label(this, "Speed:", du.Rect(158, 17, 30, 8));
-    parity_ = FixedList(this, app::kParities, "Parity");
+    parity_ = FixedList(this, core::kParities, "Parity");
     parity_->setGeometry(du.Rect(202, 34, 70, 12));
     Label(this, "Parity:", du.Rect(158, 35, 30, 8));
-    stop_bits_ = FixedList(this, app::kStopBits, "Stop bit");
+    stop_bits_ = FixedList(this, core::kStopBits, "Stop bit");
     stop_bits_->setGeometry(du.Rect(202, 52, 70, 12));
-    data_bits_ = FixedList(this, app::kDataBits, "Data bit");
+    data_bits_ = FixedList(this, core::kDataBits, "Data bit");
     data_bits_->setGeometry(du.Rect(202, 70, 70, 12));
     Label(this, "Stop bit:", du.Rect(158, 53, 30, 8));
     Group(this, "Line Properties", du.Rect(149, 2, 135, 90));
     Label(this, "Data bit:", du.Rect(158, 71, 30, 8));
     Group(this, "Memory Target Properties", du.Rect(7, 38, 135, 52));
-    wait_states_ = FixedList(this, app::kWaitStates, "Wait State");
+    wait_states_ = FixedList(this, core::kWaitStates, "Wait State");
     wait_states_->setGeometry(du.Rect(68, 52, 62, 12));
     Label(this, "Wait State:", du.Rect(19, 53, 40, 10));
-    bus_size_ = FixedList(this, app::kBusWidths, "Bus Size");
+    bus_size_ = FixedList(this, core::kBusWidths, "Bus Size");
     bus_size_->setGeometry(du.Rect(68, 72, 62, 12));
     Label(this, "Bus Size:", du.Rect(19, 73, 35, 10));
 
@@ -115,7 +115,7 @@ void SettingsWindow::BuildControls() {
     pause_ = CheckBox(this, "Pause", du.Rect(98, 153, 58, 10));
 }
 
-void SettingsWindow::FillControls(const app::SettingsDialogContents &contents) {
+void SettingsWindow::FillControls(const core::SettingsDialogContents &contents) {
     port_->setCurrentIndex(contents.port_selection);
     if (contents.port_selection < 0) {
         port_->setEditText(QString());
@@ -133,7 +133,7 @@ void SettingsWindow::FillControls(const app::SettingsDialogContents &contents) {
 }
 
 void SettingsWindow::OnBrowseLoader() {
-    const auto choose = [this](const app::FileDialog &dialog, const std::string &folder) {
+    const auto choose = [this](const core::FileDialog &dialog, const std::string &folder) {
         return ChooseFileWith(choose_file_, this, dialog, folder);
     };
     if (session_.BrowseLoader(choose)) {
@@ -142,8 +142,8 @@ void SettingsWindow::OnBrowseLoader() {
     }
 }
 
-app::CurrentSettings SettingsWindow::ChosenSettings() const {
-    app::CurrentSettings chosen;
+core::CurrentSettings SettingsWindow::ChosenSettings() const {
+    core::CurrentSettings chosen;
     chosen.port_name = port_->currentText().toStdString();
     chosen.speed = speed_->currentIndex();
     chosen.parity = parity_->currentIndex();

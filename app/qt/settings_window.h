@@ -1,5 +1,5 @@
 // The "Settings" dialog: the widgets over one showing of the Settings dialog
-// (core/settings_session.h). It fills its controls from what the session gives at opening, hands
+// (core/window/settings_session.h). It fills its controls from what the session gives at opening, hands
 // the controls' values to it at OK, and forgets everything at Cancel, Escape or the close box.
 //
 // The port box lists the ports of the port source, each with the device it opens (and a USB
@@ -11,7 +11,7 @@
 #include <QDialog>
 #include <QLineEdit>
 
-#include "core/settings_session.h"
+#include "core/window/settings_session.h"
 #include "qt/file_chooser.h"
 
 namespace dekvanto::qt {
@@ -20,7 +20,7 @@ class SettingsWindow final : public QDialog {
     Q_OBJECT
   public:
     // Opens the session and fills the controls; choose_file shows the loader file dialog.
-    SettingsWindow(app::SettingsSession &session, FileChooser choose_file, QWidget *parent);
+    SettingsWindow(core::SettingsSession &session, FileChooser choose_file, QWidget *parent);
 
   public slots:
     void accept() override;
@@ -28,11 +28,11 @@ class SettingsWindow final : public QDialog {
 
   private:
     void BuildControls();
-    void FillControls(const app::SettingsDialogContents &contents);
+    void FillControls(const core::SettingsDialogContents &contents);
     void OnBrowseLoader();
-    app::CurrentSettings ChosenSettings() const;
+    core::CurrentSettings ChosenSettings() const;
 
-    app::SettingsSession &session_;
+    core::SettingsSession &session_;
     FileChooser choose_file_;
 
     QComboBox *port_ = nullptr;

@@ -1,6 +1,6 @@
 #include "win32/about_box.h"
 
-#include "core/version_caption.h"
+#include "core/window/version_caption.h"
 #include "win32/resource_ids.h"
 
 namespace dekvanto::win32 {
@@ -10,7 +10,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lpar
     switch (message) {
         case WM_INITDIALOG: {
             const auto *directory = reinterpret_cast<const std::string *>(lparam);
-            const std::string version = app::AboutVersionText(*directory);
+            const std::string version = core::AboutVersionText(*directory);
             SetDlgItemTextA(dialog, IDC_ABOUT_VERSION, version.c_str());
             return TRUE;
         }

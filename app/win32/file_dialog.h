@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/file_dialogs.h"
+#include "core/window/file_dialogs.h"
 
 namespace dekvanto::win32 {
 
@@ -13,6 +13,6 @@ namespace dekvanto::win32 {
 // (the first entry selected) and `folder` as the starting folder (the system's choice when
 // empty); no default extension, no preset name. The read-only check box is shown. Returns the
 // chosen file's full path, or "" when the user cancelled.
-std::string ChooseFileToOpen(HWND owner, const app::FileDialog &dialog, const std::string &folder);
+std::string ChooseFileToOpen(HWND owner, const core::FileDialog &dialog, const std::string &folder);
 
 }  // namespace dekvanto::win32

@@ -8,8 +8,8 @@
 #include <commctrl.h>
 // clang-format on
 
-#include "core/app_start.h"
-#include "core/registry_port_source.h"
+#include "core/window/app_start.h"
+#include "core/ports/registry_port_source.h"
 #include "win32/main_dialog.h"
 #include "win32/message_box.h"
 
@@ -18,14 +18,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
 
-    dekvanto::app::StartUp start = dekvanto::app::StartApplication();
+    dekvanto::core::StartUp start = dekvanto::core::StartApplication();
     if (!start.engine) {
         if (!start.end_message.empty()) {
             dekvanto::win32::ShowBox(nullptr, start.end_message);
         }
         return 0;
     }
-    dekvanto::app::RegistryPortSource ports;
+    dekvanto::core::RegistryPortSource ports;
     {
         dekvanto::win32::MainDialog window(start.files, *start.engine, ports);
         window.Run(instance);

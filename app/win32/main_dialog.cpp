@@ -4,8 +4,8 @@
 
 #include <array>
 
-#include "core/settings_file.h"
-#include "core/string_table.h"
+#include "core/settings/settings_file.h"
+#include "core/window/string_table.h"
 #include "win32/about_box.h"
 #include "win32/file_dialog.h"
 #include "win32/message_box.h"
@@ -16,12 +16,12 @@ namespace dekvanto::win32 {
 namespace {
 
 // The template's control of each control identifier of the model, in the identifiers' order.
-constexpr std::array<int, app::kWindowControlCount> kControlIds = {
+constexpr std::array<int, core::kWindowControlCount> kControlIds = {
     IDC_CODE_SWITCH,   IDC_CODE_PATH,    IDC_BROWSE_CODE, IDC_CODE_SIZE,
     IDC_CODE_CHECKSUM, IDC_PERSO_SWITCH, IDC_PERSO_PATH,  IDC_BROWSE_PERSO,
     IDC_PERSO_SIZE,    IDC_PRODUCT,      IDC_PORT,        IDC_PROPERTIES};
 
-int IdOf(app::WindowControl control) {
+int IdOf(core::WindowControl control) {
     return kControlIds[static_cast<std::size_t>(control)];
 }
 
@@ -30,8 +30,8 @@ constexpr int kCaptionLength = 49;
 
 }  // namespace
 
-MainDialog::MainDialog(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports)
-    : model_(files, app::OpenSettingsFile(files.settings_file), engine, ports, *this) {}
+MainDialog::MainDialog(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports)
+    : model_(files, core::OpenSettingsFile(files.settings_file), engine, ports, *this) {}
 
 MainDialog::~MainDialog() {
     if (small_icon_ != nullptr) {
@@ -141,7 +141,7 @@ void MainDialog::OnInitDialog() {
 }
 
 void MainDialog::AddAboutEntry() {
-    const std::string about(app::AppString(app::StringId::kAboutMenuEntry));
+    const std::string about(core::AppString(core::StringId::kAboutMenuEntry));
     const HMENU menu = GetSystemMenu(window_, FALSE);
     if (about.empty() || menu == nullptr) {
         return;
@@ -178,15 +178,15 @@ bool MainDialog::Checked(int id) const {
     return IsDlgButtonChecked(window_, id) == BST_CHECKED;
 }
 
-void MainDialog::Enable(app::WindowControl control, bool on) {
+void MainDialog::Enable(core::WindowControl control, bool on) {
     EnableWindow(GetDlgItem(window_, IdOf(control)), on ? TRUE : FALSE);
 }
 
-void MainDialog::SetChecked(app::WindowControl control, bool checked) {
+void MainDialog::SetChecked(core::WindowControl control, bool checked) {
     CheckDlgButton(window_, IdOf(control), checked ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void MainDialog::SetText(app::WindowControl control, std::string_view text) {
+void MainDialog::SetText(core::WindowControl control, std::string_view text) {
     SetDlgItemTextA(window_, IdOf(control), std::string(text).c_str());
 }
 
@@ -212,11 +212,11 @@ void MainDialog::SetCaption(std::string_view caption) {
     SetWindowTextA(window_, std::string(caption).c_str());
 }
 
-std::string MainDialog::ChooseFile(const app::FileDialog &dialog, const std::string &folder) {
+std::string MainDialog::ChooseFile(const core::FileDialog &dialog, const std::string &folder) {
     return ChooseFileToOpen(window_, dialog, folder);
 }
 
-void MainDialog::RunSettingsDialog(app::SettingsSession &session) {
+void MainDialog::RunSettingsDialog(core::SettingsSession &session) {
     win32::RunSettingsDialog(window_, session);
 }
 
@@ -254,7 +254,7 @@ void MainDialog::StopFileWatch() {
 }
 
 void MainDialog::StartFileWatch() {
-    SetTimer(window_, kFileWatchTimer, app::kFileWatchPeriodMs, nullptr);
+    SetTimer(window_, kFileWatchTimer, core::kFileWatchPeriodMs, nullptr);
 }
 
 void MainDialog::Repaint() {

@@ -1,5 +1,5 @@
 // The main window "DEK VANTO" (dialog IDD_MAIN): the only window the user works in. It draws the
-// window model (core/main_window_model.h) through the controls of its template and forwards the
+// window model (core/window/main_window_model.h) through the controls of its template and forwards the
 // user's commands to it; every rule (what a click changes, enables, stores or logs) lives in the
 // model.
 //
@@ -18,21 +18,21 @@
 
 #include <string>
 
-#include "core/engine.h"
-#include "core/main_window_model.h"
-#include "core/main_window_view.h"
-#include "core/port_list.h"
-#include "core/program_folder.h"
+#include "core/download/engine.h"
+#include "core/window/main_window_model.h"
+#include "core/window/main_window_view.h"
+#include "core/ports/port_list.h"
+#include "core/settings/program_folder.h"
 
 namespace dekvanto::win32 {
 
 // The file-watch timer's number.
 inline constexpr UINT_PTR kFileWatchTimer = 2;
 
-class MainDialog final : public app::MainWindowView {
+class MainDialog final : public core::MainWindowView {
   public:
     // Reads the current settings (the Settings dialog object is made with the window).
-    MainDialog(const app::ProgramFiles &files, app::Engine &engine, app::PortSource &ports);
+    MainDialog(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports);
     ~MainDialog() override;
     MainDialog(const MainDialog &) = delete;
     MainDialog &operator=(const MainDialog &) = delete;
@@ -51,15 +51,15 @@ class MainDialog final : public app::MainWindowView {
     void StartFileWatch() override;
     void Repaint() override;
     Mx40WindowHandle NativeWindow() override { return window_; }
-    void Enable(app::WindowControl control, bool on) override;
-    void SetChecked(app::WindowControl control, bool checked) override;
-    void SetText(app::WindowControl control, std::string_view text) override;
+    void Enable(core::WindowControl control, bool on) override;
+    void SetChecked(core::WindowControl control, bool checked) override;
+    void SetText(core::WindowControl control, std::string_view text) override;
     void SetProductEntries(const std::vector<std::string> &entries) override;
     void SelectProduct(int position) override;
     std::string Caption() override;
     void SetCaption(std::string_view caption) override;
-    std::string ChooseFile(const app::FileDialog &dialog, const std::string &folder) override;
-    void RunSettingsDialog(app::SettingsSession &session) override;
+    std::string ChooseFile(const core::FileDialog &dialog, const std::string &folder) override;
+    void RunSettingsDialog(core::SettingsSession &session) override;
 
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
@@ -74,7 +74,7 @@ class MainDialog final : public app::MainWindowView {
     void PaintMinimized();
     bool Checked(int id) const;
 
-    app::MainWindowModel model_;
+    core::MainWindowModel model_;
     HWND window_ = nullptr;
     HICON icon_ = nullptr;
     HICON small_icon_ = nullptr;

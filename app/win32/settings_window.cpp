@@ -8,8 +8,8 @@
 namespace dekvanto::win32 {
 namespace {
 
-void FillList(HWND dialog, int id, const app::SettingValues &list) {
-    for (const app::SettingValue &value : list.values) {
+void FillList(HWND dialog, int id, const core::SettingValues &list) {
+    for (const core::SettingValue &value : list.values) {
         const std::string text(value.entry);
         SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
@@ -31,18 +31,18 @@ std::string ControlText(HWND dialog, int id) {
     return text;
 }
 
-void Open(HWND dialog, app::SettingsSession &session) {
-    FillList(dialog, IDC_SPEED, app::kSpeeds);
-    FillList(dialog, IDC_PARITY, app::kParities);
-    FillList(dialog, IDC_STOP_BITS, app::kStopBits);
-    FillList(dialog, IDC_DATA_BITS, app::kDataBits);
-    FillList(dialog, IDC_WAIT_STATES, app::kWaitStates);
-    FillList(dialog, IDC_BUS_SIZE, app::kBusWidths);
+void Open(HWND dialog, core::SettingsSession &session) {
+    FillList(dialog, IDC_SPEED, core::kSpeeds);
+    FillList(dialog, IDC_PARITY, core::kParities);
+    FillList(dialog, IDC_STOP_BITS, core::kStopBits);
+    FillList(dialog, IDC_DATA_BITS, core::kDataBits);
+    FillList(dialog, IDC_WAIT_STATES, core::kWaitStates);
+    FillList(dialog, IDC_BUS_SIZE, core::kBusWidths);
 
-    const app::SettingsDialogContents contents = session.Open();
+    const core::SettingsDialogContents contents = session.Open();
     // Inserted at the end rather than added: the box has the sorted style, but the source has
     // already put the names in the program's order (the fixed names last, not sorted in).
-    for (const app::PortEntry &entry : session.Ports()) {
+    for (const core::PortEntry &entry : session.Ports()) {
         SendDlgItemMessageA(dialog, IDC_PORT_BOX, CB_INSERTSTRING, static_cast<WPARAM>(-1),
                             reinterpret_cast<LPARAM>(entry.name.c_str()));
     }
@@ -62,8 +62,8 @@ void Open(HWND dialog, app::SettingsSession &session) {
     CheckDlgButton(dialog, IDC_PAUSE, contents.pause ? BST_CHECKED : BST_UNCHECKED);
 }
 
-void OnBrowseLoader(HWND dialog, app::SettingsSession &session) {
-    const auto choose = [dialog](const app::FileDialog &file_dialog, const std::string &folder) {
+void OnBrowseLoader(HWND dialog, core::SettingsSession &session) {
+    const auto choose = [dialog](const core::FileDialog &file_dialog, const std::string &folder) {
         return ChooseFileToOpen(dialog, file_dialog, folder);
     };
     if (session.BrowseLoader(choose)) {
@@ -72,8 +72,8 @@ void OnBrowseLoader(HWND dialog, app::SettingsSession &session) {
     }
 }
 
-app::CurrentSettings ChosenSettings(HWND dialog) {
-    app::CurrentSettings chosen;
+core::CurrentSettings ChosenSettings(HWND dialog) {
+    core::CurrentSettings chosen;
     chosen.port_name = ControlText(dialog, IDC_PORT_BOX);
     chosen.speed = Selection(dialog, IDC_SPEED);
     chosen.parity = Selection(dialog, IDC_PARITY);
@@ -86,12 +86,12 @@ app::CurrentSettings ChosenSettings(HWND dialog) {
     return chosen;
 }
 
-void OnOk(HWND dialog, app::SettingsSession &session) {
+void OnOk(HWND dialog, core::SettingsSession &session) {
     session.Ok(ChosenSettings(dialog));
     EndDialog(dialog, IDC_SETTINGS_OK);
 }
 
-void OnCancel(HWND dialog, app::SettingsSession &session) {
+void OnCancel(HWND dialog, core::SettingsSession &session) {
     session.Cancel();
     EndDialog(dialog, IDC_SETTINGS_CANCEL);
 }
@@ -99,10 +99,10 @@ void OnCancel(HWND dialog, app::SettingsSession &session) {
 INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, DWLP_USER, lparam);
-        Open(dialog, *reinterpret_cast<app::SettingsSession *>(lparam));
+        Open(dialog, *reinterpret_cast<core::SettingsSession *>(lparam));
         return TRUE;
     }
-    auto *session = reinterpret_cast<app::SettingsSession *>(GetWindowLongPtrA(dialog, DWLP_USER));
+    auto *session = reinterpret_cast<core::SettingsSession *>(GetWindowLongPtrA(dialog, DWLP_USER));
     if (session == nullptr) {
         return FALSE;
     }
@@ -133,7 +133,7 @@ INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wparam, LPARAM l
 
 }  // namespace
 
-void RunSettingsDialog(HWND owner, app::SettingsSession &session) {
+void RunSettingsDialog(HWND owner, core::SettingsSession &session) {
     DialogBoxParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS), owner, SettingsProc,
                     reinterpret_cast<LPARAM>(&session));
 }

@@ -1,5 +1,5 @@
 // The "Settings" dialog (dialog IDD_SETTINGS) over one showing of the Settings dialog
-// (core/settings_session.h): it fills its controls from what the session gives at opening, hands
+// (core/window/settings_session.h): it fills its controls from what the session gives at opening, hands
 // the controls' values to it at "OK" (or Enter) and forgets everything at "Cancel", Escape or the
 // close box. The dialog never shows a message.
 //
@@ -9,11 +9,11 @@
 
 #include <windows.h>
 
-#include "core/settings_session.h"
+#include "core/window/settings_session.h"
 
 namespace dekvanto::win32 {
 
 // Runs the dialog modally over owner and returns when it has closed.
-void RunSettingsDialog(HWND owner, app::SettingsSession &session);
+void RunSettingsDialog(HWND owner, core::SettingsSession &session);
 
 }  // namespace dekvanto::win32

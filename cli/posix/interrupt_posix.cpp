@@ -15,7 +15,7 @@ namespace dekvanto::cli {
 namespace {
 
 constexpr int kMaxForwarded = 64;
-static_assert(kMaxForwarded >= static_cast<int>(dekvanto::app::kMaxBenchStations));
+static_assert(kMaxForwarded >= static_cast<int>(dekvanto::core::kMaxBenchStations));
 // The signals taken as a Ctrl-C.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "core/bench/bench_rules.h"
-#include "core/output_lines.h"
+#include "core/text/output_lines.h"
 #include "line_input.h"
 #include "posix/interrupt_wake.h"
 
@@ -14,7 +14,7 @@ namespace dekvanto::cli {
 
 struct LineInput::Impl {
     int descriptor = -1;
-    dekvanto::app::LineSplitter splitter{dekvanto::app::kMaxBenchLineBytes};
+    dekvanto::core::LineSplitter splitter{dekvanto::core::kMaxBenchLineBytes};
     std::deque<std::string> lines;
     bool ended = false;
 

@@ -1,4 +1,4 @@
-#include "core/port_name.h"
+#include "core/ports/port_name.h"
 #include "dekvanto/platform/port_device.h"
 #include "dekvanto/platform/port_register.h"
 #include "port_check.h"
@@ -11,8 +11,8 @@ bool DeviceHeldByAnother(const std::string &device) {
 
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     PortDiagnosis diagnosis;
-    const auto number = dekvanto::app::ReadsAsComPort(port_name)
-                            ? dekvanto::app::NumberAfterPrefix(port_name)
+    const auto number = dekvanto::core::ReadsAsComPort(port_name)
+                            ? dekvanto::core::NumberAfterPrefix(port_name)
                             : std::nullopt;
     const auto device = number ? platform::DeviceForPort(*number) : std::nullopt;
     if (!device) {

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <ostream>
 
-#include "core/outside_text.h"
-#include "core/port_name.h"
-#include "core/posix_port_source.h"
+#include "core/text/outside_text.h"
+#include "core/ports/port_name.h"
+#include "core/ports/posix_port_source.h"
 #include "dekvanto/platform/port_register.h"
 #include "exit_status.h"
 #include "info_commands.h"
@@ -20,7 +20,7 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
     const std::string name = assignment.substr(0, equals);
     const std::string device = equals == std::string::npos ? "" : assignment.substr(equals + 1);
     const auto number =
-        dekvanto::app::ReadsAsComPort(name) ? dekvanto::app::NumberAfterPrefix(name) : std::nullopt;
+        dekvanto::core::ReadsAsComPort(name) ? dekvanto::core::NumberAfterPrefix(name) : std::nullopt;
     if (!number || *number < 1 || *number > platform::kHighestPortNumber ||
         name.find_first_not_of("COM0123456789") != std::string::npos || device.empty()) {
         console.err << "vanto: --assign takes COM<n>=DEVICE, for example COM3=/dev/ttyUSB0"
@@ -67,7 +67,7 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
 }  // namespace
 
 int RunPorts(const std::optional<std::string> &assign, Console &console) {
-    auto places = dekvanto::app::PosixPortSource::SystemPlaces();
+    auto places = dekvanto::core::PosixPortSource::SystemPlaces();
     if (assign) {
         if (places.register_directory.empty()) {
             console.err << "vanto: no port register: set DEKVANTO_PORTS or HOME" << std::endl;
@@ -77,18 +77,18 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
             return status;
         }
     }
-    dekvanto::app::PosixPortSource source(places);
+    dekvanto::core::PosixPortSource source(places);
     // Device paths and USB descriptors are the system's and the adapter maker's text: shown as
     // data, never acted on by the terminal.
     const auto column = [](const std::string &value, std::size_t width) {
-        std::string text = dekvanto::app::TerminalText(value);
+        std::string text = dekvanto::core::TerminalText(value);
         text.resize(std::max(text.size(), width), ' ');
         return text;
     };
     for (const auto &entry : source.ListPorts()) {
         std::string text = column(entry.name, 7) + ' ' +
                            column(entry.device.empty() ? "-" : entry.device, 40) + ' ' +
-                           dekvanto::app::TerminalText(entry.product);
+                           dekvanto::core::TerminalText(entry.product);
         text.erase(text.find_last_not_of(' ') + 1);
         console.out << text << std::endl;
     }

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "core/bench/bench_rules.h"
-#include "core/output_lines.h"
+#include "core/text/output_lines.h"
 #include "line_input.h"
 #include "win32/console_wake.h"
 
@@ -32,7 +32,7 @@ struct LineInput::Impl {
     }
 
     static void Read(std::shared_ptr<Impl> impl, HANDLE input) {
-        dekvanto::app::LineSplitter splitter(dekvanto::app::kMaxBenchLineBytes);
+        dekvanto::core::LineSplitter splitter(dekvanto::core::kMaxBenchLineBytes);
         auto push = [&impl](const std::string &line, bool) { impl->Push(line, false); };
         char buffer[512];
         DWORD got = 0;

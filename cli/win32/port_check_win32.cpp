@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "core/port_name.h"
+#include "core/ports/port_name.h"
 #include "port_check.h"
 
 namespace dekvanto::cli {
@@ -72,8 +72,8 @@ bool DeviceHeldByAnother(const std::string &device) {
 
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
     PortDiagnosis diagnosis;
-    const auto number = dekvanto::app::ReadsAsComPort(port_name)
-                            ? dekvanto::app::NumberAfterPrefix(port_name)
+    const auto number = dekvanto::core::ReadsAsComPort(port_name)
+                            ? dekvanto::core::NumberAfterPrefix(port_name)
                             : std::nullopt;
     if (!number || *number < 1) {
         diagnosis.problem = PortProblem::kBadName;

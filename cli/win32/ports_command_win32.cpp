@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "core/outside_text.h"
-#include "core/registry_port_source.h"
+#include "core/text/outside_text.h"
+#include "core/ports/registry_port_source.h"
 #include "exit_status.h"
 #include "info_commands.h"
 
@@ -15,14 +15,14 @@ int RunPorts(const std::optional<std::string> &assign, Console &console) {
                     << std::endl;
         return kBadUsage;
     }
-    dekvanto::app::RegistryPortSource source;
+    dekvanto::core::RegistryPortSource source;
     for (const auto &entry : source.ListPorts()) {
         char row[256];
         std::snprintf(row, sizeof row, "%-7s %s", entry.name.c_str(),
                       entry.device.empty() ? "-" : entry.device.c_str());
-        console.out << dekvanto::app::TerminalText(row) << std::endl;
+        console.out << dekvanto::core::TerminalText(row) << std::endl;
     }
-    console.out << "(port register: HKEY_LOCAL_MACHINE\\" << dekvanto::app::kSerialCommKey << ")"
+    console.out << "(port register: HKEY_LOCAL_MACHINE\\" << dekvanto::core::kSerialCommKey << ")"
                 << std::endl;
     return kFinished;
 }

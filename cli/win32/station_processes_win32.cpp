@@ -6,7 +6,7 @@
 #include <mutex>
 #include <thread>
 
-#include "core/program_folder.h"
+#include "core/settings/program_folder.h"
 #include "exit_status.h"
 #include "station_processes.h"
 
@@ -115,7 +115,7 @@ std::filesystem::path ProgramOf(const Context &context) {
     if (!context.program.empty()) {
         return context.program;
     }
-    const auto directory = dekvanto::app::RunningProgramDirectory();
+    const auto directory = dekvanto::core::RunningProgramDirectory();
     return directory ? *directory / "vanto.exe" : std::filesystem::path("vanto.exe");
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench_rig.h"
-#include "core/sha256.h"
+#include "core/records/sha256.h"
 #include "dekvanto/platform/port_register.h"
 #include "exit_status.h"
 #include "sample_download.h"
@@ -23,7 +23,7 @@ namespace dekvanto::cli {
 namespace {
 
 std::string DigestOf(const std::vector<uint8_t> &bytes) {
-    dekvanto::app::Sha256 digest;
+    dekvanto::core::Sha256 digest;
     digest.Add(bytes);
     return digest.HexDigest().value_or("no digest");
 }

@@ -17,7 +17,7 @@ namespace dekvanto::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using dekvanto::app::TempFolder;
+using dekvanto::core::TempFolder;
 
 // Speed, Parity, StopBit, RamSize, RamWaitState of a settings record.
 using LineFields = std::array<int32_t, 5>;
@@ -44,7 +44,7 @@ class VantoRequest : public ::testing::Test {
     }
 
     // The one download the engine was asked for.
-    const dekvanto::app::DownloadCall &Download() {
+    const dekvanto::core::DownloadCall &Download() {
         EXPECT_EQ(engine.downloads.size(), 1u) << err.str();
         if (engine.downloads.empty()) {
             engine.downloads.emplace_back();
@@ -58,7 +58,7 @@ class VantoRequest : public ::testing::Test {
     }
 
     TempFolder folder;
-    dekvanto::app::ScriptedEngine engine;
+    dekvanto::core::ScriptedEngine engine;
     std::string loader, code, perso;
     std::ostringstream out;
     std::ostringstream err;

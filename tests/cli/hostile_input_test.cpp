@@ -16,8 +16,8 @@
 
 #include "bench_board.h"
 #include "core/bench/bench_state.h"
-#include "core/outside_text.h"
-#include "core/record_lines.h"
+#include "core/text/outside_text.h"
+#include "core/records/record_lines.h"
 #include "exit_status.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
@@ -27,8 +27,8 @@ namespace dekvanto::cli {
 namespace {
 
 namespace fs = std::filesystem;
-using dekvanto::app::TempFolder;
-using dekvanto::app::TerminalText;
+using dekvanto::core::TempFolder;
+using dekvanto::core::TerminalText;
 
 constexpr const char *kTitle = "\x1b]0;owned\a";
 constexpr const char *kForgedLine = "\r\n2024-05-16T10:00:00.000Z  COM3  #9  PASS";
@@ -75,7 +75,7 @@ class HostileInput : public ::testing::Test {
 };
 
 TEST_F(HostileInput, RecordsListTheirTextAsTextAndTheirCellsAsText) {
-    using dekvanto::app::UnitRecord;
+    using dekvanto::core::UnitRecord;
     UnitRecord r;
     r.constants.host = "bench\x1b[2J";
     r.start.station = "COM3";
@@ -83,11 +83,11 @@ TEST_F(HostileInput, RecordsListTheirTextAsTextAndTheirCellsAsText) {
     r.start.started = "2024-05-16T10:00:00.000Z";
     r.start.unit_id = std::string("SN-1") + kTitle + kForgedLine;
     r.start.operator_name = "@SUM(1+1)*cmd|' /C calc'!A0";
-    r.end = dekvanto::app::UnitEnd{"2024-05-16T10:00:01.000Z",
+    r.end = dekvanto::core::UnitEnd{"2024-05-16T10:00:01.000Z",
                                    1.0,
                                    10,
                                    'H',
-                                   dekvanto::app::OutcomeClass::kNoAcknowledgement,
+                                   dekvanto::core::OutcomeClass::kNoAcknowledgement,
                                    "=HYPERLINK(\"http://x\",\"SN1\")",
                                    {},
                                    std::string("cut") + kTitle};
@@ -130,8 +130,8 @@ TEST_F(HostileInput, ProductNamesAreShownAsText) {
 }
 
 TEST_F(HostileInput, TheBenchBoardShowsIdentifiersAndLogLinesAsTextAndCutsWholeCharacters) {
-    using dekvanto::app::DownloadEvent;
-    using enum dekvanto::app::EventKind;
+    using dekvanto::core::DownloadEvent;
+    using enum dekvanto::core::EventKind;
     const auto now = std::chrono::steady_clock::now();
     const auto wall = std::chrono::system_clock::now();
     const std::string id = std::string("\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad") + kTitle;
@@ -143,13 +143,13 @@ TEST_F(HostileInput, TheBenchBoardShowsIdentifiersAndLogLinesAsTextAndCutsWholeC
          .result = 'H',
          .status = 6,
          .unit_id = id,
-         .verdict = dekvanto::app::UnitVerdict::kFailed,
+         .verdict = dekvanto::core::UnitVerdict::kFailed,
          .reason = std::string("no acknowledgement") + kForgedLine},
     };
     // On a terminal of every width up to a little more than the live line, and into a file.
     for (const int columns : {0, 14, 15, 16, 17, 18, 40}) {
         SCOPED_TRACE(columns);
-        dekvanto::app::BenchState state({"COM1"}, true);
+        dekvanto::core::BenchState state({"COM1"}, true);
         std::ostringstream log;
         BenchBoard board(log, columns);
         board.Begin(state, now);

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "core/record_lines.h"
+#include "core/records/record_lines.h"
 #include "exit_status.h"
 #include "support/temp_folder.h"
 #include "vanto_cli.h"
@@ -12,9 +12,9 @@
 namespace dekvanto::cli {
 namespace {
 
-using dekvanto::app::OutcomeClass;
-using dekvanto::app::UnitEnd;
-using dekvanto::app::UnitRecord;
+using dekvanto::core::OutcomeClass;
+using dekvanto::core::UnitEnd;
+using dekvanto::core::UnitRecord;
 
 UnitRecord Unit(const std::string &station, int64_t unit, const std::string &started) {
     UnitRecord r;
@@ -65,7 +65,7 @@ class VantoRecords : public ::testing::Test {
         return RunVanto(args, console);
     }
 
-    dekvanto::app::TempFolder folder;
+    dekvanto::core::TempFolder folder;
     std::string file;
     std::ostringstream out;
     std::ostringstream err;

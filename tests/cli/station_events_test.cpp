@@ -5,16 +5,16 @@
 #include <sstream>
 
 #include "core/bench/station_messages.h"
-#include "core/download_events.h"
+#include "core/download/download_events.h"
 #include "station_board.h"
 
 namespace dekvanto::cli {
 namespace {
 
-using dekvanto::app::EventKind;
+using dekvanto::core::EventKind;
 
 std::string Message(const std::string &event_line) {
-    return dekvanto::app::EventMessageLine(event_line);
+    return dekvanto::core::EventMessageLine(event_line);
 }
 
 TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
@@ -59,10 +59,10 @@ TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
     Console console{events, log, none};
     EXPECT_EQ(FinishStations(stations, options, console), kOtherFailure);
 
-    std::vector<dekvanto::app::DownloadEvent> read;
+    std::vector<dekvanto::core::DownloadEvent> read;
     std::istringstream lines(events.str());
     for (std::string line; std::getline(lines, line);) {
-        const auto reading = dekvanto::app::ReadEventLine(line);
+        const auto reading = dekvanto::core::ReadEventLine(line);
         ASSERT_TRUE(reading.event) << line << ": " << reading.reason;
         read.push_back(*reading.event);
     }

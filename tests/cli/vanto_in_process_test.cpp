@@ -11,7 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "core/download_events.h"
+#include "core/download/download_events.h"
 #include "dekvanto/firmware_image.h"
 #include "download_rig.h"
 #include "exit_status.h"
@@ -23,9 +23,9 @@
 namespace dekvanto::cli {
 namespace {
 
-using dekvanto::app::DownloadEvent;
-using dekvanto::app::EventKind;
-using dekvanto::app::TempFolder;
+using dekvanto::core::DownloadEvent;
+using dekvanto::core::EventKind;
+using dekvanto::core::TempFolder;
 
 // Standard input whose first read is a Ctrl-C: the user answers a step-mode prompt with it.
 class InterruptingInput : public std::streambuf {
@@ -308,7 +308,7 @@ std::vector<DownloadEvent> EventsIn(const std::string &output) {
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
-        const auto reading = dekvanto::app::ReadEventLine(line);
+        const auto reading = dekvanto::core::ReadEventLine(line);
         if (reading.event) {
             events.push_back(*reading.event);
         } else {

@@ -5,14 +5,14 @@
 #include <sys/stat.h>
 
 #include "control_rig.h"
-#include "core/file_records.h"
+#include "core/products/file_records.h"
 #include "non_regular_files.h"
 #include "process_figures.h"
 #include "support/memory_store.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -149,4 +149,4 @@ TEST(BadFileAttempt, ACodeFileRemovedAfterItWasCheckedEndsWithItsErrorLines) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -5,7 +5,7 @@
 
 #include "control_rig.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -101,4 +101,4 @@ TEST_F(ControlEndToEnd, StopPressedInTheWindowDuringTheDownloadCancelsIt) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 ControlRig::ControlRig(dekvanto::testing::SampleSizes sizes)
     : DownloadRig(sizes),
@@ -34,4 +34,4 @@ dekvanto::testing::PhoneRun ControlRig::PressStart() {
     });
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -6,15 +6,15 @@
 #include <memory>
 #include <string>
 
-#include "core/current_settings.h"
-#include "core/download_control.h"
-#include "core/engine_library.h"
-#include "core/file_records.h"
-#include "core/ini_file.h"
+#include "core/settings/current_settings.h"
+#include "core/download/download_control.h"
+#include "core/download/engine_library.h"
+#include "core/products/file_records.h"
+#include "core/settings/ini_file.h"
 #include "download_rig.h"
 #include "support/recording_view.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 class ControlRig : public dekvanto::testing::DownloadRig {
   public:
@@ -37,4 +37,4 @@ class ControlRig : public dekvanto::testing::DownloadRig {
     std::string port;  // the last attempt's COM<n>
 };
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

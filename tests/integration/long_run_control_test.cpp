@@ -6,7 +6,7 @@
 #include "control_rig.h"
 #include "process_figures.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 using dekvanto::integration::ExpectNothingKept;
@@ -38,4 +38,4 @@ TEST(LongRunControl, AThousandAttemptsThroughTheControlLeaveNothingBehind) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -88,7 +88,7 @@ int main(int argc, char **argv) {
         [&] {
             const auto &tiles = window.State()->Tiles();
             return tiles[0].counts.passed >= 1 && tiles[2].counts.failed >= 2 &&
-                   tiles[1].state == dekvanto::app::TileState::kFlashing && tiles[1].percent >= 40;
+                   tiles[1].state == dekvanto::core::TileState::kFlashing && tiles[1].percent >= 40;
         },
         120);
     const bool saved =
@@ -103,7 +103,7 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "bench_screenshot: no picture taken\n");
         for (const auto &tile : window.State()->Tiles()) {
             std::fprintf(stderr, "  %s: %s, %d %%, %d passed, %d failed %s\n", tile.port.c_str(),
-                         dekvanto::app::TileStateWords(tile, false).c_str(), tile.percent,
+                         dekvanto::core::TileStateWords(tile, false).c_str(), tile.percent,
                          tile.counts.passed, tile.counts.failed, tile.error.c_str());
         }
         return 1;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/record_reader.h"
+#include "core/records/record_reader.h"
 #include "download_rig.h"
 #include "qt/bench_window.h"
 #include "sim/faults.h"
@@ -22,7 +22,7 @@ class BenchWindowEndToEndTest : public QObject {
 
 namespace {
 
-using dekvanto::app::UnitVerdict;
+using dekvanto::core::UnitVerdict;
 
 dekvanto::sim::UnitPlan Phones(uint32_t units) {
     dekvanto::sim::UnitPlan plan;
@@ -73,9 +73,9 @@ std::filesystem::path SetupFile(const dekvanto::testing::DownloadRig &rig,
                           R"(","poll_seconds":0.2)" + more + "}");
 }
 
-dekvanto::app::RecordReading Records(const dekvanto::testing::DownloadRig &rig) {
+dekvanto::core::RecordReading Records(const dekvanto::testing::DownloadRig &rig) {
     std::ifstream in(rig.folder / "bench.jsonl");
-    return dekvanto::app::ReadRecordFile(in);
+    return dekvanto::core::ReadRecordFile(in);
 }
 
 }  // namespace
@@ -124,17 +124,17 @@ void BenchWindowEndToEndTest::TwoStationsWithPhonesThatComeAndGo() {
     }
 
     // The record holds the units the tiles showed, each with the same outcome.
-    const dekvanto::app::RecordReading reading = Records(rig);
+    const dekvanto::core::RecordReading reading = Records(rig);
     QCOMPARE(reading.units.size(), std::size_t{4});
     QVERIFY(reading.skipped.empty());
     QCOMPARE(window.State()->Rows().size(), std::size_t{4});
-    for (const dekvanto::app::UnitRow &row : window.State()->Rows()) {
+    for (const dekvanto::core::UnitRow &row : window.State()->Rows()) {
         int found = 0;
-        for (const dekvanto::app::RecordedUnit &unit : reading.units) {
+        for (const dekvanto::core::RecordedUnit &unit : reading.units) {
             if (unit.record.start.station == row.station &&
                 unit.record.start.unit == row.unit.unit) {
                 ++found;
-                QCOMPARE(static_cast<int>(dekvanto::app::VerdictOf(unit.record)),
+                QCOMPARE(static_cast<int>(dekvanto::core::VerdictOf(unit.record)),
                          static_cast<int>(row.unit.verdict));
             }
         }
@@ -175,9 +175,9 @@ void BenchWindowEndToEndTest::StopEndsTheRunningUnitAsStoppedWithItsRecord() {
              qPrintable(Label(window, QStringLiteral("Bench status"))));
     QCOMPARE(Label(window, QString::fromStdString(port + " last result")),
              QStringLiteral("STOPPED"));
-    const dekvanto::app::RecordReading reading = Records(rig);
+    const dekvanto::core::RecordReading reading = Records(rig);
     QCOMPARE(reading.units.size(), std::size_t{1});
-    QCOMPARE(static_cast<int>(dekvanto::app::VerdictOf(reading.units[0].record)),
+    QCOMPARE(static_cast<int>(dekvanto::core::VerdictOf(reading.units[0].record)),
              static_cast<int>(UnitVerdict::kStopped));
 }
 

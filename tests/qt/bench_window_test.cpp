@@ -14,8 +14,8 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include "core/download_events.h"
-#include "core/whole_file.h"
+#include "core/download/download_events.h"
+#include "core/files/whole_file.h"
 #include "qt/bench_tile.h"
 #include "support/scripted_bench.h"
 
@@ -31,9 +31,9 @@ class BenchWindowTest : public QObject {
     void TheKeyboardReachesEveryControlAndLabelsSayWhatTheyShow();
 };
 
-using dekvanto::app::DownloadEvent;
-using dekvanto::app::EventKind;
-using dekvanto::app::TempFolder;
+using dekvanto::core::DownloadEvent;
+using dekvanto::core::EventKind;
+using dekvanto::core::TempFolder;
 using dekvanto::qt::BenchWindow;
 using dekvanto::qt::testing::Bench;
 using dekvanto::qt::testing::Event;
@@ -65,7 +65,7 @@ void BenchWindowTest::SixteenStationsShowEveryStateAndStopEndsTheRunningUnit() {
               Event({.kind = kUnitEnd, .station = "COM3", .result = '2', .seconds = 57.1}) +
               Event({.kind = kWaiting,
                      .station = "COM3",
-                     .waiting_for = dekvanto::app::WaitingFor::kRemoval});
+                     .waiting_for = dekvanto::core::WaitingFor::kRemoval});
     events += Event({.kind = kUnitStart, .station = "COM4"}) +
               Event({.kind = kPhase, .station = "COM4", .text = "Download /x/loader.bin"}) +
               Event({.kind = kPhase, .station = "COM4", .text = "Download /x/code.bin"}) +
@@ -73,7 +73,7 @@ void BenchWindowTest::SixteenStationsShowEveryStateAndStopEndsTheRunningUnit() {
                      .station = "COM4",
                      .result = 'H',
                      .status = 6,
-                     .verdict = dekvanto::app::UnitVerdict::kFailed,
+                     .verdict = dekvanto::core::UnitVerdict::kFailed,
                      .reason = "no acknowledgement in the code file"});
     events += R"({"event":"phase","station":"COM5","unit":1,"line":)"
               "\n";
@@ -123,7 +123,7 @@ void BenchWindowTest::SixteenStationsShowEveryStateAndStopEndsTheRunningUnit() {
     QVERIFY(QApplication::clipboard()->text().contains(
         QStringLiteral("\tCOM4\t1\t\tFAIL no acknowledgement in the code file\n")));
     const QString arguments =
-        QString::fromStdString(*dekvanto::app::ReadWholeFile(bench.folder / "arguments"));
+        QString::fromStdString(*dekvanto::core::ReadWholeFile(bench.folder / "arguments"));
     QVERIFY2(arguments.startsWith(QStringLiteral("bench --port COM1,COM2,")),
              qPrintable(arguments));
     QVERIFY(arguments.endsWith(QStringLiteral("--events\n")));
@@ -204,13 +204,13 @@ void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
 
     static_cast<QCheckBox *>(bench.Named(QStringLiteral("Unlock set-up")))->setChecked(true);
     QVERIFY(text->isVisible() && !text->isReadOnly() && save->isEnabled());
-    const auto before = dekvanto::app::ReadWholeFile(bench.setup);
+    const auto before = dekvanto::core::ReadWholeFile(bench.setup);
     text->setPlainText(
         text->toPlainText().replace(QStringLiteral("COM3"), QStringLiteral("COM3x")));
     save->click();
     QVERIFY(bench.Label(QStringLiteral("Bench status"))
                 .startsWith(QStringLiteral("The set-up is not saved")));
-    QCOMPARE(dekvanto::app::ReadWholeFile(bench.setup), before);
+    QCOMPARE(dekvanto::core::ReadWholeFile(bench.setup), before);
 
     text->setPlainText(
         text->toPlainText().replace(QStringLiteral("COM3x"), QStringLiteral("COM9")));
@@ -220,7 +220,7 @@ void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
     QVERIFY(!text->isVisible());
     QVERIFY(bench.Named(QStringLiteral("Station COM9")) != nullptr);
     // Saved as written: the relative code file stays relative to the set-up file.
-    QVERIFY(dekvanto::app::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
+    QVERIFY(dekvanto::core::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
             std::string::npos);
 }
 
@@ -289,14 +289,14 @@ void BenchWindowTest::TheKeyboardReachesEveryControlAndLabelsSayWhatTheyShow() {
                                       .station = "COM3",
                                       .result = '2',
                                       .seconds = 5,
-                                      .verdict = dekvanto::app::UnitVerdict::kPassed}) +
+                                      .verdict = dekvanto::core::UnitVerdict::kPassed}) +
                                Event({.kind = kUnitStart, .station = "COM3", .unit = 2}) +
                                Event({.kind = kUnitEnd,
                                       .station = "COM3",
                                       .unit = 2,
                                       .result = '2',
                                       .seconds = 5,
-                                      .verdict = dekvanto::app::UnitVerdict::kPassed});
+                                      .verdict = dekvanto::core::UnitVerdict::kPassed});
     Bench bench(R"("COM3","COM4")", kRunningBench, events);
     QVERIFY(bench.window.OpenSetup(QString::fromStdString(bench.setup.string())));
     bench.Click(QStringLiteral("Start bench"));

@@ -9,11 +9,11 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "core/string_table.h"
+#include "core/window/string_table.h"
 #include "download_rig.h"
 #include "support/window_fixture.h"
 
-using dekvanto::app::StringId;
+using dekvanto::core::StringId;
 using dekvanto::qt::testing::WindowFixture;
 
 namespace {
@@ -21,7 +21,7 @@ namespace {
 constexpr int kPhonePort = 41;
 
 QString Line(StringId id) {
-    return QString::fromStdString(std::string(dekvanto::app::AppString(id)));
+    return QString::fromStdString(std::string(dekvanto::core::AppString(id)));
 }
 
 // The log with the two time lines cut down to their fixed beginnings.

@@ -14,7 +14,7 @@ class HostileInputTest : public QObject {
     void BenchWindowShowsOutsideTextAsTextAndCopiesItAsCells();
 };
 
-using dekvanto::app::EventKind;
+using dekvanto::core::EventKind;
 using dekvanto::qt::testing::Bench;
 using dekvanto::qt::testing::Event;
 
@@ -30,7 +30,7 @@ void HostileInputTest::BenchWindowShowsOutsideTextAsTextAndCopiesItAsCells() {
                .result = 'H',
                .status = 6,
                .unit_id = formula,
-               .verdict = dekvanto::app::UnitVerdict::kFailed,
+               .verdict = dekvanto::core::UnitVerdict::kFailed,
                .reason = "<i>no acknowledgement</i>"}) +
         Event({.kind = kUnitStart, .station = "COM3", .unit_id = "SN\t7\nX"}) +
         Event({.kind = kUnitEnd, .station = "COM3", .result = '2', .unit_id = "SN\t7\nX"});

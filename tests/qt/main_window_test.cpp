@@ -11,18 +11,18 @@
 #include <QSet>
 #include <QTest>
 
-#include "core/string_table.h"
+#include "core/window/string_table.h"
 #include "dekvanto/firmware_image.h"
 #include "qt/dialog_units.h"
 #include "support/window_fixture.h"
 
-using dekvanto::app::StringId;
+using dekvanto::core::StringId;
 using dekvanto::qt::testing::WindowFixture;
 
 namespace {
 
 QString Line(StringId id) {
-    return QString::fromStdString(std::string(dekvanto::app::AppString(id)));
+    return QString::fromStdString(std::string(dekvanto::core::AppString(id)));
 }
 
 const QStringList kMainWindowNames = {"Download Binary Code File",

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "core/settings_file.h"
+#include "core/settings/settings_file.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ std::string FileBytes(const std::string &path) {
 }
 
 bool Run(const std::vector<std::string> &f, const std::string &file,
-         dekvanto::app::SettingsStore &store) {
+         dekvanto::core::SettingsStore &store) {
     const std::string &command = f[0];
     if (command == "read-text" && f.size() == 4) {
         std::cout << "read-text " << f[1] << " " << f[2] << " -> "
@@ -105,7 +105,7 @@ int main(int argc, char **argv) {
         return 2;
     }
     const std::string file = argv[2];
-    const auto store = dekvanto::app::OpenSettingsFile(file);
+    const auto store = dekvanto::core::OpenSettingsFile(file);
     std::string line;
     for (int number = 1; std::getline(script, line); ++number) {
         if (!line.empty() && line.back() == '\r') {

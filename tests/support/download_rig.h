@@ -70,7 +70,7 @@ class DownloadRig {
         return WithPhone(phone, attempt);
     }
 
-    app::TempFolder folder;
+    core::TempFolder folder;
     SampleFiles files;
     // Expects the default download speed of 115200 bit/s and never gives up on the PC by itself:
     // its session ends with the download or when the PC lets go of the line, so a slow machine

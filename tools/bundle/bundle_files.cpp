@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/program_folder.h"
-#include "core/version_file.h"
+#include "core/settings/program_folder.h"
+#include "core/products/version_file.h"
 #include "dekvanto/firmware_image.h"
 
 namespace {
@@ -38,11 +38,11 @@ int main(int argc, char **argv) {
     }
     const std::filesystem::path folder = argv[1];
     const std::string version =
-        dekvanto::app::VersionFileBytes(argv[2], "DEK VANTO firmware downloader", "");
+        dekvanto::core::VersionFileBytes(argv[2], "DEK VANTO firmware downloader", "");
     dekvanto::image::LoaderImageSpec loader;
     loader.size = 2048;
-    bool written = WriteFile(folder / dekvanto::app::kProductListFileName, kProductList) &&
-                   WriteFile(folder / dekvanto::app::kVersionFileName, version);
+    bool written = WriteFile(folder / dekvanto::core::kProductListFileName, kProductList) &&
+                   WriteFile(folder / dekvanto::core::kVersionFileName, version);
     try {
         dekvanto::image::WriteImage(folder / "vanto_loader.bin",
                                     dekvanto::image::BuildLoaderImage(loader));

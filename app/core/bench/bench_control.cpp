@@ -4,10 +4,10 @@
 #include <utility>
 
 #include "core/bench/bench_rules.h"
-#include "core/outside_text.h"
-#include "core/port_name.h"
+#include "core/text/outside_text.h"
+#include "core/ports/port_name.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 constexpr const char *kCutOff = "the station's process ended before its unit did";
@@ -491,4 +491,4 @@ std::optional<std::string> ScanLineFor(std::string_view typed, const std::string
     return chosen_port + " " + std::string(line);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

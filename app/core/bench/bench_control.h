@@ -30,9 +30,9 @@
 
 #include "core/bench/bench_state.h"
 #include "core/bench/station_messages.h"
-#include "core/exit_status.h"
+#include "core/download/exit_status.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 struct BenchTime {
     std::chrono::steady_clock::time_point now{};
@@ -144,4 +144,4 @@ class BenchControl {
 std::optional<std::string> ScanLineFor(std::string_view typed, const std::string &chosen_port,
                                        const std::vector<std::string> &ports);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

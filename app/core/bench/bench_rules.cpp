@@ -1,8 +1,8 @@
 #include "core/bench/bench_rules.h"
 
-#include "core/port_name.h"
+#include "core/ports/port_name.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 // "COM" and a number from 1, nothing else.
@@ -90,4 +90,4 @@ ExitStatus BenchExitStatus(const std::vector<int> &station_statuses, bool interr
     return failed ? kUnitsFailed : kFinished;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "core/exit_status.h"
-#include "core/record_reader.h"
+#include "core/download/exit_status.h"
+#include "core/records/record_reader.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 inline constexpr std::size_t kMaxBenchStations = 16;
 // Seconds between two attempts while a station waits for a phone or for its removal.
@@ -61,4 +61,4 @@ ExitStatus BenchExitStatus(const std::vector<int> &station_statuses, bool interr
 // units failed).
 bool StationCouldNotGoOn(int status);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

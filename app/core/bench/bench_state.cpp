@@ -6,12 +6,12 @@
 #include <ctime>
 #include <utility>
 
-#include "core/exit_status.h"
-#include "core/outside_text.h"
-#include "core/path_text.h"
-#include "core/port_name.h"
+#include "core/download/exit_status.h"
+#include "core/text/outside_text.h"
+#include "core/settings/path_text.h"
+#include "core/ports/port_name.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 constexpr std::string_view kDownloadPrefix = "Download ";
@@ -487,4 +487,4 @@ std::string TileSpoken(const StationTile &tile, bool scan,
     return spoken;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

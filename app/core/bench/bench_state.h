@@ -21,11 +21,11 @@
 #include <string_view>
 #include <vector>
 
-#include "core/download_events.h"
-#include "core/record_reader.h"
-#include "core/unit_record.h"
+#include "core/download/download_events.h"
+#include "core/records/record_reader.h"
+#include "core/records/unit_record.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 enum class TileState {
     kStarting,
@@ -177,4 +177,4 @@ double TileSeconds(const StationTile &tile, std::chrono::steady_clock::time_poin
 std::string TileSpoken(const StationTile &tile, bool scan,
                        std::chrono::steady_clock::time_point now);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -4,7 +4,7 @@
 
 #include "dekvanto/mx40.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 using Kind = StationStep::Kind;
@@ -304,4 +304,4 @@ std::string StationCycle::ReasonOf(const AttemptEnd &end) const {
     return FailureReason(end.outcome, StageOf(end.outcome.lines, plan_.paths), plan_.acknowledged);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -33,13 +33,13 @@
 #include <string>
 #include <vector>
 
-#include "core/download_events.h"
-#include "core/download_outcome.h"
-#include "core/exit_status.h"
-#include "core/record_reader.h"
-#include "core/unit_result.h"
+#include "core/download/download_events.h"
+#include "core/download/download_outcome.h"
+#include "core/download/exit_status.h"
+#include "core/records/record_reader.h"
+#include "core/records/unit_result.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 enum class AttemptKind {
     kCandidate,  // a unit once a phone answers the line setup frame
@@ -177,4 +177,4 @@ class StationCycle {
     std::optional<std::string> stop_reason_;
 };
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -4,7 +4,7 @@
 #include <limits>
 #include <utility>
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 using Json = nlohmann::json;
@@ -136,4 +136,4 @@ StationMessageReading ReadStationMessage(std::string_view line) {
     return {std::move(message), ""};
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -22,9 +22,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/download_events.h"
+#include "core/download/download_events.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 enum class StationMessageKind { kEvent, kAsk, kError, kSummary, kGo };
 
@@ -54,4 +54,4 @@ struct StationMessageReading {
 // does not know is no message either (problem says so): a newer station's event is passed over.
 StationMessageReading ReadStationMessage(std::string_view line);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,8 +1,8 @@
 #include "core/bench/unit_checks.h"
 
-#include "core/file_digest.h"
+#include "core/records/file_digest.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 std::string FileWords(const SentFile &file) {
@@ -36,4 +36,4 @@ std::optional<std::string> PortMoved(std::string_view port, const std::string &s
            " as when the station started";
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/unit_record.h"
+#include "core/records/unit_record.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 // The first of `files` whose size or SHA-256 is not what the record says, or that can no longer
 // be read, in words ("the code file /fw/code.bin has changed since the bench started"); nothing
@@ -24,4 +24,4 @@ std::optional<std::string> ChangedFile(const std::vector<SentFile> &files);
 std::optional<std::string> PortMoved(std::string_view port, const std::string &started,
                                      const std::string &now);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

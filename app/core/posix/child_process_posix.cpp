@@ -2,9 +2,9 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include "core/child_process.h"
+#include "core/bench/child_process.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 void PrepareBenchChild() {
     ::setpgid(0, 0);
@@ -23,4 +23,4 @@ void InterruptBenchChild(long process_id) {
     }
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

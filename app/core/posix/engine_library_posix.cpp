@@ -1,8 +1,8 @@
 #include <dlfcn.h>
 
-#include "core/engine_library.h"
+#include "core/download/engine_library.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::unique_ptr<EngineLibrary> EngineLibrary::Load(const std::filesystem::path &path) {
     if (!path.is_absolute()) {
@@ -23,4 +23,4 @@ void *EngineLibrary::Find(const char *name) const {
     return ::dlsym(module_, name);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,6 +1,6 @@
-#include "core/engine_window.h"
+#include "core/download/engine_window.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 EngineWindow::EngineWindow(EngineMessageHandler &handler, DownloadView &view)
     : handler_(handler), view_(view) {
@@ -17,4 +17,4 @@ EngineWindow::EngineWindow(EngineMessageHandler &handler, DownloadView &view)
     };
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -9,7 +9,7 @@
 
 #include "dekvanto/platform/write_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 // Writes all of text, going on after a short write or an interrupted call. False on an error
 // (errno says which; EIO when the system wrote nothing without saying why).
@@ -39,4 +39,4 @@ bool FindWritableName(const std::filesystem::path &path, WritableName &found,
 // or -1 with the reason in `error`.
 int OpenWritable(const std::filesystem::path &path, int flags, std::error_code &error);
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -6,7 +6,7 @@
 
 #include "core/posix/file_writes.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -106,4 +106,4 @@ void SyncFolder(const std::filesystem::path &file) {
     }
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,9 +1,9 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include "core/host_name.h"
+#include "core/records/host_name.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::string HostName() {
     char name[HOST_NAME_MAX + 1] = {};
@@ -13,4 +13,4 @@ std::string HostName() {
     return name;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -3,10 +3,10 @@
 
 #include <cerrno>
 
-#include "core/output_file.h"
+#include "core/files/output_file.h"
 #include "core/posix/file_writes.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::FILE *OpenOutputFile(const std::filesystem::path &path, std::error_code &error) {
     const int fd = OpenWritable(path, O_WRONLY | O_CREAT | O_TRUNC, error);
@@ -21,4 +21,4 @@ std::FILE *OpenOutputFile(const std::filesystem::path &path, std::error_code &er
     return file;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

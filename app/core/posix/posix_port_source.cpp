@@ -1,11 +1,11 @@
-#include "core/posix_port_source.h"
+#include "core/ports/posix_port_source.h"
 
 #include <string>
 
 #include "dekvanto/platform/port_listing.h"
 #include "dekvanto/platform/port_register.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 PosixPortSource::Places PosixPortSource::SystemPlaces() {
     return {platform::PortRegisterDirectory(), platform::SystemRoots{}};
@@ -27,4 +27,4 @@ std::vector<PortEntry> PosixPortSource::ListPorts() {
     return list;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

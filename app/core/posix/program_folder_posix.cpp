@@ -6,11 +6,11 @@
 #include <system_error>
 #include <vector>
 
-#include "core/program_folder.h"
+#include "core/settings/program_folder.h"
 #include "dekvanto/platform/write_folder.h"
 #include "dekvanto/platform/write_rules.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 std::optional<std::string> Environment(const char *name) {
@@ -80,4 +80,4 @@ void PrepareSettingsFolder(const ProgramFiles &files) {
     }
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

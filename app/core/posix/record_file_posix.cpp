@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "core/posix/file_writes.h"
-#include "core/record_file.h"
+#include "core/records/record_file.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 std::string Reason(int error) {
@@ -139,4 +139,4 @@ bool RecordFile::Append(std::string_view line, std::string &error) {
     return true;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -2,10 +2,10 @@
 #include <memory>
 #include <system_error>
 
-#include "core/ini_file.h"
-#include "core/settings_file.h"
+#include "core/settings/ini_file.h"
+#include "core/settings/settings_file.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::unique_ptr<SettingsStore> OpenSettingsFile(const std::filesystem::path &path) {
     if (path.empty()) {
@@ -16,4 +16,4 @@ std::unique_ptr<SettingsStore> OpenSettingsFile(const std::filesystem::path &pat
     return std::make_unique<IniFile>(error ? path : absolute);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

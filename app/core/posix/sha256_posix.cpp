@@ -1,9 +1,9 @@
 // SHA-256 through libcrypto's message digest interface.
 #include <openssl/evp.h>
 
-#include "core/sha256.h"
+#include "core/records/sha256.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 struct Sha256::State {
     EVP_MD_CTX *context = nullptr;
@@ -38,4 +38,4 @@ std::optional<std::array<uint8_t, 32>> Sha256::Finish() {
     return digest;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

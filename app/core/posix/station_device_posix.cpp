@@ -1,11 +1,11 @@
 #include <filesystem>
 
-#include "core/port_name.h"
-#include "core/unit_record.h"
+#include "core/ports/port_name.h"
+#include "core/records/unit_record.h"
 #include "dekvanto/platform/port_register.h"
 #include "dekvanto/platform/serial_devices.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 namespace {
 
@@ -53,4 +53,4 @@ RecordDevice DeviceOfStation(std::string_view port_name) {
     return RecordDevice{node.string(), {}, {}};
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

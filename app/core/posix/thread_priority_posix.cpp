@@ -4,9 +4,9 @@
 
 #include <cerrno>
 
-#include "core/thread_priority.h"
+#include "core/download/thread_priority.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 bool RaiseThreadPriority() {
 #if defined(__linux__)
@@ -28,4 +28,4 @@ bool RaiseThreadPriority() {
     return false;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

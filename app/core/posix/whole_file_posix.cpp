@@ -11,10 +11,10 @@
 #include <utility>
 
 #include "core/posix/file_writes.h"
-#include "core/whole_file.h"
+#include "core/files/whole_file.h"
 #include "dekvanto/platform/write_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -190,4 +190,4 @@ bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
     return ReplaceWholeFile(path, contents, error);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

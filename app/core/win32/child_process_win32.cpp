@@ -2,9 +2,9 @@
 
 #include <string>
 
-#include "core/child_process.h"
+#include "core/bench/child_process.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 // A Windows bench child watches its parent itself (vanto's stations do) and takes Ctrl-C through
 // its stop event; a front end reaches it through vanto's own means.
@@ -20,4 +20,4 @@ void InterruptBenchChild(long process_id) {
     }
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "core/engine_library.h"
+#include "core/download/engine_library.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 HMODULE ModuleOf(void *module) {
@@ -39,4 +39,4 @@ void *EngineLibrary::Find(const char *name) const {
     return reinterpret_cast<void *>(::GetProcAddress(ModuleOf(module_), name));
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

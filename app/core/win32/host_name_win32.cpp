@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "core/host_name.h"
+#include "core/records/host_name.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::string HostName() {
     char name[256] = {};
@@ -13,4 +13,4 @@ std::string HostName() {
     return std::string(name, size);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,8 +1,8 @@
 #include <cerrno>
 
-#include "core/output_file.h"
+#include "core/files/output_file.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::FILE *OpenOutputFile(const std::filesystem::path &path, std::error_code &error) {
     std::FILE *file = std::fopen(path.string().c_str(), "w");
@@ -12,4 +12,4 @@ std::FILE *OpenOutputFile(const std::filesystem::path &path, std::error_code &er
     return file;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,13 +1,13 @@
-#include "core/private_profile_store.h"
+#include "core/settings/private_profile_store.h"
 
 #include <windows.h>
 
 #include <string>
 #include <system_error>
 
-#include "core/ini_text.h"
+#include "core/settings/ini_text.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 constexpr DWORD kFirstBufferSize = 256;
@@ -80,4 +80,4 @@ void PrivateProfileStore::WriteInt(std::string_view section, std::string_view ke
     WriteText(section, key, std::to_string(value));
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

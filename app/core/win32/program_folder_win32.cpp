@@ -3,9 +3,9 @@
 #include <string>
 #include <system_error>
 
-#include "core/program_folder.h"
+#include "core/settings/program_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 std::optional<std::filesystem::path> RunningProgramDirectory() {
     // GetModuleFileNameA cuts a name that does not fit and says so only by filling the buffer.
@@ -41,4 +41,4 @@ void PrepareSettingsFolder(const ProgramFiles &files) {
     std::filesystem::create_directories(files.settings_file.parent_path(), ignored);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

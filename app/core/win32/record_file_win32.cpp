@@ -3,9 +3,9 @@
 #include <optional>
 #include <string>
 
-#include "core/record_file.h"
+#include "core/records/record_file.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 // The byte that writers lock: far past any data, so that the lock (which Windows enforces on
@@ -210,4 +210,4 @@ bool RecordFile::Append(std::string_view line, std::string &error) {
     return true;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

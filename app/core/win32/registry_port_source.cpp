@@ -1,11 +1,11 @@
-#include "core/registry_port_source.h"
+#include "core/ports/registry_port_source.h"
 
 #include <windows.h>
 
 #include <string>
 #include <utility>
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 // The registry's longest value name (16383 characters) and its NUL.
@@ -72,4 +72,4 @@ void RegistryPortSource::RegisterTypedPort(std::string_view name) {
     ::RegCloseKey(key);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "core/sha256.h"
+#include "core/records/sha256.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 // BCryptHashData takes a ULONG count: larger spans go in pieces.
@@ -62,4 +62,4 @@ std::optional<std::array<uint8_t, 32>> Sha256::Finish() {
     return digest;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

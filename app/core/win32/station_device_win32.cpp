@@ -1,7 +1,7 @@
-#include "core/registry_port_source.h"
-#include "core/unit_record.h"
+#include "core/ports/registry_port_source.h"
+#include "core/records/unit_record.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 RecordDevice DeviceOfStation(std::string_view port_name) {
     RegistryPortSource source;
@@ -12,4 +12,4 @@ std::string DevicePathOfStation(std::string_view port_name) {
     return DeviceOfStation(port_name).path;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -1,11 +1,11 @@
 #include <windows.h>
 
-#include "core/thread_priority.h"
+#include "core/download/thread_priority.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 
 bool RaiseThreadPriority() {
     return ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST) != 0;
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <string>
 
-#include "core/whole_file.h"
+#include "core/files/whole_file.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -127,4 +127,4 @@ bool ReplaceWholeFile(const fs::path &path, std::string_view contents) {
     return ReplaceWholeFile(path, contents, error);
 }
 
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

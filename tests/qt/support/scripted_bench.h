@@ -8,15 +8,15 @@
 #include <filesystem>
 #include <string>
 
-#include "core/download_events.h"
+#include "core/download/download_events.h"
 #include "qt/bench_window.h"
 #include "support/temp_folder.h"
 
 namespace dekvanto::qt::testing {
 
 // One event line of the stream.
-inline std::string Event(dekvanto::app::DownloadEvent event) {
-    return dekvanto::app::EventLine(event) + "\n";
+inline std::string Event(dekvanto::core::DownloadEvent event) {
+    return dekvanto::core::EventLine(event) + "\n";
 }
 
 // A bench window over a set-up with `ports` (JSON strings, comma-separated) whose bench program is
@@ -55,7 +55,7 @@ class Bench {
         QTest::mouseClick(static_cast<QPushButton *>(Named(name)), Qt::LeftButton);
     }
 
-    dekvanto::app::TempFolder folder;
+    dekvanto::core::TempFolder folder;
     std::filesystem::path setup;
     dekvanto::qt::BenchWindow window;
     bool answer = false;

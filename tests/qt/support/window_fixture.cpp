@@ -38,11 +38,11 @@ void ModalAnswerer::Look() {
 }
 
 WindowFixture::WindowFixture()
-    : files(app::FilesOfProgramDirectory(folder.Path(), app::SettingsPlace{true, {}, {}})),
-      engine(app::EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY)) {
+    : files(core::FilesOfProgramDirectory(folder.Path(), core::SettingsPlace{true, {}, {}})),
+      engine(core::EngineLibrary::Load(DEKVANTO_ENGINE_LIBRARY)) {
     // Any COM<n> link goes into a register of this test only.
     ::setenv("DEKVANTO_PORTS", (folder / "ports").c_str(), 1);
-    app::WriteWindowFiles(folder);
+    core::WriteWindowFiles(folder);
 }
 
 void WindowFixture::WriteSettings(const std::string &text) {
@@ -62,7 +62,7 @@ MainWindow &WindowFixture::Open() {
 }
 
 std::string WindowFixture::Stored(const char *section, const char *key) const {
-    app::IniFile ini(files.settings_file);
+    core::IniFile ini(files.settings_file);
     return ini.ReadText(section, key, "<none>");
 }
 

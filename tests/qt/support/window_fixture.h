@@ -16,23 +16,23 @@
 #include <string>
 #include <vector>
 
-#include "core/engine_library.h"
-#include "core/ini_file.h"
-#include "core/port_list.h"
-#include "core/program_folder.h"
+#include "core/download/engine_library.h"
+#include "core/settings/ini_file.h"
+#include "core/ports/port_list.h"
+#include "core/settings/program_folder.h"
 #include "qt/main_window.h"
 #include "support/temp_folder.h"
 
 namespace dekvanto::qt::testing {
 
 // Ports offered to the Settings dialog; records the typed names it is asked to register.
-class FixedPorts final : public app::PortSource {
+class FixedPorts final : public core::PortSource {
   public:
-    std::vector<app::PortEntry> ports = {{"COM1", "/dev/ttyS0", ""},
+    std::vector<core::PortEntry> ports = {{"COM1", "/dev/ttyS0", ""},
                                          {"COM2", "/dev/ttyUSB0", "USB serial adapter"}};
     std::vector<std::string> registered;
 
-    std::vector<app::PortEntry> ListPorts() override { return ports; }
+    std::vector<core::PortEntry> ListPorts() override { return ports; }
     void RegisterTypedPort(std::string_view name) override { registered.emplace_back(name); }
 };
 
@@ -85,9 +85,9 @@ class WindowFixture {
     std::string Stored(const char *section, const char *key) const;
     QStringList LogLines() const;
 
-    app::TempFolder folder;
-    app::ProgramFiles files;
-    std::unique_ptr<app::EngineLibrary> engine;
+    core::TempFolder folder;
+    core::ProgramFiles files;
+    std::unique_ptr<core::EngineLibrary> engine;
     FixedPorts ports;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<ModalAnswerer> answerer;

@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "core/read_only_file.h"
-#include "core/whole_file.h"
+#include "core/files/read_only_file.h"
+#include "core/files/whole_file.h"
 #include "win_temp_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 TEST(WholeFileTest, ReplaceSwapsTheContentsAndLeavesNoTemporaryFile) {
@@ -84,4 +84,4 @@ TEST(ReadOnlyFileTest, FoldersDevicesAndMissingFilesDoNotOpen) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

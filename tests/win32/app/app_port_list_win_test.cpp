@@ -7,9 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/registry_port_source.h"
+#include "core/ports/registry_port_source.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 using Names = std::vector<std::string>;
@@ -163,4 +163,4 @@ TEST_F(SystemPortRegisterTest, WithAndWithoutValuesAndWithATypedPort) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -4,11 +4,11 @@
 #include <sstream>
 #include <thread>
 
-#include "core/file_digest.h"
-#include "core/record_file.h"
+#include "core/records/file_digest.h"
+#include "core/records/record_file.h"
 #include "win_temp_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 TEST(RecordsOnWindows, FileDigestKnownVectors) {
@@ -62,4 +62,4 @@ TEST(RecordsOnWindows, AppendsOfTwoWritersStayWholeAfterACutOffLine) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -4,11 +4,11 @@
 
 #include <string>
 
-#include "core/private_profile_store.h"
-#include "core/settings_file.h"
+#include "core/settings/private_profile_store.h"
+#include "core/settings/settings_file.h"
 #include "win_temp_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 class PrivateProfileStoreTest : public ::testing::Test {
@@ -92,4 +92,4 @@ TEST(SettingsFileTest, ARelativeNameMeansTheWorkingFolderNotTheWindowsFolder) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

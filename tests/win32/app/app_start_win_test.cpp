@@ -5,17 +5,17 @@
 
 #include <filesystem>
 
-#include "core/app_start.h"
-#include "core/engine_library.h"
-#include "core/path_text.h"
-#include "core/product_selection.h"
-#include "core/program_folder.h"
-#include "core/settings_file.h"
-#include "core/string_table.h"
-#include "core/thread_priority.h"
+#include "core/window/app_start.h"
+#include "core/download/engine_library.h"
+#include "core/settings/path_text.h"
+#include "core/products/product_selection.h"
+#include "core/settings/program_folder.h"
+#include "core/settings/settings_file.h"
+#include "core/window/string_table.h"
+#include "core/download/thread_priority.h"
 #include "win_temp_folder.h"
 
-namespace dekvanto::app {
+namespace dekvanto::core {
 namespace {
 
 namespace fs = std::filesystem;
@@ -120,4 +120,4 @@ TEST(StartUpTest, TheLibraryMustLieInTheProgramFolderItself) {
 }
 
 }  // namespace
-}  // namespace dekvanto::app
+}  // namespace dekvanto::core

@@ -8,7 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "core/file_digest.h"
+#include "core/records/file_digest.h"
 #include "download_files.h"
 #include "vanto_process.h"
 
@@ -82,7 +82,7 @@ TEST_F(VantoWithPhone, ABenchFlashesEachPhoneOnceAndRecordsEveryUnit) {
         << run.output;
     EXPECT_TRUE(Holds(run.output, "Totals: 2 units: 1 PASS, 1 FAIL, 0 STOPPED")) << run.output;
 
-    const auto code = dekvanto::app::DigestFile(files_.code);
+    const auto code = dekvanto::core::DigestFile(files_.code);
     ASSERT_TRUE(code);
     std::vector<nlohmann::json> lines;
     std::ifstream in(record, std::ios::binary);

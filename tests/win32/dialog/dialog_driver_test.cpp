@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "core/string_table.h"
+#include "core/window/string_table.h"
 #include "dekvanto/firmware_image.h"
 #include "dekvanto_process.h"
 #include "win32/resource_ids.h"
@@ -97,7 +97,7 @@ TEST(StringTable, ResourceHoldsEveryTextOfTheCoreUnderItsNumber) {
     for (int id = 0; id < 300; ++id) {
         char text[512] = {};
         const int length = LoadStringA(module, static_cast<UINT>(id), text, sizeof text);
-        EXPECT_EQ(std::string(text, static_cast<size_t>(length)), app::AppString(id))
+        EXPECT_EQ(std::string(text, static_cast<size_t>(length)), core::AppString(id))
             << "id " << id;
     }
     FreeLibrary(module);

@@ -1,0 +1,28 @@
+// Port names as the user sees them ("COM1", "COM12") and the numbers behind them.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dekvanto::core {
+
+// The decimal number after the first three characters of a port name ("COM12" gives 12),
+// read like scanf's %d: leading white space, an optional sign, then digits up to the first other
+// character. Nothing when no digit follows, or the number does not fit a 32-bit integer.
+std::optional<int> NumberAfterPrefix(std::string_view port_name);
+
+// True when text reads as "COM" (exactly these capitals) followed by a decimal number, in the way
+// of sscanf(text, "COM%d"): "COM7", "COM 7" and "COM7x" do, "com7", "COM" and "PORT1" do not.
+bool ReadsAsComPort(std::string_view text);
+
+// True when two port names are the same but for ASCII letter case ("com3" is "COM3"), as a
+// scanner or a user may type them.
+bool SamePortName(std::string_view a, std::string_view b);
+
+// The position of the first entry whose text begins with prefix, ignoring ASCII letter case, or
+// -1 when none does. An empty prefix matches the first entry.
+int FindEntryBeginningWith(const std::vector<std::string> &entries, std::string_view prefix);
+
+}  // namespace dekvanto::core
