@@ -5,22 +5,20 @@
 #include <fstream>
 #include <ostream>
 
-#include "core/text/outside_text.h"
-#include "core/ports/port_name.h"
 #include "core/files/read_only_file.h"
+#include "core/ports/port_name.h"
+#include "core/records/record_fields.h"
 #include "core/records/record_reader.h"
 #include "core/records/record_time.h"
+#include "core/text/outside_text.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
 namespace {
 
+using dekvanto::core::CsvColumn;
 using dekvanto::core::RecordedUnit;
 using dekvanto::core::UnitRecord;
-
-constexpr const char *kCsvHeader =
-    "started,ended,station,unit,unit_id,outcome,result,status,seconds,bytes,result_line,reason,"
-    "operator,host,product,device,usb_serial,loader_sha256,code_sha256,perso_sha256,removed";
 
 // A record's text is data: a cell never starts a formula, and a line break or tab inside it
 // shows as \x0A or \x09. A cell with a comma or a quote is quoted.
@@ -39,50 +37,25 @@ std::string Csv(std::string_view field) {
     return quoted + "\"";
 }
 
-std::string Sha256Of(const UnitRecord &record, std::string_view role) {
-    for (const auto &file : record.constants.files) {
-        if (file.role == role) {
-            return file.sha256;
-        }
-    }
-    return "";
-}
-
 std::string Format(const char *format, double value) {
     char text[64];
     std::snprintf(text, sizeof text, format, value);
     return text;
 }
 
-void WriteCsvRow(std::ostream &out, const RecordedUnit &unit) {
-    const UnitRecord &r = unit.record;
-    const auto &end = r.end;
-    const std::string fields[] = {
-        r.start.started,
-        end ? end->ended : "",
-        r.start.station,
-        std::to_string(r.start.unit),
-        r.start.unit_id.value_or(""),
-        std::string(VerdictWord(VerdictOf(r))),
-        end && end->result ? std::string(1, *end->result) : "",
-        end ? std::string(dekvanto::core::StatusWord(end->status)) : "",
-        end ? Format("%.3f", end->seconds) : "",
-        end ? std::to_string(end->bytes) : "",
-        end ? end->result_line : "",
-        end ? end->reason.value_or("") : "",
-        r.start.operator_name.value_or(""),
-        r.constants.host,
-        r.constants.product.value_or(""),
-        r.start.device.path,
-        r.start.device.usb_serial.value_or(""),
-        Sha256Of(r, "loader"),
-        Sha256Of(r, "code"),
-        Sha256Of(r, "perso"),
-        unit.removed.value_or(""),
-    };
+void WriteCsvHeader(std::ostream &out, const std::vector<CsvColumn> &columns) {
+    std::string header;
+    for (const CsvColumn &column : columns) {
+        header += (header.empty() ? "" : ",") + std::string(column.name);
+    }
+    out << header << '\n';
+}
+
+void WriteCsvRow(std::ostream &out, const std::vector<CsvColumn> &columns,
+                 const RecordedUnit &unit) {
     std::string row;
-    for (const std::string &field : fields) {
-        row += (row.empty() ? "" : ",") + Csv(field);
+    for (const CsvColumn &column : columns) {
+        row += (row.empty() ? "" : ",") + Csv(column.cell(unit));
     }
     out << row << '\n';
 }
@@ -148,7 +121,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         ->check(CLI::Validator(
             [](std::string &text) {
                 return dekvanto::core::ReadsAsComPort(text) ? std::string()
-                                                           : "not COM followed by a number";
+                                                            : "not COM followed by a number";
             },
             ""));
     cmd->add_option("--since", o.since,
@@ -158,7 +131,7 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         ->check(CLI::Validator(
             [](std::string &text) {
                 return dekvanto::core::TimestampOfDate(text) ? std::string()
-                                                            : "not a date YYYY-MM-DD[THH:MM[:SS]]";
+                                                             : "not a date YYYY-MM-DD[THH:MM[:SS]]";
             },
             ""));
     cmd->add_flag("--failed", o.failed,
@@ -191,9 +164,10 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
     filter.failed_only = options.failed;
     const std::vector<RecordedUnit> units = dekvanto::core::SelectUnits(reading.units, filter);
     if (options.csv) {
-        console.out << kCsvHeader << '\n';
+        const std::vector<CsvColumn> columns = dekvanto::core::CsvColumns();
+        WriteCsvHeader(console.out, columns);
         for (const RecordedUnit &unit : units) {
-            WriteCsvRow(console.out, unit);
+            WriteCsvRow(console.out, columns, unit);
         }
     } else {
         for (const RecordedUnit &unit : units) {

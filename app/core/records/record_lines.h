@@ -5,11 +5,12 @@
 // writes a removal line ("event": "removed") that names the unit (station, device, unit number
 // and identifier, host, start time) and when the phone was found gone.
 //
-// Keys come in the documented order (docs/records.md). Fields that are not known are null: the
-// unit identifier when nothing was scanned, the operator when none was named, the product when
-// none was chosen, the result character when the engine did not run, the USB facts of a device
-// that is not a USB adapter. Text that is not valid UTF-8 (a path or a log line in another
-// encoding) is written with U+FFFD in place of each bad byte, so that a line is never lost to it.
+// Keys come in the documented order (docs/records.md), the order of the field table
+// (record_fields.h). Fields that are not known are null: the unit identifier when nothing was
+// scanned, the operator when none was named, the product when none was chosen, the result
+// character when the engine did not run, the USB facts of a device that is not a USB adapter.
+// Text that is not valid UTF-8 (a path or a log line in another encoding) is written with U+FFFD
+// in place of each bad byte, so that a line is never lost to it.
 #pragma once
 
 #include <optional>
