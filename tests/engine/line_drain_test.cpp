@@ -3,13 +3,13 @@
 // drain ends the download with '9' like a failed write.
 #include <gtest/gtest.h>
 
-#include "download_bench.h"
+#include "scripted_download.h"
 
 namespace dekvanto::engine {
 namespace {
 
-using testing::DownloadBench;
 using testing::Frame;
+using testing::ScriptedDownload;
 
 std::vector<uint8_t> Pattern(std::size_t size, uint8_t seed) {
     std::vector<uint8_t> bytes(size);
@@ -23,24 +23,24 @@ std::vector<uint8_t> Pattern(std::size_t size, uint8_t seed) {
 // every byte written has been drained.
 struct WatchedDownload {
     explicit WatchedDownload(int acknowledge) {
-        bench.options.Acknowledge = acknowledge;
-        bench.settings.RebootDelay = 1;
-        bench.SetCode(Pattern(3000, 2));
-        bench.SetPerso(Pattern(700, 3));
-        bench.window.on_pump = [this](int) {
-            if (bench.port.undrained && bench.clock.TickMs() != tick_at_write) {
+        download.options.Acknowledge = acknowledge;
+        download.settings.RebootDelay = 1;
+        download.SetCode(Pattern(3000, 2));
+        download.SetPerso(Pattern(700, 3));
+        download.window.on_pump = [this](int) {
+            if (download.port.undrained && download.clock.TickMs() != tick_at_write) {
                 ++pauses_with_bytes_on_the_line;
             }
             return false;
         };
-        bench.port.responder = [this, inner = bench.port.responder](testing::ScriptedPort &p,
-                                                                    std::size_t index) {
-            tick_at_write = bench.clock.TickMs();
+        download.port.responder = [this, inner = download.port.responder](testing::ScriptedPort &p,
+                                                                          std::size_t index) {
+            tick_at_write = download.clock.TickMs();
             inner(p, index);
         };
     }
 
-    DownloadBench bench;
+    ScriptedDownload download;
     uint32_t tick_at_write = 0;
     int pauses_with_bytes_on_the_line = 0;
 };
@@ -49,14 +49,14 @@ TEST(LineDrain, ComesBeforeEveryPauseSpeedSwitchAndCloseInBothModes) {
     for (int acknowledge : {1, 0}) {
         SCOPED_TRACE(acknowledge);
         WatchedDownload watched(acknowledge);
-        DownloadBench &bench = watched.bench;
-        ASSERT_EQ(bench.Run(), '2');
+        ScriptedDownload &download = watched.download;
+        ASSERT_EQ(download.Run(), '2');
         EXPECT_EQ(watched.pauses_with_bytes_on_the_line, 0);
-        EXPECT_EQ(bench.port.undrained_rate_changes, 0);
-        EXPECT_EQ(bench.port.undrained_releases, 0);
-        EXPECT_EQ(bench.CountFrames(Frame::kPerso), 3);  // the speed switch to 115200 came after
+        EXPECT_EQ(download.port.undrained_rate_changes, 0);
+        EXPECT_EQ(download.port.undrained_releases, 0);
+        EXPECT_EQ(download.CountFrames(Frame::kPerso), 3);  // the speed switch to 115200 came after
         // Closing starts only once the line has been drained.
-        const auto &t = bench.port.timeline;
+        const auto &t = download.port.timeline;
         const auto close = std::find(t.begin(), t.end(), "close");
         ASSERT_NE(close, t.end());
         EXPECT_EQ(*(close - 1), "drain");
@@ -64,15 +64,15 @@ TEST(LineDrain, ComesBeforeEveryPauseSpeedSwitchAndCloseInBothModes) {
 }
 
 TEST(LineDrain, BlocksOfAGroupQueueBackToBack) {
-    DownloadBench bench;
-    bench.SetCode(Pattern(256 * 20, 2));
-    ASSERT_EQ(bench.Run(), '2');
+    ScriptedDownload download;
+    download.SetCode(Pattern(256 * 20, 2));
+    ASSERT_EQ(download.Run(), '2');
     // Drains: after the target byte and the line frame, before the speed switch, before the
     // request byte, at the end and at close; none per block.
-    EXPECT_LE(bench.port.drains, 7);
+    EXPECT_LE(download.port.drains, 7);
     int longest_run = 0;
     int run = 0;
-    for (const auto &step : bench.port.timeline) {
+    for (const auto &step : download.port.timeline) {
         run = step == "write" ? run + 1 : 0;
         longest_run = std::max(longest_run, run);
     }
@@ -83,7 +83,7 @@ TEST(LineDrain, BlocksOfAGroupQueueBackToBack) {
 // only the drain of the close itself, after the last one succeeded, leaves the success standing.
 TEST(LineDrain, AFailedDrainEndsWith9LikeAFailedWrite) {
     for (int acknowledge : {1, 0}) {
-        DownloadBench clean;
+        ScriptedDownload clean;
         clean.options.Acknowledge = acknowledge;
         clean.SetCode(Pattern(3000, 2));
         clean.SetPerso(Pattern(700, 3));
@@ -93,18 +93,18 @@ TEST(LineDrain, AFailedDrainEndsWith9LikeAFailedWrite) {
         for (int failing = 0; failing < drains; ++failing) {
             SCOPED_TRACE(::testing::Message()
                          << "acknowledge " << acknowledge << ", drain " << failing);
-            DownloadBench bench;
-            bench.options.Acknowledge = acknowledge;
-            bench.SetCode(Pattern(3000, 2));
-            bench.SetPerso(Pattern(700, 3));
-            bench.port.drain_fails_at = failing;
+            ScriptedDownload download;
+            download.options.Acknowledge = acknowledge;
+            download.SetCode(Pattern(3000, 2));
+            download.SetPerso(Pattern(700, 3));
+            download.port.drain_fails_at = failing;
             const bool only_the_close_fails = failing == drains - 1;
-            EXPECT_EQ(bench.Run(), only_the_close_fails ? '2' : '9');
-            EXPECT_FALSE(bench.port.is_open);
+            EXPECT_EQ(download.Run(), only_the_close_fails ? '2' : '9');
+            EXPECT_FALSE(download.port.is_open);
             if (!only_the_close_fails) {
-                EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+                EXPECT_EQ(download.window.LogLines().back(), "Close COM3");
             }
-            EXPECT_EQ(bench.file_source.open_files, 0);
+            EXPECT_EQ(download.file_source.open_files, 0);
         }
     }
 }

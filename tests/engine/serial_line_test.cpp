@@ -14,7 +14,7 @@ using testing::FakeClock;
 using testing::RecordingWindow;
 using testing::ScriptedPort;
 
-struct LineBench {
+struct LineOnDoubles {
     FakeClock clock;
     RecordingWindow window;
     int32_t debug = 1;
@@ -24,105 +24,105 @@ struct LineBench {
 };
 
 TEST(SerialLine, FailedOpenShowsItsMessageOnlyWithDebugMessages) {
-    LineBench bench;
-    bench.port.open_result = 10;
-    EXPECT_FALSE(bench.line.Open(3));
-    EXPECT_EQ(bench.window.boxes, std::vector<std::string>{"Error Open COM port"});
-    bench.line.Close();  // nothing was opened: nothing to undo
-    EXPECT_EQ(bench.port.calls, std::vector<std::string>{"open"});
+    LineOnDoubles doubles;
+    doubles.port.open_result = 10;
+    EXPECT_FALSE(doubles.line.Open(3));
+    EXPECT_EQ(doubles.window.boxes, std::vector<std::string>{"Error Open COM port"});
+    doubles.line.Close();  // nothing was opened: nothing to undo
+    EXPECT_EQ(doubles.port.calls, std::vector<std::string>{"open"});
 
-    bench.debug = 0;
-    bench.port.open_result = 13;
-    EXPECT_FALSE(bench.line.Open(3));
-    EXPECT_EQ(bench.window.boxes.size(), 1u);
+    doubles.debug = 0;
+    doubles.port.open_result = 13;
+    EXPECT_FALSE(doubles.line.Open(3));
+    EXPECT_EQ(doubles.window.boxes.size(), 1u);
 }
 
 TEST(SerialLine, CloseDropsDtrRestoresPurgesAndReleasesOnce) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
-    bench.line.SetDtr();
-    bench.line.Close();
-    bench.line.Close();
-    EXPECT_EQ(bench.port.calls,
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
+    doubles.line.SetDtr();
+    doubles.line.Close();
+    doubles.line.Close();
+    EXPECT_EQ(doubles.port.calls,
               (std::vector<std::string>{"open", "dtr+", "dtr-", "restore", "purge", "release"}));
-    EXPECT_TRUE(bench.window.boxes.empty());
+    EXPECT_TRUE(doubles.window.boxes.empty());
 }
 
 TEST(SerialLine, SpeedSwitchRefusesUnknownIndicesAndReportsRefusedRates) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
-    EXPECT_TRUE(bench.line.SetSpeed(3));
-    EXPECT_EQ(bench.port.bit_rate, 460800u);
-    EXPECT_FALSE(bench.line.SetSpeed(4));
-    EXPECT_EQ(bench.port.bit_rate, 460800u);
-    bench.port.refuse_bit_rates = true;
-    EXPECT_FALSE(bench.line.SetSpeed(0));
-    EXPECT_EQ(bench.window.boxes,
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
+    EXPECT_TRUE(doubles.line.SetSpeed(3));
+    EXPECT_EQ(doubles.port.bit_rate, 460800u);
+    EXPECT_FALSE(doubles.line.SetSpeed(4));
+    EXPECT_EQ(doubles.port.bit_rate, 460800u);
+    doubles.port.refuse_bit_rates = true;
+    EXPECT_FALSE(doubles.line.SetSpeed(0));
+    EXPECT_EQ(doubles.window.boxes,
               (std::vector<std::string>{
                   "Speed not supported",
                   "Error in COM port Configuration:  \n Speed not supported by this COM"}));
 }
 
 TEST(SerialLine, AcknowledgementReadTellsAckWrongByteAndNothingApart) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
     uint8_t byte = 0;
-    bench.port.answers = {0x06, 0x15, '8'};
-    EXPECT_EQ(bench.line.ReadAck(&byte), kAcknowledged);
-    EXPECT_EQ(bench.line.ReadAck(&byte), kWrongByte);
-    EXPECT_EQ(bench.line.ReadAck(&byte), kWrongByte);
-    const uint32_t before = bench.clock.TickMs();
-    EXPECT_EQ(bench.line.ReadAck(&byte), kNoAnswer);
-    EXPECT_EQ(bench.clock.TickMs() - before, 125u);  // 25 for the byte + 100
-    bench.port.gone = true;
-    EXPECT_EQ(bench.line.ReadAck(&byte), kNoAnswer);
+    doubles.port.answers = {0x06, 0x15, '8'};
+    EXPECT_EQ(doubles.line.ReadAck(&byte), kAcknowledged);
+    EXPECT_EQ(doubles.line.ReadAck(&byte), kWrongByte);
+    EXPECT_EQ(doubles.line.ReadAck(&byte), kWrongByte);
+    const uint32_t before = doubles.clock.TickMs();
+    EXPECT_EQ(doubles.line.ReadAck(&byte), kNoAnswer);
+    EXPECT_EQ(doubles.clock.TickMs() - before, 125u);  // 25 for the byte + 100
+    doubles.port.gone = true;
+    EXPECT_EQ(doubles.line.ReadAck(&byte), kNoAnswer);
 }
 
 TEST(SerialLine, SendAckWritesThenReadsOnlyWhenAsked) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
     uint8_t frame[3] = {1, 2, 3};
-    bench.port.answers = {0x06};
-    EXPECT_EQ(bench.line.SendAck(frame, 3, 0), 1);
-    EXPECT_EQ(bench.port.reads, 0);
-    EXPECT_EQ(bench.line.SendAck(frame, 3, 1), 0);
+    doubles.port.answers = {0x06};
+    EXPECT_EQ(doubles.line.SendAck(frame, 3, 0), 1);
+    EXPECT_EQ(doubles.port.reads, 0);
+    EXPECT_EQ(doubles.line.SendAck(frame, 3, 1), 0);
     EXPECT_EQ(frame[0], 0x06);  // the answer lands in the frame's first byte
-    EXPECT_EQ(bench.line.SendAck(frame, 3, 1), -1);
-    bench.port.answers = {0x15};
-    EXPECT_EQ(bench.line.SendAck(frame, 3, 1), -1);
-    EXPECT_EQ(bench.port.writes.size(), 4u);
-    EXPECT_FALSE(bench.line.WriteFailed());
+    EXPECT_EQ(doubles.line.SendAck(frame, 3, 1), -1);
+    doubles.port.answers = {0x15};
+    EXPECT_EQ(doubles.line.SendAck(frame, 3, 1), -1);
+    EXPECT_EQ(doubles.port.writes.size(), 4u);
+    EXPECT_FALSE(doubles.line.WriteFailed());
 }
 
 TEST(SerialLine, ShortOrFailedWritesAreRemembered) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
-    bench.port.write_fails_at = 1;
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
+    doubles.port.write_fails_at = 1;
     uint8_t byte = 0x40;
     uint32_t written = 0;
-    EXPECT_TRUE(bench.line.Write(&byte, 1, written));
-    EXPECT_FALSE(bench.line.WriteFailed());
-    EXPECT_FALSE(bench.line.Write(&byte, 1, written));
+    EXPECT_TRUE(doubles.line.Write(&byte, 1, written));
+    EXPECT_FALSE(doubles.line.WriteFailed());
+    EXPECT_FALSE(doubles.line.Write(&byte, 1, written));
     EXPECT_EQ(written, 0u);
-    EXPECT_TRUE(bench.line.WriteFailed());
+    EXPECT_TRUE(doubles.line.WriteFailed());
 }
 
 TEST(SerialLine, SyncWaitTakesOnlyTheFirstByte) {
-    LineBench bench;
-    ASSERT_TRUE(bench.line.Open(3));
-    bench.port.answers = {'8'};
-    EXPECT_TRUE(bench.line.WaitSync(5000));
-    EXPECT_EQ(bench.port.read_timeout, 5050u);
-    bench.port.answers = {0x06, '8'};
-    EXPECT_FALSE(bench.line.WaitSync(5000));
-    EXPECT_EQ(bench.port.answers.size(), 1u);  // the wrong byte was consumed, not the next
-    bench.port.answers.clear();
-    const uint32_t before = bench.clock.TickMs();
-    EXPECT_FALSE(bench.line.WaitSync(20000));
-    EXPECT_EQ(bench.clock.TickMs() - before, 20075u);
-    bench.port.gone = true;  // a vanished line ends the wait at once instead of spinning
-    EXPECT_FALSE(bench.line.WaitSync(60000));
-    EXPECT_EQ(bench.port.reads, 4);
+    LineOnDoubles doubles;
+    ASSERT_TRUE(doubles.line.Open(3));
+    doubles.port.answers = {'8'};
+    EXPECT_TRUE(doubles.line.WaitSync(5000));
+    EXPECT_EQ(doubles.port.read_timeout, 5050u);
+    doubles.port.answers = {0x06, '8'};
+    EXPECT_FALSE(doubles.line.WaitSync(5000));
+    EXPECT_EQ(doubles.port.answers.size(), 1u);  // the wrong byte was consumed, not the next
+    doubles.port.answers.clear();
+    const uint32_t before = doubles.clock.TickMs();
+    EXPECT_FALSE(doubles.line.WaitSync(20000));
+    EXPECT_EQ(doubles.clock.TickMs() - before, 20075u);
+    doubles.port.gone = true;  // a vanished line ends the wait at once instead of spinning
+    EXPECT_FALSE(doubles.line.WaitSync(60000));
+    EXPECT_EQ(doubles.port.reads, 4);
 }
 
 TEST(WaitPump, TestsTimeBeforeTheRunningFlag) {

@@ -4,13 +4,13 @@
 
 #include <numeric>
 
-#include "download_bench.h"
+#include "scripted_download.h"
 
 namespace dekvanto::engine {
 namespace {
 
-using testing::DownloadBench;
 using testing::Frame;
+using testing::ScriptedDownload;
 using Bytes = std::vector<uint8_t>;
 using Lines = std::vector<std::string>;
 
@@ -23,54 +23,54 @@ Bytes Pattern(std::size_t size, uint8_t seed) {
 }
 
 // The log lines between "Starting Time" and the finish line.
-Lines MiddleLines(const DownloadBench &bench) {
-    Lines lines = bench.window.LogLines();
+Lines MiddleLines(const ScriptedDownload &download) {
+    Lines lines = download.window.LogLines();
     EXPECT_GE(lines.size(), 2u);
     EXPECT_EQ(lines.front().rfind("Starting Time : ", 0), 0u);
     return Lines(lines.begin() + 1, lines.end() - 1);
 }
 
-void ExpectEverythingReleased(const DownloadBench &bench) {
-    EXPECT_FALSE(bench.port.is_open);
-    EXPECT_EQ(bench.file_source.open_files, 0);
+void ExpectEverythingReleased(const ScriptedDownload &download) {
+    EXPECT_FALSE(download.port.is_open);
+    EXPECT_EQ(download.file_source.open_files, 0);
     EXPECT_EQ(testing::g_live_blocks, 0);
 }
 
 // Every frame goes at the speed of its phase: the first two at 2400 bit/s, the personalization
 // file at 115200, everything between at the download speed.
-void ExpectEveryFrameAtItsSpeed(const DownloadBench &bench, uint32_t download_rate) {
-    for (std::size_t i = 0; i < bench.frames.size(); ++i) {
-        const Frame kind = bench.frames[i].kind;
+void ExpectEveryFrameAtItsSpeed(const ScriptedDownload &download, uint32_t download_rate) {
+    for (std::size_t i = 0; i < download.frames.size(); ++i) {
+        const Frame kind = download.frames[i].kind;
         const uint32_t expected = kind == Frame::kTarget || kind == Frame::kLine ? 2400
                                   : kind == Frame::kPersoSize || kind == Frame::kPerso
                                       ? 115200
                                       : download_rate;
-        EXPECT_EQ(bench.frames[i].bit_rate, expected) << "frame " << i;
+        EXPECT_EQ(download.frames[i].bit_rate, expected) << "frame " << i;
     }
 }
 
 TEST(WholeDownload, AcknowledgedWithAllThreeFiles) {
-    DownloadBench bench;
-    bench.SetLoader(Pattern(1000, 1));
-    bench.SetCode(Pattern(20000, 2));
-    bench.SetPerso(Pattern(30000, 3));
-    bench.settings.Speed = 2;
-    ASSERT_EQ(bench.Run(), '2');
+    ScriptedDownload download;
+    download.SetLoader(Pattern(1000, 1));
+    download.SetCode(Pattern(20000, 2));
+    download.SetPerso(Pattern(30000, 3));
+    download.settings.Speed = 2;
+    ASSERT_EQ(download.Run(), '2');
 
-    EXPECT_EQ(bench.frames[0].bytes, Bytes{0x20});  // bus size 16 bits, no wait states
-    EXPECT_EQ(bench.frames[1].bytes,
+    EXPECT_EQ(download.frames[0].bytes, Bytes{0x20});  // bus size 16 bits, no wait states
+    EXPECT_EQ(download.frames[1].bytes,
               (Bytes{0x06, 'S', 8, 'P', 0, 'T', 1, 0x06 ^ 'S' ^ 8 ^ 'P' ^ 'T' ^ 1}));
-    EXPECT_EQ(bench.Received(Frame::kLoader), Pattern(1000, 1));
-    EXPECT_EQ(bench.Received(Frame::kCode), Pattern(20000, 2));
-    EXPECT_EQ(bench.Received(Frame::kPerso), Pattern(30000, 3));
-    EXPECT_EQ(bench.CountFrames(Frame::kLoader), 32);
-    EXPECT_EQ(bench.CountFrames(Frame::kCode), 79);
-    EXPECT_EQ(bench.CountFrames(Frame::kPerso), 118);
-    ExpectEveryFrameAtItsSpeed(bench, 230400);
-    const auto request = std::find_if(bench.frames.begin(), bench.frames.end(),
+    EXPECT_EQ(download.Received(Frame::kLoader), Pattern(1000, 1));
+    EXPECT_EQ(download.Received(Frame::kCode), Pattern(20000, 2));
+    EXPECT_EQ(download.Received(Frame::kPerso), Pattern(30000, 3));
+    EXPECT_EQ(download.CountFrames(Frame::kLoader), 32);
+    EXPECT_EQ(download.CountFrames(Frame::kCode), 79);
+    EXPECT_EQ(download.CountFrames(Frame::kPerso), 118);
+    ExpectEveryFrameAtItsSpeed(download, 230400);
+    const auto request = std::find_if(download.frames.begin(), download.frames.end(),
                                       [](auto &f) { return f.kind == Frame::kRequest; });
     EXPECT_EQ(request->bytes, Bytes{0x43});
-    const auto sum = std::find_if(bench.frames.begin(), bench.frames.end(),
+    const auto sum = std::find_if(download.frames.begin(), download.frames.end(),
                                   [](auto &f) { return f.kind == Frame::kSum; });
     const Bytes code = Pattern(20000, 2);
     const uint16_t expected_sum =
@@ -78,26 +78,26 @@ TEST(WholeDownload, AcknowledgedWithAllThreeFiles) {
     EXPECT_EQ(sum->bytes[2] | sum->bytes[3] << 8, expected_sum);
 
     EXPECT_EQ(
-        MiddleLines(bench),
+        MiddleLines(download),
         (Lines{"Open COM3", "Set Speed (230400)", "Download loader.bin",
                " -> Starting Flash writing", "Download code.bin", " -> Start End of Flash erasing",
                " -> End of flash Erased", "Download perso.psb", "Close COM3"}));
-    EXPECT_EQ(bench.window.LogLines().back().rfind("Finish Time : ", 0), 0u);
-    EXPECT_EQ(bench.window.CountOf(MX40_WM_PROGRESS_STEP), 100);
+    EXPECT_EQ(download.window.LogLines().back().rfind("Finish Time : ", 0), 0u);
+    EXPECT_EQ(download.window.CountOf(MX40_WM_PROGRESS_STEP), 100);
     const auto &last_count =
-        *std::find_if(bench.window.messages.rbegin(), bench.window.messages.rend(),
+        *std::find_if(download.window.messages.rbegin(), download.window.messages.rend(),
                       [](auto &m) { return m.message == MX40_WM_BYTE_COUNT; });
     EXPECT_EQ(last_count.wparam, 51000u);
-    EXPECT_EQ(bench.port.calls.back(), "release");
-    ExpectEverythingReleased(bench);
+    EXPECT_EQ(download.port.calls.back(), "release");
+    ExpectEverythingReleased(download);
 }
 
 TEST(WholeDownload, AnswersAreReadInGroupsOfFiveAndEveryPersoBlockAlone) {
-    DownloadBench bench;
-    bench.SetLoader(Pattern(320, 1));  // ten blocks
-    bench.SetCode(Pattern(1281, 2));   // six blocks
-    bench.SetPerso(Pattern(600, 3));   // three blocks
-    ASSERT_EQ(bench.Run(), '2');
+    ScriptedDownload download;
+    download.SetLoader(Pattern(320, 1));  // ten blocks
+    download.SetCode(Pattern(1281, 2));   // six blocks
+    download.SetPerso(Pattern(600, 3));   // three blocks
+    ASSERT_EQ(download.Run(), '2');
     // Writes: 0 target, 1 line, 2..11 loader, 12 end, 13 request, 14 size, 15..20 code, 21 sum,
     // 22 perso size, 23..25 perso.
     const std::vector<std::size_t> expected = {
@@ -109,24 +109,24 @@ TEST(WholeDownload, AnswersAreReadInGroupsOfFiveAndEveryPersoBlockAlone) {
         22, 22, 22,                              // checksum, erase start, erase end
         22,                                      // the resident boot loader is ready
         23, 24, 25, 26, 26};                     // perso size, each block, the final '8'
-    EXPECT_EQ(bench.port.read_positions, expected);
+    EXPECT_EQ(download.port.read_positions, expected);
 }
 
 TEST(WholeDownload, BlindModeReadsNothingAndWaitsForTheRestart) {
-    DownloadBench bench;
-    bench.options.Acknowledge = 0;
-    bench.settings.RebootDelay = 3;
-    bench.SetCode(Pattern(700, 2));
-    bench.SetPerso(Pattern(300, 3));
-    const uint64_t before = bench.clock.elapsed_ms_;
-    ASSERT_EQ(bench.Run(), '2');
-    EXPECT_EQ(bench.port.reads, 0);
-    EXPECT_GE(bench.clock.elapsed_ms_ - before, 3000u);
-    EXPECT_EQ(MiddleLines(bench),
+    ScriptedDownload download;
+    download.options.Acknowledge = 0;
+    download.settings.RebootDelay = 3;
+    download.SetCode(Pattern(700, 2));
+    download.SetPerso(Pattern(300, 3));
+    const uint64_t before = download.clock.elapsed_ms_;
+    ASSERT_EQ(download.Run(), '2');
+    EXPECT_EQ(download.port.reads, 0);
+    EXPECT_GE(download.clock.elapsed_ms_ - before, 3000u);
+    EXPECT_EQ(MiddleLines(download),
               (Lines{"Open COM3", "Set Speed (115200)", "Download loader.bin", "Download code.bin",
                      "Waiting DEKE Reboot (3 secondes)", "Download perso.psb", "Close COM3"}));
-    EXPECT_EQ(bench.Received(Frame::kPerso), Pattern(300, 3));
-    ExpectEverythingReleased(bench);
+    EXPECT_EQ(download.Received(Frame::kPerso), Pattern(300, 3));
+    ExpectEverythingReleased(download);
 }
 
 // Nothing on the line tells a blind download when to switch speed; the engine must still send
@@ -135,26 +135,26 @@ TEST(WholeDownload, BlindModeSendsEveryFrameAtTheSpeedOfItsPhase) {
     const uint32_t rates[] = {57600, 115200, 230400, 460800};
     for (int32_t speed = 0; speed < 4; ++speed) {
         SCOPED_TRACE(rates[speed]);
-        DownloadBench bench;
-        bench.options.Acknowledge = 0;
-        bench.settings.Speed = speed;
-        bench.SetCode(Pattern(700, 2));
-        bench.SetPerso(Pattern(300, 3));
-        ASSERT_EQ(bench.Run(), '2');
-        EXPECT_EQ(bench.port.reads, 0);
-        EXPECT_EQ(bench.CountFrames(Frame::kPerso), 2);
-        ExpectEveryFrameAtItsSpeed(bench, rates[speed]);
+        ScriptedDownload download;
+        download.options.Acknowledge = 0;
+        download.settings.Speed = speed;
+        download.SetCode(Pattern(700, 2));
+        download.SetPerso(Pattern(300, 3));
+        ASSERT_EQ(download.Run(), '2');
+        EXPECT_EQ(download.port.reads, 0);
+        EXPECT_EQ(download.CountFrames(Frame::kPerso), 2);
+        ExpectEveryFrameAtItsSpeed(download, rates[speed]);
     }
 }
 
 TEST(WholeDownload, RestartWaitOnlyWhenBothAcknowledgeAndPauseAreZero) {
-    DownloadBench blind_zero;
+    ScriptedDownload blind_zero;
     blind_zero.options.Acknowledge = 0;
     blind_zero.SetPerso(Pattern(10, 3));
     ASSERT_EQ(blind_zero.Run(), '2');
     EXPECT_EQ(MiddleLines(blind_zero)[3], "Waiting DEKE Reboot (0 secondes)");
 
-    DownloadBench odd_value;  // Acknowledge 2 is blind mode, but not a plain 0
+    ScriptedDownload odd_value;  // Acknowledge 2 is blind mode, but not a plain 0
     odd_value.options.Acknowledge = 2;
     odd_value.settings.RebootDelay = 100;
     odd_value.SetPerso(Pattern(10, 3));
@@ -162,7 +162,7 @@ TEST(WholeDownload, RestartWaitOnlyWhenBothAcknowledgeAndPauseAreZero) {
     EXPECT_EQ(odd_value.port.reads, 0);
     EXPECT_LT(odd_value.clock.elapsed_ms_, 100000u);
 
-    DownloadBench negative;  // a negative delay waits nothing rather than for weeks
+    ScriptedDownload negative;  // a negative delay waits nothing rather than for weeks
     negative.options.Acknowledge = 0;
     negative.settings.RebootDelay = -5;
     negative.SetPerso(Pattern(10, 3));
@@ -171,17 +171,17 @@ TEST(WholeDownload, RestartWaitOnlyWhenBothAcknowledgeAndPauseAreZero) {
 }
 
 TEST(WholeDownload, StepModePromptsAndTakesThePromptTimeOffTheRestartWait) {
-    DownloadBench bench;
-    bench.options.Pause = 1;
-    bench.SetCode(Pattern(300, 2));
-    bench.SetPerso(Pattern(300, 3));
-    bench.window.on_prompt = [&] { bench.clock.Advance(10000); };
-    ASSERT_EQ(bench.Run(), '2');
-    EXPECT_EQ(bench.window.prompts,
+    ScriptedDownload download;
+    download.options.Pause = 1;
+    download.SetCode(Pattern(300, 2));
+    download.SetPerso(Pattern(300, 3));
+    download.window.on_prompt = [&] { download.clock.Advance(10000); };
+    ASSERT_EQ(download.Run(), '2');
+    EXPECT_EQ(download.window.prompts,
               (Lines{"Hit return to start application file download !!!",
                      "Hit return to start personalisation File Download !!!"}));
 
-    DownloadBench quiet;  // without debug messages only the code file's prompt shows
+    ScriptedDownload quiet;  // without debug messages only the code file's prompt shows
     quiet.options.Pause = 1;
     quiet.options.DebugMessages = 0;
     quiet.SetCode(Pattern(300, 2));
@@ -192,14 +192,14 @@ TEST(WholeDownload, StepModePromptsAndTakesThePromptTimeOffTheRestartWait) {
 
 // The restart wait's time-out as the line was told, for a prompt open for prompt_ms.
 uint32_t RestartWaitAfterPrompt(uint32_t prompt_ms) {
-    DownloadBench bench;
-    bench.options.Pause = 1;
-    bench.SetPerso(Pattern(10, 3));
-    bench.window.on_prompt = [&] { bench.clock.Advance(prompt_ms); };
-    bench.Answer(Frame::kRequest, 0, {});  // no '8': the wait runs out and shows its time-out
-    EXPECT_EQ(bench.Run(), 'E');
-    EXPECT_EQ(bench.window.boxes.back(), "No synchronisation with DEKE !!");
-    return bench.port.read_timeout - 50;
+    ScriptedDownload download;
+    download.options.Pause = 1;
+    download.SetPerso(Pattern(10, 3));
+    download.window.on_prompt = [&] { download.clock.Advance(prompt_ms); };
+    download.Answer(Frame::kRequest, 0, {});  // no '8': the wait runs out and shows its time-out
+    EXPECT_EQ(download.Run(), 'E');
+    EXPECT_EQ(download.window.boxes.back(), "No synchronisation with DEKE !!");
+    return download.port.read_timeout - 50;
 }
 
 TEST(WholeDownload, PromptTimeIsTakenOffTheSixtySecondsWithTheUnsignedWrap) {
@@ -211,14 +211,14 @@ TEST(WholeDownload, PromptTimeIsTakenOffTheSixtySecondsWithTheUnsignedWrap) {
 }
 
 TEST(WholeDownload, WithoutFilesOnlyTheLoaderAndTheRequestByteGo) {
-    DownloadBench bench;
-    ASSERT_EQ(bench.Run(), '2');
-    EXPECT_EQ(bench.frames.back().kind, Frame::kRequest);
-    EXPECT_EQ(bench.frames.back().bytes, Bytes{0x40});
-    EXPECT_EQ(MiddleLines(bench),
+    ScriptedDownload download;
+    ASSERT_EQ(download.Run(), '2');
+    EXPECT_EQ(download.frames.back().kind, Frame::kRequest);
+    EXPECT_EQ(download.frames.back().bytes, Bytes{0x40});
+    EXPECT_EQ(MiddleLines(download),
               (Lines{"Open COM3", "Set Speed (115200)", "Download loader.bin", "Close COM3"}));
 
-    DownloadBench empty_loader;
+    ScriptedDownload empty_loader;
     empty_loader.SetLoader({});
     ASSERT_EQ(empty_loader.Run(), '2');
     EXPECT_EQ(empty_loader.CountFrames(Frame::kLoader), 0);
@@ -228,22 +228,22 @@ TEST(WholeDownload, WithoutFilesOnlyTheLoaderAndTheRequestByteGo) {
 }
 
 TEST(WholeDownload, CodeFileOnlyNeverChangesSpeedAgain) {
-    DownloadBench bench;
-    bench.settings.Speed = 0;
-    bench.SetCode(Pattern(1280, 2));
-    ASSERT_EQ(bench.Run(), '2');
-    EXPECT_EQ(bench.frames.back().kind, Frame::kSum);
-    EXPECT_EQ(bench.frames.back().bit_rate, 57600u);
-    EXPECT_EQ(bench.CountFrames(Frame::kCode), 5);
+    ScriptedDownload download;
+    download.settings.Speed = 0;
+    download.SetCode(Pattern(1280, 2));
+    ASSERT_EQ(download.Run(), '2');
+    EXPECT_EQ(download.frames.back().kind, Frame::kSum);
+    EXPECT_EQ(download.frames.back().bit_rate, 57600u);
+    EXPECT_EQ(download.CountFrames(Frame::kCode), 5);
 }
 
 TEST(WholeDownload, WithoutWindowNothingIsSentAndTheResultIsTheSame) {
-    DownloadBench bench;
-    bench.window = testing::RecordingWindow(false);
-    bench.SetCode(Pattern(5000, 2));
-    ASSERT_EQ(bench.Run(), '2');
-    EXPECT_TRUE(bench.window.messages.empty());
-    EXPECT_EQ(bench.Received(Frame::kCode), Pattern(5000, 2));
+    ScriptedDownload download;
+    download.window = testing::RecordingWindow(false);
+    download.SetCode(Pattern(5000, 2));
+    ASSERT_EQ(download.Run(), '2');
+    EXPECT_TRUE(download.window.messages.empty());
+    EXPECT_EQ(download.Received(Frame::kCode), Pattern(5000, 2));
 }
 
 struct AnswerFault {
@@ -264,19 +264,19 @@ class AnswerFaults : public ::testing::TestWithParam<AnswerFault> {};
 
 TEST_P(AnswerFaults, EndTheDownloadWithTheirCode) {
     const AnswerFault &fault = GetParam();
-    DownloadBench bench;
-    bench.SetLoader(Pattern(200, 1));
-    bench.SetCode(Pattern(2000, 2));
-    bench.SetPerso(Pattern(600, 3));
-    bench.Answer(fault.frame, fault.n, fault.answer);
-    EXPECT_EQ(bench.Run(), fault.result);
+    ScriptedDownload download;
+    download.SetLoader(Pattern(200, 1));
+    download.SetCode(Pattern(2000, 2));
+    download.SetPerso(Pattern(600, 3));
+    download.Answer(fault.frame, fault.n, fault.answer);
+    EXPECT_EQ(download.Run(), fault.result);
     if (fault.box != nullptr) {
-        EXPECT_EQ(bench.window.boxes, Lines{fault.box});
+        EXPECT_EQ(download.window.boxes, Lines{fault.box});
     } else {
-        EXPECT_TRUE(bench.window.boxes.empty());
+        EXPECT_TRUE(download.window.boxes.empty());
     }
-    EXPECT_EQ(bench.window.LogLines().back() == "Close COM3", fault.close_logged);
-    ExpectEverythingReleased(bench);
+    EXPECT_EQ(download.window.LogLines().back() == "Close COM3", fault.close_logged);
+    ExpectEverythingReleased(download);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -349,12 +349,12 @@ TEST(WholeDownload, TimeoutsOfTheSynchronisationWaits) {
          {Wait{Frame::kLoaderEnd, {}, 5000}, Wait{Frame::kSum, {0x06}, 20000},
           Wait{Frame::kSum, {0x06, '8'}, 60000}, Wait{Frame::kSum, {0x06, '8', '8'}, 60000},
           Wait{Frame::kPerso, {0x06}, 10000}}) {
-        DownloadBench bench;
-        bench.SetCode(Pattern(100, 2));
-        bench.SetPerso(Pattern(100, 3));
-        bench.Answer(w.frame, 0, w.answer);
-        EXPECT_EQ(bench.Run(), 'E');
-        EXPECT_EQ(bench.port.read_timeout, w.ms + 50);
+        ScriptedDownload download;
+        download.SetCode(Pattern(100, 2));
+        download.SetPerso(Pattern(100, 3));
+        download.Answer(w.frame, 0, w.answer);
+        EXPECT_EQ(download.Run(), 'E');
+        EXPECT_EQ(download.port.read_timeout, w.ms + 50);
     }
 }
 
@@ -362,7 +362,7 @@ TEST(WholeDownload, FilesThatCannotBeReadEndBeforeTheLoaderIsSent) {
     struct FileFault {
         const char *path;
         int32_t result;
-        std::function<void(DownloadBench &)> arrange;
+        std::function<void(ScriptedDownload &)> arrange;
     };
     const FileFault faults[] = {
         {"loader missing", ';', [](auto &b) { b.files.LoadFilePath = "nowhere.bin"; }},
@@ -377,115 +377,115 @@ TEST(WholeDownload, FilesThatCannotBeReadEndBeforeTheLoaderIsSent) {
     };
     for (const FileFault &fault : faults) {
         SCOPED_TRACE(fault.path);
-        DownloadBench bench;
-        bench.SetCode(Pattern(4000, 2));
-        bench.SetPerso(Pattern(3000, 3));
-        fault.arrange(bench);
-        EXPECT_EQ(bench.Run(), fault.result);
-        EXPECT_EQ(bench.frames.size(), 2u);  // target byte and line setup frame only
-        EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
-        ExpectEverythingReleased(bench);
+        ScriptedDownload download;
+        download.SetCode(Pattern(4000, 2));
+        download.SetPerso(Pattern(3000, 3));
+        fault.arrange(download);
+        EXPECT_EQ(download.Run(), fault.result);
+        EXPECT_EQ(download.frames.size(), 2u);  // target byte and line setup frame only
+        EXPECT_EQ(download.window.LogLines().back(), "Close COM3");
+        ExpectEverythingReleased(download);
     }
 }
 
 TEST(WholeDownload, RefusedSpeedSwitchGives6) {
-    DownloadBench bench;
-    bench.port.refuse_bit_rates = true;
-    EXPECT_EQ(bench.Run(), '6');
-    EXPECT_EQ(bench.window.boxes,
+    ScriptedDownload download;
+    download.port.refuse_bit_rates = true;
+    EXPECT_EQ(download.Run(), '6');
+    EXPECT_EQ(download.window.boxes,
               Lines{"Error in COM port Configuration:  \n Speed not supported by this COM"});
-    EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
+    EXPECT_EQ(download.window.LogLines().back(), "Close COM3");
 }
 
 TEST(Stopping, DuringTheFirstPausesGives4) {
     // The pauses pump every 10 ms and once just past their end: 12 passes after the target byte,
     // 12 after the line frame, 2 after the speed switch.
     for (int stop_at_pump : {1, 15, 25}) {  // after the target byte, the line frame, the switch
-        DownloadBench bench;
-        bench.window.on_pump = [&](int pump) {
+        ScriptedDownload download;
+        download.window.on_pump = [&](int pump) {
             if (pump == stop_at_pump) {
-                bench.state.running = 0;
+                download.state.running = 0;
             }
             return false;
         };
-        EXPECT_EQ(bench.Run(), '4');
-        EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
-        EXPECT_EQ(bench.CountFrames(Frame::kLoader), 0);
+        EXPECT_EQ(download.Run(), '4');
+        EXPECT_EQ(download.window.LogLines().back(), "Close COM3");
+        EXPECT_EQ(download.CountFrames(Frame::kLoader), 0);
     }
-    DownloadBench quit;
+    ScriptedDownload quit;
     quit.window.on_pump = [](int pump) { return pump == 1; };
     EXPECT_EQ(quit.Run(), '4');
     EXPECT_EQ(quit.frames.size(), 1u);
 }
 
 TEST(Stopping, DuringTheLoaderReportsTheBytesThenCloses) {
-    DownloadBench bench;
-    bench.SetLoader(Pattern(3200, 1));
-    bench.SetCode(Pattern(10000, 2));
+    ScriptedDownload download;
+    download.SetLoader(Pattern(3200, 1));
+    download.SetCode(Pattern(10000, 2));
     int progress_pumps = 0;
-    bench.window.on_pump = [&](int) {
-        if (bench.CountFrames(Frame::kLoader) > 0 && ++progress_pumps == 2) {
-            bench.state.running = 0;
+    download.window.on_pump = [&](int) {
+        if (download.CountFrames(Frame::kLoader) > 0 && ++progress_pumps == 2) {
+            download.state.running = 0;
         }
         return false;
     };
-    EXPECT_EQ(bench.Run(), '3');
-    const auto &messages = bench.window.messages;
+    EXPECT_EQ(download.Run(), '3');
+    const auto &messages = download.window.messages;
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(messages[messages.size() - 2].message, MX40_WM_BYTE_COUNT);
     EXPECT_EQ(messages.back().text, "Close COM3");
-    EXPECT_LT(bench.CountFrames(Frame::kLoader), 100);
-    ExpectEverythingReleased(bench);
+    EXPECT_LT(download.CountFrames(Frame::kLoader), 100);
+    ExpectEverythingReleased(download);
 }
 
 TEST(Stopping, DuringTheCodeFileEndsAfterTheCurrentBlockWithoutByteCount) {
-    DownloadBench bench;
-    bench.SetCode(Pattern(50000, 2));
+    ScriptedDownload download;
+    download.SetCode(Pattern(50000, 2));
     int code_pumps = 0;
-    bench.window.on_pump = [&](int) {
-        if (bench.CountFrames(Frame::kCode) > 0 && ++code_pumps == 3) {
-            bench.state.running = 0;
+    download.window.on_pump = [&](int) {
+        if (download.CountFrames(Frame::kCode) > 0 && ++code_pumps == 3) {
+            download.state.running = 0;
         }
         return false;
     };
-    EXPECT_EQ(bench.Run(), '3');
-    EXPECT_EQ(bench.frames.back().kind, Frame::kCode);
-    const auto &messages = bench.window.messages;
+    EXPECT_EQ(download.Run(), '3');
+    EXPECT_EQ(download.frames.back().kind, Frame::kCode);
+    const auto &messages = download.window.messages;
     EXPECT_EQ(messages.back().text, "Close COM3");
     EXPECT_NE(messages[messages.size() - 2].message, MX40_WM_BYTE_COUNT);
-    ExpectEverythingReleased(bench);
+    ExpectEverythingReleased(download);
 }
 
 TEST(Stopping, DuringTheRestartWaitIsSeenAtTheFirstBlock) {
-    DownloadBench bench;
-    bench.options.Acknowledge = 0;
-    bench.settings.RebootDelay = 2;
-    bench.SetPerso(Pattern(1000, 3));
+    ScriptedDownload download;
+    download.options.Acknowledge = 0;
+    download.settings.RebootDelay = 2;
+    download.SetPerso(Pattern(1000, 3));
     bool stopped = false;
-    bench.window.on_pump = [&](int) {
-        if (!stopped && bench.CountFrames(Frame::kRequest) > 0) {
-            bench.state.running = 0;
+    download.window.on_pump = [&](int) {
+        if (!stopped && download.CountFrames(Frame::kRequest) > 0) {
+            download.state.running = 0;
             stopped = true;
         }
         return false;
     };
-    EXPECT_EQ(bench.Run(), '3');
-    EXPECT_EQ(bench.frames.back().kind, Frame::kPersoSize);
-    EXPECT_EQ(bench.CountFrames(Frame::kPerso), 0);
+    EXPECT_EQ(download.Run(), '3');
+    EXPECT_EQ(download.frames.back().kind, Frame::kPersoSize);
+    EXPECT_EQ(download.CountFrames(Frame::kPerso), 0);
 }
 
 TEST(VanishedLine, AFailedWriteEndsWith9InBothModes) {
     for (int acknowledge : {1, 0}) {
         for (int failing_write : {0, 1, 5, 20, 36}) {
             SCOPED_TRACE(failing_write);
-            DownloadBench bench;
-            bench.options.Acknowledge = acknowledge;
-            bench.SetCode(Pattern(6000, 2));
-            bench.SetPerso(Pattern(1000, 3));
-            bench.port.write_fails_at = failing_write;
-            EXPECT_EQ(bench.Run(), '9');
-            EXPECT_EQ(bench.window.LogLines().back(), "Close COM3");
-            ExpectEverythingReleased(bench);
+            ScriptedDownload download;
+            download.options.Acknowledge = acknowledge;
+            download.SetCode(Pattern(6000, 2));
+            download.SetPerso(Pattern(1000, 3));
+            download.port.write_fails_at = failing_write;
+            EXPECT_EQ(download.Run(), '9');
+            EXPECT_EQ(download.window.LogLines().back(), "Close COM3");
+            ExpectEverythingReleased(download);
         }
     }
 }

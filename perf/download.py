@@ -2,7 +2,7 @@
 """The download benchmark: one download of a 2 MiB code file and a 64 KiB personalization file at
 460800 bit/s, acknowledged mode, 1 ms adapter latency, measured against the protocol's ideal time.
 
-Run through bench/run.sh, which builds the programs first. Prints one Markdown table.
+Run through perf/run.sh, which builds the programs first. Prints one Markdown table.
 """
 import argparse
 import json
@@ -50,7 +50,7 @@ def timed_child(cmd, env):
     """Runs cmd; returns wall seconds, CPU seconds (user + system, its children included) and
     peak resident memory in KiB, all of this child alone. The peak comes from /usr/bin/time, a
     small program: a child forked from this interpreter would count the interpreter's pages."""
-    memory_file = tempfile.NamedTemporaryFile(prefix="vanto-bench-rss-", delete=False).name
+    memory_file = tempfile.NamedTemporaryFile(prefix="vanto-perf-rss-", delete=False).name
     timed = ["/usr/bin/time", "-f", "%M", "-o", memory_file] if os.path.exists("/usr/bin/time") \
         else []
     started = time.monotonic()
@@ -114,7 +114,7 @@ def main():
     parser.add_argument("--json", help="also write the raw figures to this file")
     args = parser.parse_args()
 
-    work = tempfile.mkdtemp(prefix="vanto-bench-")
+    work = tempfile.mkdtemp(prefix="vanto-perf-")
     try:
         subprocess.run([os.path.join(args.bin, "vanto-image"), "sample-set", work, "--loader-size",
                         str(LOADER), "--code-size", str(CODE), "--perso-size", str(PERSO)],

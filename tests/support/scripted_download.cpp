@@ -1,28 +1,28 @@
-#include "download_bench.h"
+#include "scripted_download.h"
 
 namespace dekvanto::engine::testing {
 
-DownloadBench::DownloadBench() {
+ScriptedDownload::ScriptedDownload() {
     SetLoader(std::vector<uint8_t>(100, 0x5A));
     port.responder = [this](ScriptedPort &p, std::size_t index) { Respond(p.writes[index].bytes); };
 }
 
-void DownloadBench::SetLoader(std::vector<uint8_t> content) {
+void ScriptedDownload::SetLoader(std::vector<uint8_t> content) {
     file_source.contents["loader.bin"] = std::move(content);
     files.LoadFilePath = "loader.bin";
 }
 
-void DownloadBench::SetCode(std::vector<uint8_t> content) {
+void ScriptedDownload::SetCode(std::vector<uint8_t> content) {
     file_source.contents["code.bin"] = std::move(content);
     files.AppFilePath = "code.bin";
 }
 
-void DownloadBench::SetPerso(std::vector<uint8_t> content) {
+void ScriptedDownload::SetPerso(std::vector<uint8_t> content) {
     file_source.contents["perso.psb"] = std::move(content);
     files.PersoFilePath = "perso.psb";
 }
 
-Frame DownloadBench::Classify(const std::vector<uint8_t> &bytes) {
+Frame ScriptedDownload::Classify(const std::vector<uint8_t> &bytes) {
     if (frames.empty()) {
         return Frame::kTarget;
     }
@@ -49,13 +49,13 @@ Frame DownloadBench::Classify(const std::vector<uint8_t> &bytes) {
     return Frame::kPerso;
 }
 
-void DownloadBench::Queue(Frame kind, int n, std::vector<uint8_t> normal) {
+void ScriptedDownload::Queue(Frame kind, int n, std::vector<uint8_t> normal) {
     const auto found = overrides.find({kind, n});
     const auto &answer = found != overrides.end() ? found->second : normal;
     port.answers.insert(port.answers.end(), answer.begin(), answer.end());
 }
 
-void DownloadBench::Respond(const std::vector<uint8_t> &bytes) {
+void ScriptedDownload::Respond(const std::vector<uint8_t> &bytes) {
     const Frame kind = Classify(bytes);
     frames.push_back({kind, bytes, port.bit_rate});
     const int n = counts_[kind]++;
@@ -105,7 +105,7 @@ void DownloadBench::Respond(const std::vector<uint8_t> &bytes) {
     }
 }
 
-std::vector<uint8_t> DownloadBench::Received(Frame kind) const {
+std::vector<uint8_t> ScriptedDownload::Received(Frame kind) const {
     std::vector<uint8_t> data;
     const std::size_t header = kind == Frame::kLoader ? 1 : 2;
     for (const auto &f : frames) {
@@ -116,7 +116,7 @@ std::vector<uint8_t> DownloadBench::Received(Frame kind) const {
     return data;
 }
 
-int DownloadBench::CountFrames(Frame kind) const {
+int ScriptedDownload::CountFrames(Frame kind) const {
     int count = 0;
     for (const auto &f : frames) {
         count += f.kind == kind ? 1 : 0;

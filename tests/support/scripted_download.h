@@ -28,9 +28,9 @@ enum class Frame {
     kPerso
 };
 
-class DownloadBench {
+class ScriptedDownload {
   public:
-    DownloadBench();
+    ScriptedDownload();
 
     DownloadServices Services() { return {port, clock, window, file_source, state}; }
     int32_t Run() { return RunDownload(Services(), &settings, &files, &options); }

@@ -2,7 +2,7 @@
 """The production bench's benchmark: what `vanto bench` costs while it waits, how soon it answers
 a phone put on its station, and how eight and sixteen unattended stations compare with one.
 
-Run through bench/run.sh, which builds the programs first. Prints one Markdown table.
+Run through perf/run.sh, which builds the programs first. Prints one Markdown table.
 """
 import argparse
 import json
@@ -175,7 +175,7 @@ def main():
     parser.add_argument("--json", help="also write the raw figures to this file")
     args = parser.parse_args()
 
-    work = tempfile.mkdtemp(prefix="vanto-bench-stations-")
+    work = tempfile.mkdtemp(prefix="vanto-perf-stations-")
     try:
         subprocess.run([os.path.join(args.bin, "vanto-image"), "sample-set", work, "--code-size",
                         str(CODE), "--perso-size", str(PERSO)], check=True, capture_output=True)
