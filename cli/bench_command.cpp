@@ -7,11 +7,12 @@
 #include "core/bench/bench_control.h"
 #include "core/bench/bench_rules.h"
 #include "core/download/download_request.h"
+#include "core/records/record_file.h"
 #include "core/text/output_lines.h"
 #include "core/text/outside_text.h"
-#include "core/records/record_file.h"
+#include "exit_status.h"
 #include "interrupt.h"
-#include "station_board.h"
+#include "station_arguments.h"
 #include "station_processes.h"
 
 namespace dekvanto::cli {
@@ -21,8 +22,9 @@ namespace app = dekvanto::core;
 
 // Why this bench cannot start, before any station does; nothing when it can. Fills ports with
 // the stations' ports (the settings file's port when none is given).
-std::optional<core::BenchRefusal> RefusalOfBench(const BenchOptions &options, const Context &context,
-                                                std::vector<std::string> &ports) {
+std::optional<core::BenchRefusal> RefusalOfBench(const BenchOptions &options,
+                                                 const Context &context,
+                                                 std::vector<std::string> &ports) {
     ports = options.download.ports;
     core::DownloadOverrides overrides = options.download.request;
     overrides.port = ports.empty() ? "" : ports.front();
@@ -34,12 +36,12 @@ std::optional<core::BenchRefusal> RefusalOfBench(const BenchOptions &options, co
         ports.push_back(request.settings.port_name);
     }
     core::BenchPlan plan{.ports = ports,
-                        .scan = options.scan,
-                        .acknowledged = request.settings.acknowledge != 0,
-                        .step = request.settings.pause != 0,
-                        .count = options.count,
-                        .poll_seconds = options.poll_seconds,
-                        .reboot_delay = request.store.ReadInt("Setting", "RebootDelay", 0)};
+                         .scan = options.scan,
+                         .acknowledged = request.settings.acknowledge != 0,
+                         .step = request.settings.pause != 0,
+                         .count = options.count,
+                         .poll_seconds = options.poll_seconds,
+                         .reboot_delay = request.store.ReadInt("Setting", "RebootDelay", 0)};
     if (auto refused = core::CheckBenchPlan(plan)) {
         return refused;
     }

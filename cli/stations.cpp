@@ -1,7 +1,8 @@
 #include "stations.h"
 
 #include "interrupt.h"
-#include "station_board.h"
+#include "ports_board.h"
+#include "station_arguments.h"
 #include "station_processes.h"
 
 namespace dekvanto::cli {
@@ -20,9 +21,9 @@ int RunStations(const DownloadOptions &options, const std::vector<std::string> &
         }
     }
     interrupts.ForwardTo(processes.Ids());
-    StationBoard board(stations, options.MachineOutput() ? console.err : console.out,
-                       console.terminal && !options.MachineOutput(),
-                       options.events ? &console.out : nullptr);
+    PortsBoard board(stations, options.MachineOutput() ? console.err : console.out,
+                     console.terminal && !options.MachineOutput(),
+                     options.events ? &console.out : nullptr);
     board.Begin();
     using Kind = StationProcesses::News::Kind;
     while (processes.OutputOpen()) {

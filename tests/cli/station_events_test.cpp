@@ -6,7 +6,7 @@
 
 #include "core/bench/station_messages.h"
 #include "core/download/download_events.h"
-#include "station_board.h"
+#include "ports_board.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -24,7 +24,7 @@ TEST(StationEvents, PassedOnWholeAndEndedForAStationThatStoppedShort) {
     stations[2].port = "COM5";
     std::ostringstream log;
     std::ostringstream events;
-    StationBoard board(stations, log, false, &events);
+    PortsBoard board(stations, log, false, &events);
 
     // COM3 ends its unit; COM4 is killed mid-download; COM5 never started.
     const std::string com3 =

@@ -1,4 +1,4 @@
-#include "station_board.h"
+#include "ports_board.h"
 
 #include <cstdio>
 
@@ -56,23 +56,16 @@ void WriteCutUnitEnd(std::ostream &out, const std::string &port, int unit, bool 
             << '\n';
     }
     out << dekvanto::core::EventLine({.kind = EventKind::kUnitEnd,
-                                     .station = port,
-                                     .unit = unit,
-                                     .bytes = bytes,
-                                     .status = status,
-                                     .error = error})
+                                      .station = port,
+                                      .unit = unit,
+                                      .bytes = bytes,
+                                      .status = status,
+                                      .error = error})
         << '\n'
         << std::flush;
 }
 
-std::vector<std::string> StationArguments(const std::vector<std::string> &args,
-                                          const std::string &port) {
-    std::vector<std::string> station_args(args);
-    station_args.insert(station_args.end(), {"--station-port", port});
-    return station_args;
-}
-
-void StationBoard::Begin() {
+void PortsBoard::Begin() {
     if (terminal_) {
         for (const StationState &station : stations_) {
             log_ << Row(station) << '\n';
@@ -81,12 +74,12 @@ void StationBoard::Begin() {
     }
 }
 
-void StationBoard::OnOutput(StationState &station, const char *bytes, std::size_t count) {
+void PortsBoard::OnOutput(StationState &station, const char *bytes, std::size_t count) {
     station.output.Take(std::string_view(bytes, count),
                         [&](const std::string &line, bool) { OnLine(station, line); });
 }
 
-void StationBoard::OnLine(StationState &station, const std::string &line) {
+void PortsBoard::OnLine(StationState &station, const std::string &line) {
     using dekvanto::core::StationMessageKind;
     const dekvanto::core::StationMessageReading reading = dekvanto::core::ReadStationMessage(line);
     if (!reading.message) {
@@ -115,7 +108,7 @@ void StationBoard::OnLine(StationState &station, const std::string &line) {
     Redraw();
 }
 
-void StationBoard::OnEvent(StationState &station, const dekvanto::core::DownloadEvent &event) {
+void PortsBoard::OnEvent(StationState &station, const dekvanto::core::DownloadEvent &event) {
     using dekvanto::core::EventKind;
     switch (event.kind) {
         case EventKind::kPhase:
@@ -149,13 +142,13 @@ void StationBoard::OnEvent(StationState &station, const dekvanto::core::Download
     Redraw();
 }
 
-void StationBoard::Print(const StationState &station, const std::string &text) {
+void PortsBoard::Print(const StationState &station, const std::string &text) {
     if (!terminal_) {
         log_ << station.port << ": " << dekvanto::core::TerminalText(text) << std::endl;
     }
 }
 
-void StationBoard::Redraw() {
+void PortsBoard::Redraw() {
     if (!terminal_) {
         return;
     }

@@ -1,8 +1,9 @@
-// The parent's side of several stations at once (stations.h): what each station reported, one
-// line per station (redrawn on a terminal, prefixed lines otherwise), and the summary at the end.
-// With --events, each station's events are passed on to standard output, each line whole as the
-// station wrote it, and a station that ended without its unit-end gets one made for it. The
-// processes themselves are started and followed by the platform's side.
+// The parent's side of a download on several ports at once (stations.h), one station process per
+// port: what each station reported, one line per station (redrawn on a terminal, prefixed lines
+// otherwise), and the summary at the end. With --events, each station's events are passed on to
+// standard output, each line whole as the station wrote it, and a station that ended without its
+// unit-end gets one made for it. The processes themselves are started and followed by the
+// platform's side.
 #pragma once
 
 #include <cstdint>
@@ -34,15 +35,11 @@ struct StationState {
     bool unit_ended = false;    // its unit-end event was passed on
 };
 
-// The arguments of one station's process: the tool's own, then "--station-port" and its port.
-std::vector<std::string> StationArguments(const std::vector<std::string> &args,
-                                          const std::string &port);
-
-class StationBoard {
+class PortsBoard {
   public:
     // events: where the stations' events go; null: they are not asked for.
-    StationBoard(std::vector<StationState> &stations, std::ostream &log, bool terminal,
-                 std::ostream *events = nullptr)
+    PortsBoard(std::vector<StationState> &stations, std::ostream &log, bool terminal,
+               std::ostream *events = nullptr)
         : stations_(stations), log_(log), terminal_(terminal), events_(events) {}
 
     // The first drawing of the rows (on a terminal).
