@@ -192,7 +192,7 @@ void CheckSelection(const std::vector<RecordedUnit> &units, const UnitFilter &fi
         }
         Require(at < units.size() && units[at].record == unit.record);
         ++at;
-        Require(!filter.station || SamePortName(unit.record.start.station, *filter.station));
+        Require(!filter.station || SameIgnoringCase(unit.record.start.station, *filter.station));
         Require(!filter.since || unit.record.start.started >= *filter.since);
         Require(!filter.failed_only || VerdictOf(unit.record) != UnitVerdict::kPassed);
     }
@@ -220,7 +220,7 @@ void CheckLastUnit(const std::string &path, const RecordReading &reading, const 
     Require(SameLastUnit(last, FindLastUnit(path, host, station, {block, 1ull << 40})));
     const auto of_station = [&](const RecordedUnit &unit) {
         return unit.record.constants.host == host &&
-               SamePortName(unit.record.start.station, station);
+               SameIgnoringCase(unit.record.start.station, station);
     };
     if (std::none_of(reading.units.begin(), reading.units.end(), of_station)) {
         // At most a removal line named one of its units.

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "core/bench/bench_rules.h"
-#include "core/text/outside_text.h"
 #include "core/ports/port_name.h"
+#include "core/text/outside_text.h"
 
 namespace dekvanto::core {
 namespace {
@@ -31,7 +31,7 @@ std::pair<std::string_view, std::string_view> FirstWord(std::string_view line) {
 
 // "COM" in any letter case, then digits.
 bool LooksLikePort(std::string_view word) {
-    return word.size() > 3 && SamePortName(word.substr(0, 3), "COM") &&
+    return word.size() > 3 && SameIgnoringCase(word.substr(0, 3), "COM") &&
            word.find_first_not_of("0123456789", 3) == std::string_view::npos;
 }
 
@@ -313,8 +313,8 @@ BenchActions BenchControl::OnOwnLine(std::string_view text, BenchTime time) {
 // stop or start: one that is not such a line is refused here, never flashed as an identifier.
 bool BenchControl::OnControlLine(BenchActions &actions, std::string_view line, BenchTime time) {
     const auto [word, rest] = FirstWord(line);
-    const bool stop = SamePortName(word, "stop");
-    if (!stop && !SamePortName(word, "start")) {
+    const bool stop = SameIgnoringCase(word, "stop");
+    if (!stop && !SameIgnoringCase(word, "start")) {
         return false;
     }
     const std::optional<std::size_t> target =
@@ -483,7 +483,7 @@ std::optional<std::string> ScanLineFor(std::string_view typed, const std::string
     }
     const auto [first, rest] = FirstWord(line);
     const bool named = !rest.empty() && std::any_of(ports.begin(), ports.end(), [&](const auto &p) {
-        return SamePortName(p, first);
+        return SameIgnoringCase(p, first);
     });
     if (named || ports.size() == 1) {
         return std::string(line);

@@ -25,7 +25,7 @@ std::optional<BenchRefusal> CheckBenchPlan(const BenchPlan &plan) {
             return BenchRefusal{kBadUsage, "\"" + *port + "\" is no port name (COM<n>)"};
         }
         for (auto earlier = plan.ports.begin(); earlier != port; ++earlier) {
-            if (SamePortName(*earlier, *port)) {
+            if (SameIgnoringCase(*earlier, *port)) {
                 return BenchRefusal{kBadUsage, *port + " is given twice: one station per port"};
             }
         }

@@ -74,7 +74,7 @@ int FindEntryBeginningWith(const std::vector<std::string> &entries, std::string_
     return -1;
 }
 
-bool SamePortName(std::string_view a, std::string_view b) {
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         auto lower = [](char c) {
             return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

@@ -17,9 +17,9 @@ std::optional<int> NumberAfterPrefix(std::string_view port_name);
 // of sscanf(text, "COM%d"): "COM7", "COM 7" and "COM7x" do, "com7", "COM" and "PORT1" do not.
 bool ReadsAsComPort(std::string_view text);
 
-// True when two port names are the same but for ASCII letter case ("com3" is "COM3"), as a
-// scanner or a user may type them.
-bool SamePortName(std::string_view a, std::string_view b);
+// True when two words are the same but for ASCII letter case: port names as a scanner or a user
+// may type them ("com3" is "COM3"), a port name's "COM" prefix, a control word ("STOP" is "stop").
+bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // The position of the first entry whose text begins with prefix, ignoring ASCII letter case, or
 // -1 when none does. An empty prefix matches the first entry.

@@ -113,7 +113,7 @@ std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
     std::vector<RecordedUnit> selected;
     for (const RecordedUnit &unit : units) {
         const UnitStart &start = unit.record.start;
-        if ((filter.station && !SamePortName(start.station, *filter.station)) ||
+        if ((filter.station && !SameIgnoringCase(start.station, *filter.station)) ||
             (filter.since && start.started < *filter.since) ||
             (filter.failed_only && VerdictOf(unit.record) == UnitVerdict::kPassed)) {
             continue;

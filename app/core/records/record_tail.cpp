@@ -29,7 +29,7 @@ class StationSearch {
         std::string why;
         const std::optional<RecordLine> line = ParseRecordLine(text, why);
         if (!line || line->record.constants.host != host_ ||
-            !SamePortName(line->record.start.station, station_)) {
+            !SameIgnoringCase(line->record.start.station, station_)) {
             return false;
         }
         const UnitStart &start = line->record.start;
