@@ -121,18 +121,19 @@ refuse() {
   fi
 }
 
-engine_parts=(engine/line engine/frames engine/report engine/files engine/mapcheck engine/platform)
+engine_parts=(engine/line engine/frames engine/report engine/files engine/mapcheck engine/clock
+              engine/window)
 refuse "the C interface header includes nothing of ours" shared -- core/ qt/ win32/ cli/ sim/ line/ \
   frames/ stages/ interface/ dekvanto/platform/
 refuse "the platform library sits below everything" platform -- core/ qt/ win32/ cli/ sim/ line/ \
-  frames/ stages/ interface/ report/ mapcheck/
+  frames/ stages/ interface/ report/ mapcheck/ clock/ window/
 refuse "the engine knows no application, front end or simulator" engine -- core/ qt/ win32/ cli/ sim/
 refuse "the engine's parts sit below its stages and its interface" "${engine_parts[@]}" -- \
   stages/ interface/
 refuse "the engine's stages sit below its interface" engine/stages -- interface/
 refuse "the application core knows no front end" app/core -- qt/ win32/ cli/
 refuse "the simulator plays the phone without the engine or the application" sim -- line/ frames/ \
-  stages/ interface/ report/ mapcheck/ core/ qt/ win32/ cli/
+  stages/ interface/ report/ mapcheck/ clock/ window/ core/ qt/ win32/ cli/
 refuse "the front ends do not reach into each other" app/qt app/win32 -- cli/
 refuse "the front ends do not reach into each other" cli -- qt/ win32/
 

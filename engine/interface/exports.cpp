@@ -1,5 +1,6 @@
 // The functions the engine library exports: the four of the download interface and the byte
 // trace hook for diagnostic tools. Nothing thrown inside may cross them.
+#include "clock/clock.h"
 #include "dekvanto/mx40.h"
 #include "files/file_source.h"
 #include "interface/download_driver.h"
@@ -7,8 +8,7 @@
 #include "line/line_port.h"
 #include "line/line_trace.h"
 #include "mapcheck/map_check.h"
-#include "platform/clock.h"
-#include "platform/window.h"
+#include "window/window.h"
 
 extern "C" {
 

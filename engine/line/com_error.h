@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/window.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 

@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
+#include "clock/clock.h"
 #include "line/com_error.h"
 #include "line/line_port.h"
-#include "platform/clock.h"
 
 namespace dekvanto::engine {
 

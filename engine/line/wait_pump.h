@@ -4,8 +4,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/clock.h"
-#include "platform/window.h"
+#include "clock/clock.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <ctime>
 
-#include "platform/clock.h"
-#include "platform/window.h"
+#include "clock/clock.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 

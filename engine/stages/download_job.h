@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <memory>
 
+#include "clock/clock.h"
 #include "dekvanto/mx40.h"
 #include "files/file_source.h"
 #include "frames/frames.h"
 #include "line/com_error.h"
 #include "line/serial_line.h"
-#include "platform/clock.h"
-#include "platform/window.h"
 #include "report/download_report.h"
 #include "stages/download_flags.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 

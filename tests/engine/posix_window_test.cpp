@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/window.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 namespace {

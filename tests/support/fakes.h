@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "clock/clock.h"
 #include "files/file_source.h"
 #include "line/line_port.h"
-#include "platform/clock.h"
-#include "platform/window.h"
+#include "window/window.h"
 
 namespace dekvanto::engine::testing {
 

@@ -7,13 +7,13 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "clock/clock.h"
 #include "download_files.h"
 #include "engine_library.h"
 #include "frames/frames.h"
 #include "line/com_error.h"
 #include "line/serial_line.h"
 #include "message_box_closer.h"
-#include "platform/clock.h"
 #include "recording_window.h"
 
 namespace {

@@ -5,14 +5,14 @@
 #include <atomic>
 #include <chrono>
 
+#include "clock/clock.h"
 #include "download_files.h"
 #include "engine_library.h"
 #include "line/line_port.h"
 #include "line/wait_pump.h"
 #include "message_box_closer.h"
-#include "platform/clock.h"
-#include "platform/window.h"
 #include "recording_window.h"
+#include "window/window.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // The window layer's own MessageBox is meant, not the Windows macro of that name.
 #undef MessageBox
 
-#include "platform/window.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 namespace {

@@ -1,7 +1,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/clock.h"
+#include "clock/clock.h"
 
 namespace dekvanto::engine {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/window.h"
+#include "window/window.h"
 
 namespace dekvanto::engine {
 namespace {
