@@ -11,6 +11,7 @@ install(TARGETS mx40 LIBRARY DESTINATION ${DEKVANTO_INSTALL_FOLDER})
 if(TARGET dekvanto)
   install(TARGETS dekvanto dekvanto-bench RUNTIME DESTINATION ${DEKVANTO_INSTALL_FOLDER})
 endif()
+# The program folder's files, as the build wrote them there (tools/bundle).
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/DEKVANTO.VRS
               ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/vanto_loader.bin
         DESTINATION ${DEKVANTO_INSTALL_FOLDER})
