@@ -1,7 +1,9 @@
 // vanto-image: writes synthetic firmware files (code, personalization, loader) and sample sets.
+#include <CLI/CLI.hpp>
+#include <array>
 #include <charconv>
-#include <cstdio>
 #include <exception>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -14,33 +16,6 @@
 namespace {
 
 using namespace dekvanto::image;
-
-constexpr std::string_view kUsage = R"(usage: vanto-image <command> [options]
-
-commands:
-  code -o FILE        a code file with a tag block and a mapping table
-      --id BYTES          mapping identifier in record 4 (default B3)
-      --no-id             no record 4
-      --alt-id BYTES      alternative identifier, reached through record 11
-      --entry HEX         a mapping table entry of 3 bytes, e.g. 430102 (repeatable)
-      --match ID:CHARS    the entry a personalization header asks for, e.g. B3:12 (repeatable)
-      --no-table-end      leave out the table's end entry 000000
-      --tag-offset N      offset of the tag block (default 64)
-      --size N            file length (default: just long enough; shorter cuts the file)
-      --seed N            seed of the fill (default 1)
-  perso -o FILE       a personalization file
-      --id BYTES          bytes 0-1 (default B3)
-      --chars BYTES       bytes 4-5 (default 12)
-      --size N            file length (default 64)
-      --seed N
-  loader -o FILE      a loader file of fill bytes
-      --size N            file length (default 2048)
-      --seed N
-  sample-set DIR      loader.bin, code.bin and perso.psb that agree with each other
-      --id BYTES, --chars BYTES, --seed N, --loader-size N, --code-size N, --perso-size N
-
-Numbers are decimal or 0x-prefixed hexadecimal. BYTES are text (B3) or 0x-prefixed hex (0xFFFF).
-)";
 
 class UsageError : public std::runtime_error {
   public:
@@ -113,45 +88,36 @@ MapEntry ParseMatch(std::string_view option, std::string_view text) {
                           ParsePair(option, text.substr(colon + 1)));
 }
 
-// Walks the arguments of one command.
-class Arguments {
-  public:
-    Arguments(std::string_view command, std::vector<std::string_view> args)
-        : command_(command), args_(std::move(args)) {}
+// Every option takes effect where it stands on the line, as it is read: --entry and --match build
+// one table in the order given, and --id and --no-id undo each other.
+CLI::Option *AddValue(CLI::App &cmd, const std::string &name, const std::string &type,
+                      const std::string &help, std::function<void(const std::string &)> take) {
+    return cmd.add_option_function<std::string>(name, std::move(take), help)
+        ->type_name(type)
+        ->trigger_on_parse();
+}
 
-    bool Next() {
-        if (at_ >= args_.size()) {
-            return false;
-        }
-        current_ = args_[at_++];
-        return true;
-    }
-    std::string_view Current() const { return current_; }
-    bool Is(std::string_view name) const { return current_ == name; }
-    bool IsOption() const { return current_.size() > 1 && current_.front() == '-'; }
+CLI::Option *AddNumber(CLI::App &cmd, const std::string &name, const std::string &help,
+                       uint32_t &target) {
+    return AddValue(cmd, name, "N", help,
+                    [name, &target](const std::string &text) { target = ParseNumber(name, text); });
+}
 
-    std::string_view Value() {
-        if (at_ >= args_.size()) {
-            throw UsageError(std::string(current_) + " needs a value");
-        }
-        return args_[at_++];
-    }
-    uint32_t Number() {
-        const std::string_view option = current_;
-        return ParseNumber(option, Value());
-    }
+CLI::Option *AddPair(CLI::App &cmd, const std::string &name, const std::string &help,
+                     std::array<uint8_t, 2> &target) {
+    return AddValue(cmd, name, "BYTES", help,
+                    [name, &target](const std::string &text) { target = ParsePair(name, text); });
+}
 
-    [[noreturn]] void Unknown() const {
-        throw UsageError((IsOption() ? "unknown option '" : "unexpected argument '") +
-                         std::string(current_) + "' for '" + std::string(command_) + "'");
-    }
+CLI::Option *AddFlag(CLI::App &cmd, const std::string &name, const std::string &help,
+                     std::function<void()> take) {
+    return cmd.add_flag_callback(name, std::move(take), help)->trigger_on_parse();
+}
 
-  private:
-    std::string_view command_;
-    std::vector<std::string_view> args_;
-    std::size_t at_ = 0;
-    std::string_view current_;
-};
+void AddOutput(CLI::App &cmd, std::optional<std::string> &output, const std::string &type,
+               const std::string &help) {
+    AddValue(cmd, "-o,--output", type, help, [&output](const std::string &path) { output = path; });
+}
 
 std::string RequireOutput(const std::optional<std::string> &output, std::string_view command) {
     if (!output) {
@@ -160,159 +126,133 @@ std::string RequireOutput(const std::optional<std::string> &output, std::string_
     return *output;
 }
 
-bool TakeOutput(Arguments &args, std::optional<std::string> &output) {
-    if (!args.Is("-o") && !args.Is("--output")) {
-        return false;
-    }
-    output = std::string(args.Value());
-    return true;
+// What the command line asked for, filled in as the options are read.
+struct Request {
+    std::optional<std::string> output;  // the file, or the sample set's directory
+    MappedCode code;
+    PersoImageSpec perso;
+    LoaderImageSpec loader;
+    SampleSetLayout sample_set;
+};
+
+CLI::App *AddCodeCommand(CLI::App &app, Request &r) {
+    CLI::App *cmd = app.add_subcommand("code", "a code file with a tag block and a mapping table");
+    MappedCode &c = r.code;
+    AddOutput(*cmd, r.output, "FILE", "the file to write (required)");
+    AddValue(*cmd, "--id", "BYTES", "mapping identifier in record 4 (default B3)",
+             [&c](const std::string &text) { c.identifier = ParseBytes("--id", text); });
+    AddFlag(*cmd, "--no-id", "no record 4", [&c] { c.identifier.clear(); });
+    AddValue(*cmd, "--alt-id", "BYTES", "alternative identifier, reached through record 11",
+             [&c](const std::string &text) { c.alt_identifier = ParseBytes("--alt-id", text); });
+    AddValue(*cmd, "--entry", "HEX", "a mapping table entry of 3 bytes, e.g. 430102 (repeatable)",
+             [&c](const std::string &text) { c.entries.push_back(ParseEntry("--entry", text)); });
+    AddValue(*cmd, "--match", "ID:CHARS",
+             "the entry a personalization header asks for, e.g. B3:12 (repeatable)",
+             [&c](const std::string &text) { c.entries.push_back(ParseMatch("--match", text)); });
+    AddFlag(*cmd, "--no-table-end", "leave out the table's end entry 000000",
+            [&c] { c.table_end = false; });
+    AddNumber(*cmd, "--tag-offset", "offset of the tag block (default 64)", c.tag_block_offset);
+    AddNumber(*cmd, "--size", "file length (default: just long enough; shorter cuts the file)",
+              c.size);
+    AddNumber(*cmd, "--seed", "seed of the fill (default 1)", c.seed);
+    return cmd;
 }
 
-void Report(const std::string &path, const Bytes &bytes) {
+CLI::App *AddPersoCommand(CLI::App &app, Request &r) {
+    CLI::App *cmd = app.add_subcommand("perso", "a personalization file");
+    AddOutput(*cmd, r.output, "FILE", "the file to write (required)");
+    AddPair(*cmd, "--id", "bytes 0-1 (default B3)", r.perso.identifier);
+    AddPair(*cmd, "--chars", "bytes 4-5 (default 12)", r.perso.characters);
+    AddNumber(*cmd, "--size", "file length (default 64)", r.perso.size);
+    AddNumber(*cmd, "--seed", "seed of the fill (default 1)", r.perso.seed);
+    return cmd;
+}
+
+CLI::App *AddLoaderCommand(CLI::App &app, Request &r) {
+    CLI::App *cmd = app.add_subcommand("loader", "a loader file of fill bytes");
+    AddOutput(*cmd, r.output, "FILE", "the file to write (required)");
+    AddNumber(*cmd, "--size", "file length (default 2048)", r.loader.size);
+    AddNumber(*cmd, "--seed", "seed of the fill (default 1)", r.loader.seed);
+    return cmd;
+}
+
+CLI::App *AddSampleSetCommand(CLI::App &app, Request &r) {
+    CLI::App *cmd = app.add_subcommand(
+        "sample-set", "loader.bin, code.bin and perso.psb that agree with each other");
+    SampleSetLayout &s = r.sample_set;
+    AddValue(*cmd, "DIR", "", "the directory to write them into",
+             [&r](const std::string &path) { r.output = path; });
+    AddOutput(*cmd, r.output, "DIR", "the directory, as DIR");
+    AddPair(*cmd, "--id", "personalization identifier (default B3)", s.identifier);
+    AddPair(*cmd, "--chars", "personalization characters (default 12)", s.characters);
+    AddNumber(*cmd, "--seed", "seed of the fill (default 1)", s.seed);
+    AddNumber(*cmd, "--loader-size", "loader length (default 2048)", s.loader_size);
+    AddNumber(*cmd, "--code-size", "code file length (default 65536)", s.code_size);
+    AddNumber(*cmd, "--perso-size", "personalization file length (default 1024)", s.perso_size);
+    return cmd;
+}
+
+void Write(const std::string &path, const Bytes &bytes) {
+    WriteImage(path, bytes);
     std::cout << path << ": " << bytes.size() << " bytes\n";
-}
-
-int RunCode(Arguments args) {
-    std::optional<std::string> output;
-    MappedCode mapped;
-    while (args.Next()) {
-        if (TakeOutput(args, output)) {
-        } else if (args.Is("--id")) {
-            mapped.identifier = ParseBytes("--id", args.Value());
-        } else if (args.Is("--no-id")) {
-            mapped.identifier.clear();
-        } else if (args.Is("--alt-id")) {
-            mapped.alt_identifier = ParseBytes("--alt-id", args.Value());
-        } else if (args.Is("--entry")) {
-            mapped.entries.push_back(ParseEntry("--entry", args.Value()));
-        } else if (args.Is("--match")) {
-            mapped.entries.push_back(ParseMatch("--match", args.Value()));
-        } else if (args.Is("--no-table-end")) {
-            mapped.table_end = false;
-        } else if (args.Is("--tag-offset")) {
-            mapped.tag_block_offset = args.Number();
-        } else if (args.Is("--size")) {
-            mapped.size = args.Number();
-        } else if (args.Is("--seed")) {
-            mapped.seed = args.Number();
-        } else {
-            args.Unknown();
-        }
-    }
-    const std::string path = RequireOutput(output, "code");
-    const Bytes bytes = BuildCodeImage(MakeCodeSpec(mapped));
-    WriteImage(path, bytes);
-    Report(path, bytes);
-    return 0;
-}
-
-int RunPerso(Arguments args) {
-    std::optional<std::string> output;
-    PersoImageSpec layout;
-    while (args.Next()) {
-        if (TakeOutput(args, output)) {
-        } else if (args.Is("--id")) {
-            layout.identifier = ParsePair("--id", args.Value());
-        } else if (args.Is("--chars")) {
-            layout.characters = ParsePair("--chars", args.Value());
-        } else if (args.Is("--size")) {
-            layout.size = args.Number();
-        } else if (args.Is("--seed")) {
-            layout.seed = args.Number();
-        } else {
-            args.Unknown();
-        }
-    }
-    const std::string path = RequireOutput(output, "perso");
-    const Bytes bytes = BuildPersoImage(layout);
-    WriteImage(path, bytes);
-    Report(path, bytes);
-    return 0;
-}
-
-int RunLoader(Arguments args) {
-    std::optional<std::string> output;
-    LoaderImageSpec layout;
-    while (args.Next()) {
-        if (TakeOutput(args, output)) {
-        } else if (args.Is("--size")) {
-            layout.size = args.Number();
-        } else if (args.Is("--seed")) {
-            layout.seed = args.Number();
-        } else {
-            args.Unknown();
-        }
-    }
-    const std::string path = RequireOutput(output, "loader");
-    const Bytes bytes = BuildLoaderImage(layout);
-    WriteImage(path, bytes);
-    Report(path, bytes);
-    return 0;
-}
-
-int RunSampleSet(Arguments args) {
-    std::optional<std::string> directory;
-    SampleSetLayout layout;
-    while (args.Next()) {
-        if (TakeOutput(args, directory)) {
-        } else if (args.Is("--id")) {
-            layout.identifier = ParsePair("--id", args.Value());
-        } else if (args.Is("--chars")) {
-            layout.characters = ParsePair("--chars", args.Value());
-        } else if (args.Is("--seed")) {
-            layout.seed = args.Number();
-        } else if (args.Is("--loader-size")) {
-            layout.loader_size = args.Number();
-        } else if (args.Is("--code-size")) {
-            layout.code_size = args.Number();
-        } else if (args.Is("--perso-size")) {
-            layout.perso_size = args.Number();
-        } else if (!args.IsOption() && !directory) {
-            directory = std::string(args.Current());
-        } else {
-            args.Unknown();
-        }
-    }
-    if (!directory) {
-        throw UsageError("'sample-set' needs a directory");
-    }
-    const SampleSetPaths paths = WriteSampleSet(*directory, layout);
-    for (const auto &path : {paths.loader, paths.code, paths.perso}) {
-        std::cout << path.string() << "\n";
-    }
-    return 0;
-}
-
-int Run(const std::vector<std::string_view> &all) {
-    if (all.empty()) {
-        throw UsageError("no command given");
-    }
-    const std::string_view command = all.front();
-    Arguments args(command, {all.begin() + 1, all.end()});
-    if (command == "code") {
-        return RunCode(std::move(args));
-    }
-    if (command == "perso") {
-        return RunPerso(std::move(args));
-    }
-    if (command == "loader") {
-        return RunLoader(std::move(args));
-    }
-    if (command == "sample-set") {
-        return RunSampleSet(std::move(args));
-    }
-    if (command == "help" || command == "--help" || command == "-h") {
-        std::cout << kUsage;
-        return 0;
-    }
-    throw UsageError("unknown command '" + std::string(command) + "'");
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
+    CLI::App app{
+        "vanto-image: writes synthetic firmware files (code, personalization, loader) "
+        "and sample sets.",
+        "vanto-image"};
+    app.require_subcommand(1);
+    app.set_help_all_flag("--help-all", "Print every command with its options and exit");
+    app.footer(
+        "Numbers are decimal or 0x-prefixed hexadecimal. BYTES are text (B3) or "
+        "0x-prefixed hex (0xFFFF).");
+    Request request;
+    CLI::App *code = AddCodeCommand(app, request);
+    CLI::App *perso = AddPersoCommand(app, request);
+    CLI::App *loader = AddLoaderCommand(app, request);
+    CLI::App *sample_set = AddSampleSetCommand(app, request);
+    CLI::App *help = app.add_subcommand("help", "this help")->group("");
     try {
-        return Run({argv + 1, argv + argc});
+        if (argc < 2) {
+            throw UsageError("no command given");
+        }
+        const std::string command = argv[1];
+        const auto subcommands =
+            app.get_subcommands([&](const CLI::App *c) { return c->get_name() == command; });
+        if (!command.starts_with('-') && subcommands.empty()) {
+            throw UsageError("unknown command '" + command + "'");
+        }
+        try {
+            app.parse(argc, argv);
+        } catch (const CLI::ParseError &error) {
+            if (error.get_exit_code() == 0) {
+                return app.exit(error);  // --help
+            }
+            throw UsageError(error.what());
+        }
+        if (code->parsed()) {
+            Write(RequireOutput(request.output, "code"),
+                  BuildCodeImage(MakeCodeSpec(request.code)));
+        } else if (perso->parsed()) {
+            Write(RequireOutput(request.output, "perso"), BuildPersoImage(request.perso));
+        } else if (loader->parsed()) {
+            Write(RequireOutput(request.output, "loader"), BuildLoaderImage(request.loader));
+        } else if (sample_set->parsed()) {
+            if (!request.output) {
+                throw UsageError("'sample-set' needs a directory");
+            }
+            const SampleSetPaths paths = WriteSampleSet(*request.output, request.sample_set);
+            for (const auto &path : {paths.loader, paths.code, paths.perso}) {
+                std::cout << path.string() << "\n";
+            }
+        } else if (help->parsed()) {
+            std::cout << app.get_formatter()->make_help(&app, "vanto-image",
+                                                        CLI::AppFormatMode::Normal);
+        }
+        return 0;
     } catch (const UsageError &error) {
         std::cerr << "vanto-image: " << error.what() << "\n"
                   << "Run 'vanto-image --help' for the commands and options.\n";
