@@ -9,8 +9,10 @@ for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
     --app) packages+=(qt6-base-dev qt6-base-dev-tools libgl-dev xvfb xauth) ;;
-    # The Windows cross build (MinGW-w64 with standard threads) and Wine to run its tests.
-    --windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth) ;;
+    # The Windows cross build (MinGW-w64 with standard threads), Wine to run its tests, and zip
+    # for its bundle (tools/windows-bundle.sh).
+    --windows) packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 wine xvfb xauth zip
+                          unzip) ;;
     # The Debian package's tooling (tools/make-deb.sh) and its check (tools/check-deb.sh).
     --deb) packages+=(debhelper dpkg-dev fakeroot help2man lintian git debootstrap) ;;
     *) echo "install-deps: unknown option $arg" >&2; exit 2 ;;

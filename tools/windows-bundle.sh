@@ -10,9 +10,11 @@
 # Usage: tools/windows-bundle.sh [OUTPUT.zip]   (default dist/dekvanto-windows-<version>.zip)
 # Build folders: build-windows (MinGW cross build) and build-windows-host (the host tools that
 # write the product list, the version file and the samples); BUILD_WINDOWS and
-# BUILD_WINDOWS_HOST name others.
+# BUILD_WINDOWS_HOST name others. Installs what is missing first (as root; see
+# tools/install-deps.sh --app --windows).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+bash "$top/tools/install-deps.sh" --app --windows
 cross=${BUILD_WINDOWS:-$top/build-windows}
 host=${BUILD_WINDOWS_HOST:-$top/build-windows-host}
 
