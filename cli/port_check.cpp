@@ -1,10 +1,36 @@
 #include "port_check.h"
 
+#include "dekvanto/platform/port_device.h"
+#include "dekvanto/platform/port_name.h"
+
 namespace dekvanto::cli {
+
+PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
+    PortDiagnosis diagnosis;
+    const std::optional<platform::PortName> port = platform::PortName::Parse(port_name);
+    if (!port) {
+        diagnosis.problem = PortProblem::kBadName;
+        return diagnosis;
+    }
+    diagnosis.device = platform::DeviceForPort(*port);
+    switch (platform::AccessOfDevice(diagnosis.device)) {
+        case platform::DeviceAccess::kUsable:
+            break;
+        case platform::DeviceAccess::kMissing:
+            diagnosis.problem = PortProblem::kMissing;
+            break;
+        case platform::DeviceAccess::kNotPermitted:
+            diagnosis.problem = PortProblem::kNotPermitted;
+            diagnosis.group = platform::GroupOfDevice(diagnosis.device);
+            break;
+    }
+    return diagnosis;
+}
 
 PortDiagnosis DiagnosePortError(const std::string &port_name) {
     PortDiagnosis diagnosis = CheckPortBeforeDownload(port_name);
-    if (diagnosis.problem == PortProblem::kNone && DeviceHeldByAnother(diagnosis.device)) {
+    if (diagnosis.problem == PortProblem::kNone &&
+        platform::DeviceHeldByAnother(diagnosis.device)) {
         diagnosis.problem = PortProblem::kBusy;
     }
     return diagnosis;

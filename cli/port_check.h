@@ -1,8 +1,7 @@
 // Why a port cannot be used, in one line for the user. The engine only says "port error" ('9');
-// the tool looks at the device behind COM<n> to say whether it is missing, not permitted or held
-// by another program. POSIX: the port register's link, else the kernel's ttyS<n-1>. Windows:
-// \\.\COM<n>, which exists when the system knows the name COM<n> (QueryDosDeviceA); a port
-// that another program holds refuses to open (access denied); "not permitted" does not occur.
+// the tool looks at the device behind COM<n> (dekvanto/platform/port_name.h) to say whether it is
+// missing, not permitted or held by another program (dekvanto/platform/port_device.h; on Windows
+// "not permitted" does not occur).
 #pragma once
 
 #include <optional>
@@ -21,10 +20,6 @@ struct PortDiagnosis {
 // Before a download: a bad name, a missing device or one this user may not open. Does not open
 // the device (a phone may be listening for the PC's open).
 PortDiagnosis CheckPortBeforeDownload(const std::string &port_name);
-
-// Whether another program holds the device now (it opens the device to find out, so only after
-// the engine has let go of it).
-bool DeviceHeldByAnother(const std::string &device);
 
 // After a port error: the checks above, then whether another program holds the device.
 PortDiagnosis DiagnosePortError(const std::string &port_name);

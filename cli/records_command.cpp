@@ -11,6 +11,7 @@
 #include "core/records/record_reader.h"
 #include "core/records/record_time.h"
 #include "core/text/outside_text.h"
+#include "dekvanto/platform/port_name.h"
 #include "exit_status.h"
 
 namespace dekvanto::cli {
@@ -120,8 +121,8 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         ->type_name("COM<n>")
         ->check(CLI::Validator(
             [](std::string &text) {
-                return dekvanto::core::ReadsAsComPort(text) ? std::string()
-                                                            : "not COM followed by a number";
+                return dekvanto::platform::PortName::Parse(text) ? std::string()
+                                                                 : "not COM followed by a number";
             },
             ""));
     cmd->add_option("--since", o.since,

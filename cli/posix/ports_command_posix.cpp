@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <ostream>
 
-#include "core/text/outside_text.h"
-#include "core/ports/port_name.h"
 #include "core/ports/posix_port_source.h"
+#include "core/text/outside_text.h"
+#include "dekvanto/platform/port_name.h"
 #include "dekvanto/platform/port_register.h"
 #include "exit_status.h"
 #include "info_commands.h"
@@ -19,18 +19,17 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
     const auto equals = assignment.find('=');
     const std::string name = assignment.substr(0, equals);
     const std::string device = equals == std::string::npos ? "" : assignment.substr(equals + 1);
-    const auto number =
-        dekvanto::core::ReadsAsComPort(name) ? dekvanto::core::NumberAfterPrefix(name) : std::nullopt;
-    if (!number || *number < 1 || *number > platform::kHighestPortNumber ||
-        name.find_first_not_of("COM0123456789") != std::string::npos || device.empty()) {
+    const std::optional<platform::PortName> port = platform::PortName::Parse(name);
+    if (!port || device.empty()) {
         console.err << "vanto: --assign takes COM<n>=DEVICE, for example COM3=/dev/ttyUSB0"
                     << std::endl;
         return kBadUsage;
     }
-    const platform::PortAssignment done = platform::AssignPort(register_dir, *number, device);
+    const platform::PortAssignment done =
+        platform::AssignPort(register_dir, port->Number(), device);
     switch (done.outcome) {
         case platform::PortAssignment::kLinked:
-            console.out << "COM" << *number << " -> " << device << std::endl;
+            console.out << port->Text() << " -> " << device << std::endl;
             return kFinished;
         case platform::PortAssignment::kAlreadyLinked:
             return kFinished;
@@ -54,7 +53,7 @@ int AssignPort(const std::string &assignment, const fs::path &register_dir, Cons
                         << std::endl;
             return kPortError;
         case platform::PortAssignment::kTaken:
-            console.err << "vanto: COM" << *number << " already leads to " << done.other
+            console.err << "vanto: " << port->Text() << " already leads to " << done.other
                         << "; remove " << done.link << " first" << std::endl;
             return kBadUsage;
         case platform::PortAssignment::kFailed:

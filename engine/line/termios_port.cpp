@@ -13,7 +13,7 @@
 #endif
 
 #include "dekvanto/platform/port_device.h"
-#include "dekvanto/platform/port_register.h"
+#include "dekvanto/platform/port_name.h"
 #include "dekvanto/platform/termios_speed.h"
 #include "line/line_port.h"
 #include "line/speed_table.h"

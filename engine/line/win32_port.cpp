@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "dekvanto/platform/port_name.h"
 #include "line/line_port.h"
 #include "line/speed_table.h"
 #include "report/engine_texts.h"
@@ -70,19 +71,18 @@ bool LineVanished(DWORD error) {
     }
 }
 
-// The device that port COM<number> opens, "\\.\COM<n>": its name in the system's device
-// namespace, which also reaches ports numbered 10 and up.
-std::string DeviceName(int32_t number) {
-    return "\\\\.\\COM" + std::to_string(number);
-}
-
 class Win32Port final : public LinePort {
   public:
     ~Win32Port() override { Release(); }
 
     int Open(int32_t number) override {
         Release();
-        handle_ = ::CreateFileA(DeviceName(number).c_str(), GENERIC_READ | GENERIC_WRITE,
+        // "\\.\COM<n>", the system's device name, which also reaches ports numbered 10 and up.
+        const std::optional<std::string> device = platform::DeviceForPort(number);
+        if (!device) {
+            return kTextOpenError;
+        }
+        handle_ = ::CreateFileA(device->c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {

@@ -63,17 +63,8 @@ std::optional<std::string> DeviceForPort(int number) {
 }
 
 std::optional<int> PortNumberOfEntry(std::string_view name) {
-    if (name.size() < 4 || name.size() > 8 || !name.starts_with("COM") || name[3] == '0') {
-        return std::nullopt;
-    }
-    int number = 0;
-    for (const char c : name.substr(3)) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        number = number * 10 + (c - '0');
-    }
-    return number;
+    const std::optional<PortName> port = PortName::Parse(name);
+    return port ? std::optional<int>(port->Number()) : std::nullopt;
 }
 
 fs::path PortEntryPath(const fs::path &directory, int number) {

@@ -123,7 +123,9 @@ TEST_F(VantoInProcess, WholeDownloadWithJsonAndATraceOfTheBytesThePhoneGot) {
 
 // A file name in an 8-bit code page comes back in the log lines: the summary is still written.
 TEST_F(VantoInProcess, AFileNameThatIsNotUtf8StillGivesTheSummary) {
-    const auto code = folder / "c\xf4" "de.bin";
+    const auto code = folder /
+                      "c\xf4"
+                      "de.bin";
     std::filesystem::copy_file(paths.code, code);
     dekvanto::sim::PhoneSimulator simulator(phone);
     ASSERT_TRUE(simulator.Start()) << simulator.SetupError();
@@ -253,6 +255,9 @@ TEST_F(VantoInProcess, BadInputGivesOneLineAndItsStatus) {
         {{"download", "--port", "PORT1", "--loader", paths.loader.string()},
          kBadUsage,
          "port name 'PORT1'"},
+        {{"download", "--port", "COM3x", "--loader", paths.loader.string()},
+         kBadUsage,
+         "port name 'COM3x'"},
         {{"download", "--port", "COM3", "--speed", "9600"}, kBadUsage, "--speed"},
         {{"download", "--port", "COM3", "--wait-states", "4"}, kBadUsage, "--wait-states"},
         {{"download", "--port", "COM3"}, kBadUsage, "no loader file"},

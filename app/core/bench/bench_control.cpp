@@ -6,6 +6,7 @@
 #include "core/bench/bench_rules.h"
 #include "core/ports/port_name.h"
 #include "core/text/outside_text.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -29,7 +30,8 @@ std::pair<std::string_view, std::string_view> FirstWord(std::string_view line) {
     return {line.substr(0, blank), Trimmed(line.substr(blank))};
 }
 
-// "COM" in any letter case, then digits.
+// "COM" in any letter case, then digits: a word the operator meant as a port, even one that names
+// none ("COM0"), so that its line is refused rather than flashed as an identifier.
 bool LooksLikePort(std::string_view word) {
     return word.size() > 3 && SameIgnoringCase(word.substr(0, 3), "COM") &&
            word.find_first_not_of("0123456789", 3) == std::string_view::npos;
@@ -483,7 +485,7 @@ std::optional<std::string> ScanLineFor(std::string_view typed, const std::string
     }
     const auto [first, rest] = FirstWord(line);
     const bool named = !rest.empty() && std::any_of(ports.begin(), ports.end(), [&](const auto &p) {
-        return SameIgnoringCase(p, first);
+        return platform::PortName::NamesOfOnePort(p, first);
     });
     if (named || ports.size() == 1) {
         return std::string(line);

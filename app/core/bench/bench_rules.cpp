@@ -1,34 +1,25 @@
 #include "core/bench/bench_rules.h"
 
-#include "core/ports/port_name.h"
+#include <algorithm>
+
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
-namespace {
-
-// "COM" and a number from 1, nothing else.
-bool IsStationPort(const std::string &port) {
-    if (port.size() < 4 || port.size() > 8 || !port.starts_with("COM") || port[3] == '0') {
-        return false;
-    }
-    return port.find_first_not_of("0123456789", 3) == std::string::npos;
-}
-
-}  // namespace
-
 std::optional<BenchRefusal> CheckBenchPlan(const BenchPlan &plan) {
     if (plan.ports.empty() || plan.ports.size() > kMaxBenchStations) {
         return BenchRefusal{kBadUsage, "a bench has 1 to " + std::to_string(kMaxBenchStations) +
                                            " ports, one station each"};
     }
-    for (auto port = plan.ports.begin(); port != plan.ports.end(); ++port) {
-        if (!IsStationPort(*port)) {
-            return BenchRefusal{kBadUsage, "\"" + *port + "\" is no port name (COM<n>)"};
+    std::vector<platform::PortName> stations;
+    for (const std::string &text : plan.ports) {
+        const std::optional<platform::PortName> port = platform::PortName::Parse(text);
+        if (!port) {
+            return BenchRefusal{kBadUsage, "\"" + text + "\" is no port name (COM<n>)"};
         }
-        for (auto earlier = plan.ports.begin(); earlier != port; ++earlier) {
-            if (SameIgnoringCase(*earlier, *port)) {
-                return BenchRefusal{kBadUsage, *port + " is given twice: one station per port"};
-            }
+        if (std::find(stations.begin(), stations.end(), *port) != stations.end()) {
+            return BenchRefusal{kBadUsage, text + " is given twice: one station per port"};
         }
+        stations.push_back(*port);
     }
     if (!plan.acknowledged && !plan.scan) {
         return BenchRefusal{kBadUsage,

@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "core/download/exit_status.h"
-#include "core/ports/port_name.h"
 #include "core/settings/path_text.h"
 #include "core/text/outside_text.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -71,7 +71,7 @@ void BenchState::SetDevice(std::size_t station, std::string device) {
 
 std::optional<std::size_t> BenchState::StationOf(std::string_view port) const {
     for (std::size_t i = 0; i < tiles_.size(); ++i) {
-        if (SameIgnoringCase(tiles_[i].port, port)) {
+        if (platform::PortName::NamesOfOnePort(tiles_[i].port, port)) {
             return i;
         }
     }

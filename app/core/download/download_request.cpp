@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "core/ports/port_name.h"
+#include "core/files/read_only_file.h"
 #include "core/products/product_selection.h"
 #include "core/products/product_table.h"
-#include "core/files/read_only_file.h"
 #include "core/settings/setting_values.h"
 #include "core/settings/settings_file.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -220,7 +220,7 @@ std::optional<RequestRefusal> BuildDownloadRequest(const DownloadOverrides &o,
     if (o.reboot_delay) {
         request.store.WriteInt("Setting", "RebootDelay", *o.reboot_delay);
     }
-    if (!ReadsAsComPort(request.settings.port_name)) {
+    if (!platform::PortName::Parse(request.settings.port_name)) {
         return RequestRefusal{
             OutcomeClass::kBadRequest,
             "port name '" + request.settings.port_name + "' is not COM followed by a number"};

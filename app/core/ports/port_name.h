@@ -1,4 +1,9 @@
-// Port names as the user sees them ("COM1", "COM12") and the numbers behind them.
+// The port text that the settings file stores and the main window's Settings dialog takes, read
+// the settings file's way, and how the dialog matches text against its port list.
+//
+// The settings file holds the port as it was typed ("COM 8", "com4" written by hand); the dialog
+// and the download read it as the settings file always has, more loosely than a port name given
+// anywhere else. Every other port name is read by dekvanto/platform/port_name.h.
 #pragma once
 
 #include <optional>

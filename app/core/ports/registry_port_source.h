@@ -1,17 +1,14 @@
 // The port list of Windows: the system's register of serial devices, the registry key
-// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM. Each value of the key is one port: its data
-// is the port name ("COM3"), its name the system's device behind it ("\Device\Serial0").
+// HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM (dekvanto/platform/serial_comm.h). Each value
+// of the key is one port: its data is the port name ("COM3"), its name the system's device behind
+// it ("\Device\Serial0").
 //
-// Each listing opens the key for reading and goes through its values in the registry's order:
+// Each listing reads the key's values in the registry's order:
 // - a value whose data reads as text of at most 9 characters is added in the port box's sorted
 //   order (AddSortedPort; duplicates are kept); a value whose data does not fit is skipped;
 // - "COM1" and "COM2" are appended at the end (AddFixedPorts) when the key cannot be opened, when
 //   it has no value, or when the data of the last value could not be read (the last read
 //   decides, even when earlier ports were listed).
-// Value names of any length are read: the system names its devices "\Device\Serial0",
-// "\Device\VCP0" and the like, and a short name buffer would stop the listing at the first of
-// them and offer only the two fixed names.
-//
 // A typed port name "COM<n>" that the list did not offer is added to the key as a string value
 // whose name and data are both the text (the data with its terminating NUL), so that it is
 // listed from then on. A key that cannot be opened for writing (no administrator rights) or a
@@ -21,8 +18,7 @@
 #include <string>
 
 #include "core/ports/port_list.h"
-
-struct HKEY__;
+#include "dekvanto/platform/serial_comm.h"
 
 namespace dekvanto::core {
 
@@ -42,6 +38,6 @@ class RegistryPortSource final : public PortSource {
 };
 
 // The key of the system's register of serial devices, under HKEY_LOCAL_MACHINE.
-inline constexpr const char *kSerialCommKey = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+using platform::kSerialCommKey;
 
 }  // namespace dekvanto::core

@@ -5,8 +5,8 @@
 #include <map>
 #include <tuple>
 
-#include "core/ports/port_name.h"
 #include "core/records/record_lines.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -113,7 +113,8 @@ std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
     std::vector<RecordedUnit> selected;
     for (const RecordedUnit &unit : units) {
         const UnitStart &start = unit.record.start;
-        if ((filter.station && !SameIgnoringCase(start.station, *filter.station)) ||
+        if ((filter.station &&
+             !platform::PortName::NamesOfOnePort(start.station, *filter.station)) ||
             (filter.since && start.started < *filter.since) ||
             (filter.failed_only && VerdictOf(unit.record) == UnitVerdict::kPassed)) {
             continue;

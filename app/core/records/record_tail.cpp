@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/ports/port_name.h"
 #include "core/records/record_lines.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -29,7 +29,7 @@ class StationSearch {
         std::string why;
         const std::optional<RecordLine> line = ParseRecordLine(text, why);
         if (!line || line->record.constants.host != host_ ||
-            !SameIgnoringCase(line->record.start.station, station_)) {
+            !platform::PortName::NamesOfOnePort(line->record.start.station, station_)) {
             return false;
         }
         const UnitStart &start = line->record.start;

@@ -3,8 +3,9 @@
 // The port register is a directory of symbolic links named COM1, COM2, ... that lead to tty
 // devices (a USB adapter, a phone simulator's pseudo-terminal). It is $DEKVANTO_PORTS when that
 // is set, else ${XDG_CONFIG_HOME:-$HOME/.config}/dekvanto/ports. A port without an entry is the
-// kernel's serial port: COM1 is /dev/ttyS0. Only entries named "COM" and a number from 1 up
-// without a leading zero are ports; the register's other files are left alone.
+// kernel's serial port: COM1 is /dev/ttyS0 (DeviceForPort, port_name.h). Only entries named as a
+// port ("COM" and a number from 1 up without a leading zero) are ports; the register's other
+// files are left alone.
 //
 // Entries are made with symlink(), which refuses a name that exists: two programs that register
 // at the same moment never take the same number.
@@ -17,19 +18,15 @@
 #include <system_error>
 #include <vector>
 
-namespace dekvanto::platform {
+#include "dekvanto/platform/port_name.h"
 
-// The largest port number an entry's name may carry.
-inline constexpr int kHighestPortNumber = 99999;
+namespace dekvanto::platform {
 
 // The port register directory ("" when neither the variables nor HOME say where it is).
 std::string PortRegisterDirectory();
 
-// The device that port COM<number> opens: its register entry when there is one, else the
-// kernel's ttyS<number - 1>. Nothing for a number below 1.
-std::optional<std::string> DeviceForPort(int number);
-
-// The port number of an entry named "COM<n>", or nothing for any other name.
+// The port number of an entry named as a port ("COM<n>", port_name.h), or nothing for any other
+// name.
 std::optional<int> PortNumberOfEntry(std::string_view name);
 
 // The entry's place for port COM<number>.

@@ -1,11 +1,10 @@
 #include <windows.h>
 
-#include <string>
+#include <string_view>
 
-#include "core/ports/port_name.h"
-#include "port_check.h"
+#include "dekvanto/platform/port_device.h"
 
-namespace dekvanto::cli {
+namespace dekvanto::platform {
 namespace {
 
 std::string Environment(const char *name) {
@@ -47,8 +46,8 @@ bool WinePrefixHasPort(const std::string &dos_name) {
     return listed;
 }
 
-// Whether the system knows a device of that name: the engine opens \\.\COM<n>, which exists only
-// while a driver provides COM<n>.
+// Whether the system knows a device of that name: \\.\COM<n> exists only while a driver provides
+// COM<n>.
 bool DeviceNameKnown(const std::string &dos_name) {
     char target[1024];
     if (::QueryDosDeviceA(dos_name.c_str(), target, sizeof target) != 0) {
@@ -58,6 +57,17 @@ bool DeviceNameKnown(const std::string &dos_name) {
 }
 
 }  // namespace
+
+DeviceAccess AccessOfDevice(const std::string &device) {
+    constexpr std::string_view kDevicePrefix = "\\\\.\\";
+    const std::string dos_name =
+        device.starts_with(kDevicePrefix) ? device.substr(kDevicePrefix.size()) : device;
+    return DeviceNameKnown(dos_name) ? DeviceAccess::kUsable : DeviceAccess::kMissing;
+}
+
+std::string GroupOfDevice(const std::string &) {
+    return "";
+}
 
 bool DeviceHeldByAnother(const std::string &device) {
     HANDLE handle = ::CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -70,21 +80,4 @@ bool DeviceHeldByAnother(const std::string &device) {
     return false;
 }
 
-PortDiagnosis CheckPortBeforeDownload(const std::string &port_name) {
-    PortDiagnosis diagnosis;
-    const auto number = dekvanto::core::ReadsAsComPort(port_name)
-                            ? dekvanto::core::NumberAfterPrefix(port_name)
-                            : std::nullopt;
-    if (!number || *number < 1) {
-        diagnosis.problem = PortProblem::kBadName;
-        return diagnosis;
-    }
-    const std::string dos_name = "COM" + std::to_string(*number);
-    diagnosis.device = "\\\\.\\" + dos_name;
-    if (!DeviceNameKnown(dos_name)) {
-        diagnosis.problem = PortProblem::kMissing;
-    }
-    return diagnosis;
-}
-
-}  // namespace dekvanto::cli
+}  // namespace dekvanto::platform

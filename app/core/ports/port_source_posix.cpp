@@ -1,8 +1,8 @@
-#include "core/ports/posix_port_source.h"
-
 #include <string>
 
+#include "core/ports/posix_port_source.h"
 #include "dekvanto/platform/port_listing.h"
+#include "dekvanto/platform/port_name.h"
 #include "dekvanto/platform/port_register.h"
 
 namespace dekvanto::core {
@@ -16,8 +16,9 @@ std::vector<PortEntry> PosixPortSource::ListPorts() {
     if (!places_.register_directory.empty()) {
         for (const platform::ListedPort &port :
              platform::ListPortRegister(places_.register_directory, places_.roots)) {
-            AddSortedPort(list, {"COM" + std::to_string(port.number), port.device.string(),
-                                 port.product, port.usb_serial});
+            const auto name = platform::PortName::OfNumber(port.number);
+            AddSortedPort(list, {name ? name->Text() : "", port.device.string(), port.product,
+                                 port.usb_serial});
         }
     }
     if (list.empty()) {

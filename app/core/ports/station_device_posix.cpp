@@ -1,8 +1,7 @@
 #include <filesystem>
 
-#include "core/ports/port_name.h"
 #include "core/records/unit_record.h"
-#include "dekvanto/platform/port_register.h"
+#include "dekvanto/platform/port_name.h"
 #include "dekvanto/platform/serial_devices.h"
 
 namespace dekvanto::core {
@@ -10,11 +9,11 @@ namespace dekvanto::core {
 namespace {
 
 // What the port opens: the node its register entry (else the kernel's ttyS<n-1>) leads to, or the
-// entry itself when it leads nowhere; nothing for a name without a number.
+// entry itself when it leads nowhere; nothing for a text that names no port.
 std::optional<std::filesystem::path> NodeOfStation(std::string_view port_name, bool &resolved) {
-    const std::optional<int> number = NumberAfterPrefix(port_name);
+    const std::optional<platform::PortName> port = platform::PortName::Parse(port_name);
     const std::optional<std::string> entry =
-        number ? platform::DeviceForPort(*number) : std::nullopt;
+        port ? std::optional(platform::DeviceForPort(*port)) : std::nullopt;
     resolved = false;
     if (!entry) {
         return std::nullopt;
