@@ -7,13 +7,17 @@
 #include <cstdint>
 #include <optional>
 
+#include "dekvanto/mx40_speeds.h"
+
 namespace dekvanto::engine {
 
 // The rate at which the port opens and the boot code listens.
 inline constexpr uint32_t kOpenBitRate = 2400;
 
-// Speed index -> bit rate ("57600 Bds" ... "460800 Bds" in the settings' speed list).
-inline constexpr std::array<uint32_t, 4> kSpeedTable = {57600, 115200, 230400, 460800};
+// Speed index -> bit rate (dekvanto/mx40_speeds.h; the settings' speed list shows the same).
+#define DEKVANTO_SPEED_RATE(rate) uint32_t{rate},
+inline constexpr std::array kSpeedTable = {MX40_SPEEDS(DEKVANTO_SPEED_RATE)};
+#undef DEKVANTO_SPEED_RATE
 
 // The rate of a speed index, or nothing outside the table.
 constexpr std::optional<uint32_t> BitRateOfSpeedIndex(int32_t index) {

@@ -4,12 +4,12 @@
 #include <charconv>
 #include <utility>
 
-#include "core/records/file_digest.h"
-#include "core/products/file_records.h"
-#include "core/records/host_name.h"
-#include "core/files/read_only_file.h"
-#include "core/records/record_time.h"
 #include "core/download/result_lines.h"
+#include "core/files/read_only_file.h"
+#include "core/products/file_records.h"
+#include "core/records/file_digest.h"
+#include "core/records/host_name.h"
+#include "core/records/record_time.h"
 #include "core/settings/setting_values.h"
 
 namespace dekvanto::core {
@@ -27,8 +27,8 @@ constexpr std::array<std::pair<OutcomeClass, std::string_view>, 9> kStatusWords 
     {OutcomeClass::kMappingRefused, "mapping-refused"},
 }};
 
-// The number that a setting's word stands for ("460800", "16"), or none for a position outside
-// its list.
+// The number that a setting's word stands for ("2", "16"), or none for a position outside its
+// list.
 template <typename Number>
 std::optional<Number> ValueAt(const SettingValues &values, int32_t index) {
     const std::optional<std::string_view> word = values.WordAt(index);
@@ -42,7 +42,9 @@ std::optional<Number> ValueAt(const SettingValues &values, int32_t index) {
 
 RecordSettings SettingsOf(const CurrentSettings &s) {
     RecordSettings settings;
-    settings.speed = ValueAt<int64_t>(kSpeeds, s.speed);
+    if (s.speed >= 0 && static_cast<std::size_t>(s.speed) < kSpeedRates.size()) {
+        settings.speed = kSpeedRates[static_cast<std::size_t>(s.speed)];
+    }
     if (const auto parity = kParities.WordAt(s.parity)) {
         settings.parity = std::string(*parity);
     }

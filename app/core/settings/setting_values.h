@@ -17,6 +17,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dekvanto/mx40_speeds.h"
+
 namespace dekvanto::core {
 
 struct SettingValue {
@@ -38,10 +40,14 @@ struct SettingValues {
     std::vector<std::string> Words() const;
 };
 
-inline constexpr std::array<SettingValue, 4> kSpeedList = {{{"57600 Bds", "57600"},
-                                                            {"115200 Bds", "115200"},
-                                                            {"230400 Bds", "230400"},
-                                                            {"460800 Bds", "460800"}}};
+// The download speeds of the engine's table (dekvanto/mx40_speeds.h): "57600 Bds" and "57600".
+#define DEKVANTO_SPEED_VALUE(rate) SettingValue{#rate " Bds", #rate},
+inline constexpr std::array kSpeedList = {MX40_SPEEDS(DEKVANTO_SPEED_VALUE)};
+#undef DEKVANTO_SPEED_VALUE
+// The bit rate of each speed, in list order.
+#define DEKVANTO_SPEED_RATE(rate) int64_t{rate},
+inline constexpr std::array kSpeedRates = {MX40_SPEEDS(DEKVANTO_SPEED_RATE)};
+#undef DEKVANTO_SPEED_RATE
 inline constexpr std::array<SettingValue, 3> kParityList = {
     {{"NOPARITY", "none"}, {"ODDPARITY", "odd"}, {"EVENPARITY", "even"}}};
 inline constexpr std::array<SettingValue, 2> kStopBitList = {{{"1 Bit", "1"}, {"2 Bits", "2"}}};
