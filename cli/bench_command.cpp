@@ -10,13 +10,16 @@
 #include "core/records/record_file.h"
 #include "core/text/output_lines.h"
 #include "core/text/outside_text.h"
+#include "dekvanto/platform/interrupt.h"
+#include "dekvanto/platform/station_processes.h"
 #include "exit_status.h"
-#include "interrupt.h"
 #include "station_arguments.h"
-#include "station_processes.h"
 
 namespace dekvanto::cli {
 namespace {
+
+// Every station of a bench gets each Ctrl-C passed on.
+static_assert(platform::kMostForwarded >= static_cast<int>(dekvanto::core::kMaxBenchStations));
 
 namespace app = dekvanto::core;
 
@@ -63,7 +66,7 @@ class BenchRun {
           console_(console),
           control_(ports, options.scan, options.count),
           // The bench's own input is read in every mode: it takes the stop and start lines.
-          processes_(context, true, true),
+          processes_(context.program, true, true),
           // Every Ctrl-C is passed on to the stations, which stop by themselves.
           interrupts_(nullptr),
           board_(options.download.events ? console.err : console.out,
@@ -89,8 +92,8 @@ class BenchRun {
     const std::vector<std::string> &args_;
     Console &console_;
     core::BenchControl control_;
-    StationProcesses processes_;
-    InterruptGuard interrupts_;
+    platform::StationProcesses processes_;
+    platform::InterruptGuard interrupts_;
     BenchBoard board_;
     std::vector<core::LineSplitter> outputs_;
     core::LineSplitter own_input_{core::kMaxBenchLineBytes};
@@ -100,11 +103,11 @@ class BenchRun {
 int BenchRun::Run() {
     board_.Begin(control_.State(), std::chrono::steady_clock::now());
     Carry(control_.Begin(Now()));
-    using Kind = StationProcesses::News::Kind;
+    using Kind = platform::StationProcesses::News::Kind;
     int interrupts_seen = 0;
     const auto tick = board_.Live() ? std::chrono::milliseconds(250) : std::chrono::seconds(1);
     while (control_.Running() || processes_.OutputOpen()) {
-        const StationProcesses::News news = processes_.Next(tick);
+        const platform::StationProcesses::News news = processes_.Next(tick);
         switch (news.kind) {
             case Kind::kOutput:
                 OnOutput(news.station, news.bytes);
@@ -121,14 +124,15 @@ int BenchRun::Run() {
                 outputs_[news.station].Finish([&](const std::string &line, bool) {
                     Carry(control_.OnStationLine(news.station, line, Now()));
                 });
-                Carry(control_.OnStationEnded(news.station, processes_.Reap(news.station), Now()));
+                Carry(control_.OnStationEnded(
+                    news.station, processes_.Reap(news.station).value_or(kOtherFailure), Now()));
                 interrupts_.ForwardTo(processes_.Ids());
                 break;
             case Kind::kNothing:
                 break;
         }
-        if (InterruptCount() > interrupts_seen) {
-            interrupts_seen = InterruptCount();
+        if (platform::InterruptCount() > interrupts_seen) {
+            interrupts_seen = platform::InterruptCount();
             Carry(control_.OnInterrupt(Now()));
         }
         board_.Tick(control_.State(), std::chrono::steady_clock::now());
@@ -170,7 +174,7 @@ void BenchRun::Carry(const core::BenchActions &actions) {
                 break;
             case Kind::kStop:
                 if (const long id = processes_.Id(action.station); id > 0) {
-                    InterruptProcess(id);
+                    platform::InterruptProcess(id);
                 }
                 break;
             case Kind::kStart:

@@ -20,9 +20,9 @@
 #include "core/records/record_tail.h"
 #include "core/records/record_time.h"
 #include "core/records/unit_record.h"
+#include "dekvanto/platform/interrupt.h"
 #include "download_command.h"
 #include "exit_status.h"
-#include "interrupt.h"
 #include "line_input.h"
 #include "port_check.h"
 
@@ -97,7 +97,7 @@ int BenchStation::Run() {
     if (const std::optional<int> refused = Prepare()) {
         return *refused;
     }
-    InterruptGuard interrupts(start_stop_);
+    platform::InterruptGuard interrupts(start_stop_);
     interrupts.EndWithParent();
     set_trace_(&OnTraceBytes, this);
     cycle_ = std::make_unique<core::StationCycle>(Plan());
@@ -267,7 +267,7 @@ StationSteps BenchStation::Ask(int unit) {
             case LineInput::Wake::kEnd:
                 return cycle_->OnNoMoreUnits();
             case LineInput::Wake::kInterrupt:
-                interrupts_told_ = InterruptCount();
+                interrupts_told_ = platform::InterruptCount();
                 return cycle_->OnInterrupt();
         }
     }
@@ -290,15 +290,15 @@ StationSteps BenchStation::Pause() {
             case LineInput::Wake::kEnd:
                 return cycle_->OnNoMoreUnits();
             case LineInput::Wake::kInterrupt:
-                interrupts_told_ = InterruptCount();
+                interrupts_told_ = platform::InterruptCount();
                 return cycle_->OnInterrupt();
         }
     }
 }
 
 StationSteps BenchStation::Attempt(AttemptKind kind) {
-    if (InterruptCount() > interrupts_told_) {
-        interrupts_told_ = InterruptCount();
+    if (platform::InterruptCount() > interrupts_told_) {
+        interrupts_told_ = platform::InterruptCount();
         return cycle_->OnInterrupt();
     }
     core::AttemptEnd end;
@@ -337,7 +337,8 @@ std::optional<StationSteps> BenchStation::CheckUnit() {
         return cycle_->OnUnitRefused(kFileError, *changed);
     }
     const core::RecordDevice device = core::DeviceOfStation(port_);
-    if (const std::optional<std::string> moved = core::PortMoved(port_, device_.path, device.path)) {
+    if (const std::optional<std::string> moved =
+            core::PortMoved(port_, device_.path, device.path)) {
         return cycle_->OnUnitRefused(kPortError, *moved);
     }
     device_ = device;  // the record names the adapter found now, for this unit

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "core/files/output_file.h"
+#include "dekvanto/platform/output_file.h"
 
 namespace dekvanto::cli {
 
@@ -49,7 +49,7 @@ std::string TraceLine(double seconds, int32_t direction, int32_t phase, const ui
 }
 
 ByteTrace::ByteTrace(const std::filesystem::path &file)
-    : file_(core::OpenOutputFile(file, error_)) {}
+    : file_(platform::OpenOutputFile(file, error_)) {}
 
 ByteTrace::~ByteTrace() {
     if (file_ != nullptr) {

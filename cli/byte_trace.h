@@ -27,7 +27,7 @@ std::string TraceLine(double seconds, int32_t direction, int32_t phase, const ui
 
 class ByteTrace {
   public:
-    // Opens (truncates) the file under the write rules of app/core/files/output_file.h; Good() tells
+    // Opens (truncates) the file under the write rules of platform/output_file.h; Good() tells
     // whether it opened, Error() why not.
     explicit ByteTrace(const std::filesystem::path &file);
     ~ByteTrace();

@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "core/text/outside_text.h"
-#include "interrupt.h"
+#include "dekvanto/platform/interrupt.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -98,7 +98,7 @@ void ConsoleView::ShowMessage(std::string_view text) {
     if (step_mode_) {
         console_.err << "(press Enter to go on)" << std::endl;
         if (console_.in_descriptor >= 0) {
-            WaitForEnter(console_.in_descriptor);
+            platform::WaitForEnter(console_.in_descriptor);
         } else {
             std::string answer;
             if (!std::getline(console_.in, answer)) {
@@ -118,7 +118,7 @@ void ConsoleView::DeliverEngineMessage(uint32_t message, uintptr_t wparam) {
 }
 
 void ConsoleView::TakeInterrupts() {
-    const int interrupts = InterruptCount();
+    const int interrupts = platform::InterruptCount();
     if (interrupts > interrupts_seen_) {
         const bool first = interrupts_seen_ == 0;
         interrupts_seen_ = interrupts;

@@ -6,9 +6,9 @@
 // counter a "progress" event and a message box a "prompt" (step mode) or "message" event.
 //
 // On Windows the engine talks to a window handle: the view owns a hidden message-only window
-// (console_window.h) whose procedure passes the engine's three messages to the download control,
-// takes the Ctrl-C wake-up, and whose thread turns the engine's message boxes into printed lines
-// (the box is closed before it shows, after Enter in step mode).
+// (dekvanto/platform/console_window.h) whose procedure passes the engine's three messages to the
+// download control, takes the Ctrl-C wake-up, and whose thread turns the engine's message boxes
+// into printed lines (the box is closed before it shows, after Enter in step mode).
 #pragma once
 
 #include <chrono>

@@ -14,8 +14,8 @@
 #include "core/download/engine_library.h"
 #include "core/text/outside_text.h"
 #include "core/window/string_table.h"
+#include "dekvanto/platform/interrupt.h"
 #include "exit_status.h"
-#include "interrupt.h"
 #include "port_check.h"
 #include "stations.h"
 
@@ -180,7 +180,8 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
         set_trace(&ByteTrace::OnBytes, trace.get());
     }
 
-    InterruptGuard interrupts(reinterpret_cast<Mxl40_StartStop_Fn>(find("Mxl40_StartStop")));
+    platform::InterruptGuard interrupts(
+        reinterpret_cast<Mxl40_StartStop_Fn>(find("Mxl40_StartStop")));
     if (report.Station()) {
         interrupts.EndWithParent();
     }
@@ -201,11 +202,11 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
 DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine, ConsoleView &view,
                                    dekvanto::core::DownloadRequest &request) {
     dekvanto::core::DownloadControl control(engine, view, request.settings, request.files,
-                                           request.switches, request.store);
+                                            request.switches, request.store);
     view.OnInterrupt([&control] { control.OnStartStop(); });
     view.OnEngineMessages(control);
     DownloadOutcome outcome;
-    if (InterruptCount() == 0) {
+    if (platform::InterruptCount() == 0) {
         view.StartClock();
         control.OnStartStop();
         outcome = control.Outcome();
@@ -218,7 +219,7 @@ DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine, ConsoleView &
     view.EndBar();
     view.OnInterrupt({});
     view.StopEngineMessages();
-    if (InterruptCount() > 0 && !outcome.result) {
+    if (platform::InterruptCount() > 0 && !outcome.result) {
         outcome.status = OutcomeClass::kStopped;
     }
     return outcome;

@@ -1,8 +1,12 @@
 #include "line_input.h"
 
-#include "interrupt.h"
+#include "core/bench/bench_rules.h"
+#include "dekvanto/platform/interrupt.h"
 
 namespace dekvanto::cli {
+
+LineInput::LineInput(int descriptor)
+    : reader_(descriptor), splitter_(dekvanto::core::kMaxBenchLineBytes) {}
 
 LineInput::Wake LineInput::Next(std::optional<std::chrono::milliseconds> timeout,
                                 std::string &line) {
@@ -10,13 +14,15 @@ LineInput::Wake LineInput::Next(std::optional<std::chrono::milliseconds> timeout
     const Clock::time_point deadline =
         Clock::now() + timeout.value_or(std::chrono::milliseconds(0));
     for (;;) {
-        if (InterruptCount() > 0) {
+        if (platform::InterruptCount() > 0) {
             return Wake::kInterrupt;
         }
-        if (TakeLine(line)) {
+        if (!lines_.empty()) {
+            line = std::move(lines_.front());
+            lines_.pop_front();
             return Wake::kLine;
         }
-        if (Ended()) {
+        if (ended_) {
             return Wake::kEnd;
         }
         std::optional<std::chrono::milliseconds> wait;
@@ -27,6 +33,25 @@ LineInput::Wake LineInput::Next(std::optional<std::chrono::milliseconds> timeout
             }
         }
         WaitForMore(wait);
+    }
+}
+
+void LineInput::WaitForMore(std::optional<std::chrono::milliseconds> wait) {
+    const auto keep = [this](const std::string &line, bool) { lines_.push_back(line); };
+    std::string bytes;
+    switch (reader_.Wait(wait, bytes)) {
+        case platform::InputReader::Got::kBytes:
+            splitter_.Take(bytes, keep);
+            break;
+        case platform::InputReader::Got::kEnd:
+            ended_ = true;
+            splitter_.Finish(keep);
+            break;
+        case platform::InputReader::Got::kBroken:
+            ended_ = true;
+            break;
+        case platform::InputReader::Got::kNothing:
+            break;
     }
 }
 

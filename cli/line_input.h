@@ -1,18 +1,18 @@
 // The lines that a bench station's parent writes to it on standard input: its answers, the
 // go-ahead for a unit with the unit's scanned identifier (core/bench/station_messages.h), split by
-// the tool's one line splitter (core/text/output_lines.h). A station waits for them together with its
-// poll interval and Ctrl-C, and never longer than it asks: a wait ends at the next whole line, at
-// the end of the input (the parent closed it or has gone), at Ctrl-C, or when its time is up.
-//
-// POSIX: the descriptor is polled together with the Ctrl-C wake pipe (interrupt.h), so the wait
-// costs nothing while it lasts. Windows: a thread reads the standard input's pipe, and the wait is
-// on its line event together with the Ctrl-C event.
+// the tool's one line splitter (core/text/output_lines.h). A station waits for them together with
+// its poll interval and Ctrl-C, and never longer than it asks: a wait ends at the next whole line,
+// at the end of the input (the parent closed it or has gone), at Ctrl-C, or when its time is up.
+// The bytes come from the platform's input reader (dekvanto/platform/input_reader.h).
 #pragma once
 
 #include <chrono>
-#include <memory>
+#include <deque>
 #include <optional>
 #include <string>
+
+#include "core/text/output_lines.h"
+#include "dekvanto/platform/input_reader.h"
 
 namespace dekvanto::cli {
 
@@ -23,7 +23,6 @@ class LineInput {
     // descriptor: POSIX, the descriptor to read (0 for standard input); Windows reads the
     // process's standard input whatever it is.
     explicit LineInput(int descriptor);
-    ~LineInput();
     LineInput(const LineInput &) = delete;
     LineInput &operator=(const LineInput &) = delete;
 
@@ -33,15 +32,14 @@ class LineInput {
     Wake Next(std::optional<std::chrono::milliseconds> timeout, std::string &line);
 
   private:
-    // The platform's side: the next whole line read so far (at the end of the input also a last
-    // line without its line end); whether the input has ended; a wait for more input (at most
-    // `wait`, or without end) that a Ctrl-C cuts short.
-    bool TakeLine(std::string &line);
-    bool Ended();
+    // A wait for more input (at most `wait`, or without end) that a Ctrl-C cuts short; what came
+    // is split into lines (at the end of the input also a last line without its line end).
     void WaitForMore(std::optional<std::chrono::milliseconds> wait);
 
-    struct Impl;
-    std::shared_ptr<Impl> impl_;
+    platform::InputReader reader_;
+    dekvanto::core::LineSplitter splitter_;
+    std::deque<std::string> lines_;
+    bool ended_ = false;
 };
 
 }  // namespace dekvanto::cli

@@ -1,6 +1,7 @@
 #include "sim/program_run.h"
 
 #include <chrono>
+#include <utility>
 
 #include "sim/cli_options.h"
 
@@ -48,6 +49,28 @@ int FollowPhone(PhoneSimulator &phone, const sigset_t &signals, std::ostream &ou
     }
     out << "END " << (summary.consistent ? "consistent" : "inconsistent") << std::endl;
     return summary.consistent ? kExitConsistent : kExitInconsistent;
+}
+
+int RunPhoneUntilStopped(PhoneConfig config, UnitPlan plan, std::ostream &out, std::ostream &err,
+                         const std::string &program) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &signals, &previous);
+
+    PhoneSimulator phone(std::move(config), std::move(plan));
+    if (!phone.Start()) {
+        err << program << ": " << phone.SetupError() << std::endl;
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+        return kExitSetup;
+    }
+    out << "READY COM" << phone.PortNumber() << ' ' << phone.SlavePath() << std::endl;
+    const int status = FollowPhone(phone, signals, out, err, program);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return status;
 }
 
 }  // namespace dekvanto::sim

@@ -21,4 +21,12 @@ namespace dekvanto::sim {
 int FollowPhone(PhoneSimulator &phone, const sigset_t &signals, std::ostream &out,
                 std::ostream &err, const std::string &program);
 
+// Runs one phone for a program inside another (vanto simulate): blocks SIGINT, SIGTERM and SIGHUP
+// in the calling thread (the phone's threads, started now, keep them blocked), starts the phone,
+// prints "READY COM<n> <line>" and follows it (FollowPhone) until it ends or one of them comes;
+// then the thread's signal mask is as it was. A phone that does not start: its error after the
+// program's name on err, and kExitSetup.
+int RunPhoneUntilStopped(PhoneConfig config, UnitPlan plan, std::ostream &out, std::ostream &err,
+                         const std::string &program);
+
 }  // namespace dekvanto::sim

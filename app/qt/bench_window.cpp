@@ -23,8 +23,8 @@
 #include <cmath>
 
 #include "core/bench/bench_control.h"
-#include "core/bench/child_process.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/bench_child.h"
+#include "dekvanto/platform/whole_file.h"
 #include "qt/bench_tile.h"
 #include "qt/control_builders.h"
 
@@ -230,7 +230,7 @@ bool BenchWindow::OpenSetup(const QString &path) {
     }
     setup_path_ = path;
     setup_ = reading.setup;
-    const auto text = dekvanto::core::ReadWholeFile(path.toStdString());
+    const auto text = dekvanto::platform::ReadWholeFile(path.toStdString());
     setup_text_->setPlainText(text ? Text(*text) : QString());
     state_.reset();
     SetStatus(QString());
@@ -325,7 +325,7 @@ void BenchWindow::Start() {
     process_ = new QProcess(this);
     // Its own process group, so that Stop reaches the bench and each of its stations as Ctrl-C
     // on a terminal does; and it stops when this window dies.
-    process_->setChildProcessModifier([] { dekvanto::core::PrepareBenchChild(); });
+    process_->setChildProcessModifier([] { dekvanto::platform::PrepareBenchChild(); });
     connect(process_, &QProcess::readyReadStandardOutput, this, &BenchWindow::OnOutput);
     connect(process_, &QProcess::readyReadStandardError, this, &BenchWindow::OnErrorOutput);
     connect(process_, &QProcess::finished, this, &BenchWindow::OnFinished);
@@ -336,7 +336,7 @@ void BenchWindow::Start() {
     }
     SetStatus(QStringLiteral("The bench is running"));
     process_->start(program_.program, arguments);
-    dekvanto::core::AdoptBenchChild(process_->processId());
+    dekvanto::platform::AdoptBenchChild(process_->processId());
     clock_->start();
     ShowSetup();
     if (setup_->scan) {
@@ -346,7 +346,7 @@ void BenchWindow::Start() {
 
 void BenchWindow::Stop() {
     if (Running() && process_->processId() > 0) {
-        dekvanto::core::InterruptBenchChild(process_->processId());
+        dekvanto::platform::InterruptBenchChild(process_->processId());
         SetStatus(QStringLiteral("Stopping: running units end as stopped"));
     }
 }
@@ -441,7 +441,7 @@ void BenchWindow::Scanned() {
     const int chosen = std::max(0, scan_station_->currentIndex());
     const std::optional<std::string> line =
         dekvanto::core::ScanLineFor(scan_id_->text().toStdString(),
-                                   setup_->ports[static_cast<std::size_t>(chosen)], setup_->ports);
+                                    setup_->ports[static_cast<std::size_t>(chosen)], setup_->ports);
     if (!line) {
         return;
     }

@@ -15,7 +15,7 @@
 #include <QTest>
 
 #include "core/download/download_events.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 #include "qt/bench_tile.h"
 #include "support/scripted_bench.h"
 
@@ -123,7 +123,7 @@ void BenchWindowTest::SixteenStationsShowEveryStateAndStopEndsTheRunningUnit() {
     QVERIFY(QApplication::clipboard()->text().contains(
         QStringLiteral("\tCOM4\t1\t\tFAIL no acknowledgement in the code file\n")));
     const QString arguments =
-        QString::fromStdString(*dekvanto::core::ReadWholeFile(bench.folder / "arguments"));
+        QString::fromStdString(*dekvanto::platform::ReadWholeFile(bench.folder / "arguments"));
     QVERIFY2(arguments.startsWith(QStringLiteral("bench --port COM1,COM2,")),
              qPrintable(arguments));
     QVERIFY(arguments.endsWith(QStringLiteral("--events\n")));
@@ -204,13 +204,13 @@ void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
 
     static_cast<QCheckBox *>(bench.Named(QStringLiteral("Unlock set-up")))->setChecked(true);
     QVERIFY(text->isVisible() && !text->isReadOnly() && save->isEnabled());
-    const auto before = dekvanto::core::ReadWholeFile(bench.setup);
+    const auto before = dekvanto::platform::ReadWholeFile(bench.setup);
     text->setPlainText(
         text->toPlainText().replace(QStringLiteral("COM3"), QStringLiteral("COM3x")));
     save->click();
     QVERIFY(bench.Label(QStringLiteral("Bench status"))
                 .startsWith(QStringLiteral("The set-up is not saved")));
-    QCOMPARE(dekvanto::core::ReadWholeFile(bench.setup), before);
+    QCOMPARE(dekvanto::platform::ReadWholeFile(bench.setup), before);
 
     text->setPlainText(
         text->toPlainText().replace(QStringLiteral("COM3x"), QStringLiteral("COM9")));
@@ -220,7 +220,7 @@ void BenchWindowTest::TheSetUpIsReadOnlyUntilUnlockedAndSavedOnlyWhenGood() {
     QVERIFY(!text->isVisible());
     QVERIFY(bench.Named(QStringLiteral("Station COM9")) != nullptr);
     // Saved as written: the relative code file stays relative to the set-up file.
-    QVERIFY(dekvanto::core::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
+    QVERIFY(dekvanto::platform::ReadWholeFile(bench.setup)->find("\"code\": \"code.bin\"") !=
             std::string::npos);
 }
 

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "core/bench/bench_rules.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 
 namespace dekvanto::core {
 namespace {
@@ -124,7 +124,7 @@ BenchSetupReading ReadBenchSetup(const std::string &text,
 
 BenchSetupReading ReadBenchSetupFile(const std::filesystem::path &path) {
     std::error_code error;
-    const std::optional<std::string> text = ReadWholeFile(path, error);
+    const std::optional<std::string> text = platform::ReadWholeFile(path, error);
     if (!text) {
         return {.error = "cannot read the bench set-up " + path.string() + ": " + error.message()};
     }
@@ -161,7 +161,7 @@ std::string BenchSetupText(const BenchSetup &setup) {
 bool WriteBenchSetupFile(const std::filesystem::path &path, const BenchSetup &setup,
                          std::string &error) {
     std::error_code why;
-    if (!ReplaceWholeFile(path, BenchSetupText(setup), why)) {
+    if (!platform::ReplaceWholeFile(path, BenchSetupText(setup), why)) {
         error = "cannot write the bench set-up " + path.string() + ": " + why.message();
         return false;
     }

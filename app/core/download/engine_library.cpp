@@ -11,6 +11,21 @@ Function As(void *symbol) {
 
 }  // namespace
 
+std::unique_ptr<EngineLibrary> EngineLibrary::Load(const std::filesystem::path &path) {
+    if (!path.is_absolute()) {
+        return nullptr;
+    }
+    std::optional<platform::LoadedLibrary> library = platform::LoadedLibrary::Load(path);
+    if (!library) {
+        return nullptr;
+    }
+    return std::unique_ptr<EngineLibrary>(new EngineLibrary(std::move(*library)));
+}
+
+void *EngineLibrary::Find(const char *name) const {
+    return library_.Find(name);
+}
+
 std::optional<int32_t> EngineLibrary::Init(int32_t value) {
     auto function = As<Mxl40_Init_Fn>(Find("Mxl40_Init"));
     if (function == nullptr) {

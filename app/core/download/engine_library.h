@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "core/download/engine.h"
+#include "dekvanto/platform/loaded_library.h"
 
 namespace dekvanto::core {
 
@@ -20,7 +22,7 @@ class EngineLibrary final : public Engine {
     // whatever reason; nothing is reported.
     static std::unique_ptr<EngineLibrary> Load(const std::filesystem::path &path);
 
-    ~EngineLibrary() override;
+    ~EngineLibrary() override = default;
     EngineLibrary(const EngineLibrary &) = delete;
     EngineLibrary &operator=(const EngineLibrary &) = delete;
 
@@ -36,9 +38,9 @@ class EngineLibrary final : public Engine {
     void *Find(const char *name) const;
 
   private:
-    explicit EngineLibrary(void *module) : module_(module) {}
+    explicit EngineLibrary(platform::LoadedLibrary library) : library_(std::move(library)) {}
 
-    void *module_;
+    platform::LoadedLibrary library_;
 };
 
 }  // namespace dekvanto::core

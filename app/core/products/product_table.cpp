@@ -1,6 +1,6 @@
 #include "core/products/product_table.h"
 
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 
 namespace dekvanto::core {
 namespace {
@@ -100,7 +100,7 @@ ProductTable ParseProductList(std::string_view text) {
 }
 
 ProductTable LoadProductList(const std::filesystem::path &file) {
-    const std::optional<std::string> text = ReadWholeFile(file);
+    const std::optional<std::string> text = platform::ReadWholeFile(file);
     return text ? ParseProductList(*text) : ProductTable{};
 }
 
@@ -123,7 +123,7 @@ ProductListReport ReadProductList(std::string_view text) {
 }
 
 std::optional<ProductListReport> LoadProductListReport(const std::filesystem::path &file) {
-    const std::optional<std::string> text = ReadWholeFile(file);
+    const std::optional<std::string> text = platform::ReadWholeFile(file);
     if (!text) {
         return std::nullopt;
     }

@@ -5,7 +5,7 @@
 
 #include "core/products/archive_string.h"
 #include "core/settings/program_folder.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 
 namespace dekvanto::core {
 namespace {
@@ -63,7 +63,7 @@ VersionLoad VersionDocument::FindAndLoad(const std::string &program_directory) {
 
 VersionLoad VersionDocument::Load(const fs::path &path) {
     *this = VersionDocument();
-    const std::optional<std::string> bytes = ReadWholeFile(path);
+    const std::optional<std::string> bytes = platform::ReadWholeFile(path);
     return bytes ? LoadBytes(*bytes) : VersionLoad::kNotLoaded;
 }
 

@@ -17,12 +17,15 @@
 //   made again at its path; the next line goes there. Each append first checks that the path
 //   still names the file that is open, so that no line goes into a file that nobody can find.
 //   When the file cannot be made again, the append fails with the reason.
+// The file's own side (the lock, the whole lines, the flush) is platform::LineFile; this class
+// follows the path and says what failed in the record's words.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "dekvanto/platform/line_file.h"
 
 namespace dekvanto::core {
 
@@ -34,11 +37,10 @@ class RecordFile {
     // <path>: <reason>".
     static std::optional<RecordFile> Open(const std::string &path, std::string &error);
 
-    RecordFile(RecordFile &&other) noexcept;
-    RecordFile &operator=(RecordFile &&other) noexcept;
+    RecordFile(RecordFile &&other) noexcept = default;
+    RecordFile &operator=(RecordFile &&other) noexcept = default;
     RecordFile(const RecordFile &) = delete;
     RecordFile &operator=(const RecordFile &) = delete;
-    ~RecordFile();
 
     // Appends `line` (one line of text without its newline; the newline is added) whole and waits
     // until it is on stable storage. When the path no longer names the open file (deleted,
@@ -50,15 +52,14 @@ class RecordFile {
     const std::string &Path() const { return path_; }
 
   private:
-    RecordFile(std::intptr_t handle, std::string path) : handle_(handle), path_(std::move(path)) {}
-    void Close();
+    RecordFile(platform::LineFile file, std::string path)
+        : file_(std::move(file)), path_(std::move(path)) {}
     // Makes sure that the open file is the one that the path names: when the path names another
     // file or none, opens the path again (making the file) in place of the open one. False, with
     // `error` set, when that cannot be done.
     bool FollowPath(std::string &error);
 
-    // A descriptor on POSIX, a HANDLE on Windows; -1 once moved from.
-    std::intptr_t handle_;
+    platform::LineFile file_;
     std::string path_;
 };
 

@@ -3,7 +3,7 @@
 namespace dekvanto::core {
 
 std::optional<std::string> Sha256::HexDigest() {
-    const auto digest = Finish();
+    const auto digest = hash_.Finish();
     if (!digest) {
         return std::nullopt;
     }

@@ -8,9 +8,9 @@
 #include "core/files/read_only_file.h"
 #include "core/products/file_records.h"
 #include "core/records/file_digest.h"
-#include "core/records/host_name.h"
 #include "core/records/record_time.h"
 #include "core/settings/setting_values.h"
+#include "dekvanto/platform/host_name.h"
 
 namespace dekvanto::core {
 namespace {
@@ -73,7 +73,7 @@ std::optional<RequestRefusal> BuildRecordConstants(const DownloadRequest &reques
                                                    std::string tool_version,
                                                    RecordConstants &constants) {
     constants = RecordConstants{};
-    constants.host = HostName();
+    constants.host = platform::HostName();
     constants.tool_version = std::move(tool_version);
     if (!request.product.empty()) {
         constants.product = request.product;

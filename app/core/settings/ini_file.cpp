@@ -5,14 +5,14 @@
 #include <utility>
 
 #include "core/settings/ini_text.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 
 namespace dekvanto::core {
 
 IniFile::IniFile(std::filesystem::path path) : path_(std::move(path)) {}
 
 std::optional<std::string> IniFile::Find(std::string_view section, std::string_view key) const {
-    const std::optional<std::string> text = ReadWholeFile(path_);
+    const std::optional<std::string> text = platform::ReadWholeFile(path_);
     if (!text) {
         return std::nullopt;
     }
@@ -32,7 +32,7 @@ int32_t IniFile::ReadInt(std::string_view section, std::string_view key, int32_t
 
 void IniFile::WriteText(std::string_view section, std::string_view key, std::string_view value) {
     std::error_code error;
-    std::optional<std::string> text = ReadWholeFile(path_, error);
+    std::optional<std::string> text = platform::ReadWholeFile(path_, error);
     if (!text) {
         if (error != std::errc::no_such_file_or_directory) {
             // An unreadable file must not be replaced by one holding only this key.
@@ -45,7 +45,7 @@ void IniFile::WriteText(std::string_view section, std::string_view key, std::str
         return Unsaved("the value of " + std::string(key) + " cannot be stored on one line");
     }
     const std::optional<std::string> changed = IniTextWithValue(*text, section, key, value);
-    if (changed && !ReplaceWholeFile(path_, *changed, error)) {
+    if (changed && !platform::ReplaceWholeFile(path_, *changed, error)) {
         Unsaved(error.message());
     }
 }

@@ -2,6 +2,7 @@
 
 #include "core/settings/path_text.h"
 #include "dekvanto/mx40.h"
+#include "dekvanto/platform/program_folder.h"
 
 namespace dekvanto::core {
 namespace {
@@ -56,7 +57,7 @@ ProgramFiles FilesOfProgramDirectory(const std::filesystem::path &dir, const Set
 
 ProgramFiles FilesOfRunningProgram() {
     const std::filesystem::path dir =
-        RunningProgramDirectory().value_or(std::filesystem::current_path());
+        platform::RunningProgramDirectory().value_or(std::filesystem::current_path());
     return FilesOfProgramDirectory(dir, ObserveSettingsPlace(dir));
 }
 

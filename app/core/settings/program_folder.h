@@ -64,12 +64,9 @@ struct SettingsPlace {
     std::optional<std::string> account_home{};
 };
 
-// The directory of the running program (Linux: the target of /proc/self/exe; Windows: the
-// directory of GetModuleFileNameA's name), or nothing when it cannot be found out.
-std::optional<std::filesystem::path> RunningProgramDirectory();
-
-// The files of the running program, with the settings file placed as this machine decides; the
-// working directory stands for the program directory when that cannot be found out.
+// The files of the running program (platform::RunningProgramDirectory), with the settings file
+// placed as this machine decides; the working directory stands for the program directory when
+// that cannot be found out.
 ProgramFiles FilesOfRunningProgram();
 
 // The files named from program directory dir, with the settings file placed by place.

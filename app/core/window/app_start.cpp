@@ -3,7 +3,8 @@
 #include <system_error>
 
 #include "core/window/string_table.h"
-#include "core/download/thread_priority.h"
+#include "dekvanto/platform/program_folder.h"
+#include "dekvanto/platform/thread_priority.h"
 
 namespace dekvanto::core {
 
@@ -11,7 +12,7 @@ StartUp StartApplicationIn(const std::filesystem::path &dir, const SettingsPlace
     StartUp start;
     start.files = FilesOfProgramDirectory(dir, place);
     PrepareSettingsFolder(start.files);
-    RaiseThreadPriority();
+    platform::RaiseThreadPriority();
     std::error_code error;
     if (!std::filesystem::exists(start.files.engine_library, error)) {
         start.end_message = AppString(StringId::kEngineLibraryMissing);
@@ -22,7 +23,7 @@ StartUp StartApplicationIn(const std::filesystem::path &dir, const SettingsPlace
 }
 
 StartUp StartApplication() {
-    const auto dir = RunningProgramDirectory();
+    const auto dir = platform::RunningProgramDirectory();
     if (!dir) {
         // Without its own directory the program cannot name the library it needs.
         StartUp start;

@@ -10,11 +10,11 @@
 #include <string>
 
 #include "core/bench/bench_setup.h"
-#include "core/settings/ini_file.h"
-#include "core/files/output_file.h"
-#include "core/settings/program_folder.h"
 #include "core/records/record_file.h"
-#include "core/files/whole_file.h"
+#include "core/settings/ini_file.h"
+#include "core/settings/program_folder.h"
+#include "dekvanto/platform/output_file.h"
+#include "dekvanto/platform/whole_file.h"
 #include "dekvanto/platform/write_rules.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
@@ -58,7 +58,7 @@ TEST_F(HostileFiles, RootWritesThroughNoLinkAndIntoNoFolderOfAnotherUser) {
     NeedRoot();
     const fs::path victim = folder_.Write("passwd", "root:x:0:0\n");
     fs::create_symlink(victim, folder_ / "MX40.ini");
-    EXPECT_FALSE(ReplaceWholeFile(folder_ / "MX40.ini", "[Setting]\r\nCOM=COM1\r\n"));
+    EXPECT_FALSE(platform::ReplaceWholeFile(folder_ / "MX40.ini", "[Setting]\r\nCOM=COM1\r\n"));
     IniFile(folder_ / "MX40.ini").WriteText("Setting", "COM", "COM2");
     std::string why;  // the bench window shows why its set-up was not saved
     EXPECT_FALSE(WriteBenchSetupFile(folder_ / "MX40.ini", BenchSetup{}, why));
@@ -67,14 +67,14 @@ TEST_F(HostileFiles, RootWritesThroughNoLinkAndIntoNoFolderOfAnotherUser) {
     EXPECT_TRUE(fs::is_symlink(folder_ / "MX40.ini"));
 
     fs::create_symlink(folder_ / "made-by-root", folder_ / "dangling.ini");
-    EXPECT_FALSE(ReplaceWholeFile(folder_ / "dangling.ini", "x"));
+    EXPECT_FALSE(platform::ReplaceWholeFile(folder_ / "dangling.ini", "x"));
     EXPECT_FALSE(fs::exists(folder_ / "made-by-root"));
     EXPECT_EQ(EntryCount(folder_.Path()), 3);  // no temporary file left
 
     const fs::path home = folder_ / "home";
     fs::create_directory(home);
     GiveToNobody(home);
-    EXPECT_FALSE(ReplaceWholeFile(home / "MX40.ini", "x"));
+    EXPECT_FALSE(platform::ReplaceWholeFile(home / "MX40.ini", "x"));
     EXPECT_EQ(EntryCount(home), 0);
 }
 
@@ -89,11 +89,12 @@ TEST_F(HostileFiles, RootAppendsTheRecordAndWritesTheTraceThroughNoLink) {
     EXPECT_FALSE(RecordFile::Open((folder_ / "records.jsonl").string(), why));
     EXPECT_NE(why.find("symbolic link"), std::string::npos) << why;
     std::error_code error;
-    EXPECT_EQ(OpenOutputFile(folder_ / "trace.txt", error), nullptr);
+    EXPECT_EQ(platform::OpenOutputFile(folder_ / "trace.txt", error), nullptr);
     EXPECT_EQ(error, platform::WriteRefusal::kLinkAsAdministrator) << error.message();
     EXPECT_EQ(folder_.Read("shadow"), "root:*:1:0\n");
 
-    std::FILE *trace = OpenOutputFile(folder_ / "own-trace.txt", error);  // a plain name: written
+    std::FILE *trace =
+        platform::OpenOutputFile(folder_ / "own-trace.txt", error);  // a plain name: written
     ASSERT_NE(trace, nullptr) << error.message();
     std::fclose(trace);
     EXPECT_TRUE(RecordFile::Open((folder_ / "own.jsonl").string(), why)) << why;
@@ -150,10 +151,10 @@ TEST_F(HostileFiles, AUserFollowsNoLinkOthersMade) {
     ASSERT_EQ(::lchown((folder_ / "by-another").c_str(), kNobody + 1, kNobody + 1), 0);
 
     EXPECT_TRUE(RunUnprivileged([&] {
-        EXPECT_FALSE(ReplaceWholeFile(shared / "MX40.ini", "planted\n"));
-        EXPECT_TRUE(ReplaceWholeFile(shared / "plain.ini", "plain\n"));
-        EXPECT_TRUE(ReplaceWholeFile(folder_ / "by-root/own.ini", "own\n"));
-        EXPECT_FALSE(ReplaceWholeFile(folder_ / "by-another/victim.ini", "planted\n"));
+        EXPECT_FALSE(platform::ReplaceWholeFile(shared / "MX40.ini", "planted\n"));
+        EXPECT_TRUE(platform::ReplaceWholeFile(shared / "plain.ini", "plain\n"));
+        EXPECT_TRUE(platform::ReplaceWholeFile(folder_ / "by-root/own.ini", "own\n"));
+        EXPECT_FALSE(platform::ReplaceWholeFile(folder_ / "by-another/victim.ini", "planted\n"));
     }));
     EXPECT_EQ(folder_.Read("mine/victim.ini"), "kept\n");
     EXPECT_EQ(folder_.Read("shared/plain.ini"), "plain\n");

@@ -1,9 +1,10 @@
 // The record file under a failing system: a flush that fails, a disk that fills half-way through a
 // line, a file system that refuses locks, a file deleted or renamed under a running bench.
 //
-// This program defines write, fdatasync and flock itself. The core library is linked into it
-// statically, so its calls reach these definitions, which count them, fail the one a test asks
-// for, and otherwise forward to the C library's own (the next definition after this program's).
+// This program defines write, fdatasync and flock itself. The core and the platform library under
+// it (which writes the file) are linked into it statically, so their calls reach these
+// definitions, which count them, fail the one a test asks for, and otherwise forward to the C
+// library's own (the next definition after this program's).
 // Defined here rather than preloaded, the doubles also work under the sanitizers.
 #include <dlfcn.h>
 #include <gtest/gtest.h>

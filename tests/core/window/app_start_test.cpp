@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "core/window/string_table.h"
+#include "dekvanto/platform/program_folder.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
 
@@ -142,7 +143,7 @@ TEST_F(EngineBindingTest, RunningProgramFindsItsFilesFromAnyWorkingDirectory) {
     StartUp start = StartApplication();
     fs::current_path(before);
 
-    const auto dir = RunningProgramDirectory();
+    const auto dir = platform::RunningProgramDirectory();
     ASSERT_TRUE(dir.has_value());
     EXPECT_TRUE(fs::exists(*dir / "core_tests"));
     EXPECT_EQ(start.files.directory, *dir);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/files/read_only_file.h"
-#include "core/files/whole_file.h"
+#include "dekvanto/platform/whole_file.h"
 #include "win_temp_folder.h"
 
 namespace dekvanto::core {
@@ -15,11 +15,11 @@ namespace {
 TEST(WholeFileTest, ReplaceSwapsTheContentsAndLeavesNoTemporaryFile) {
     dekvanto::wintest::TempFolder folder;
     const auto file = folder / "dekvanto.cfg";
-    ASSERT_TRUE(ReplaceWholeFile(file, "first\r\n"));
-    ASSERT_TRUE(ReplaceWholeFile(file, "second\r\n"));
+    ASSERT_TRUE(platform::ReplaceWholeFile(file, "first\r\n"));
+    ASSERT_TRUE(platform::ReplaceWholeFile(file, "second\r\n"));
     EXPECT_EQ(folder.Read("dekvanto.cfg"), "second\r\n");
     EXPECT_EQ(folder.FileCount(), 1);
-    EXPECT_EQ(ReadWholeFile(file), "second\r\n");
+    EXPECT_EQ(platform::ReadWholeFile(file), "second\r\n");
 }
 
 TEST(WholeFileTest, AReadOnlyFileIsNotReplacedAndOtherMarksAreKept) {
@@ -27,12 +27,12 @@ TEST(WholeFileTest, AReadOnlyFileIsNotReplacedAndOtherMarksAreKept) {
     const auto file = folder.Write("MX40.ini", "old");
     const std::string name = file.string();
     ASSERT_TRUE(::SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_FALSE(ReplaceWholeFile(file, "new"));
+    EXPECT_FALSE(platform::ReplaceWholeFile(file, "new"));
     EXPECT_EQ(folder.Read("MX40.ini"), "old");
     EXPECT_EQ(folder.FileCount(), 1);
 
     ASSERT_TRUE(::SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_TRUE(ReplaceWholeFile(file, "new"));
+    EXPECT_TRUE(platform::ReplaceWholeFile(file, "new"));
     EXPECT_EQ(folder.Read("MX40.ini"), "new");
     EXPECT_NE(::GetFileAttributesA(name.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
 }
@@ -40,11 +40,11 @@ TEST(WholeFileTest, AReadOnlyFileIsNotReplacedAndOtherMarksAreKept) {
 TEST(WholeFileTest, AMissingFileSaysSoAndAFolderCannotBeRead) {
     dekvanto::wintest::TempFolder folder;
     std::error_code error;
-    EXPECT_FALSE(ReadWholeFile(folder / "missing.ini", error).has_value());
+    EXPECT_FALSE(platform::ReadWholeFile(folder / "missing.ini", error).has_value());
     EXPECT_EQ(error, std::errc::no_such_file_or_directory);
-    EXPECT_FALSE(ReadWholeFile(folder / "no-folder" / "MX40.ini", error).has_value());
+    EXPECT_FALSE(platform::ReadWholeFile(folder / "no-folder" / "MX40.ini", error).has_value());
     EXPECT_EQ(error, std::errc::no_such_file_or_directory);
-    EXPECT_FALSE(ReadWholeFile(folder.Path(), error).has_value());
+    EXPECT_FALSE(platform::ReadWholeFile(folder.Path(), error).has_value());
     EXPECT_NE(error, std::errc::no_such_file_or_directory);
 }
 

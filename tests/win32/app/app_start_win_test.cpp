@@ -5,14 +5,15 @@
 
 #include <filesystem>
 
-#include "core/window/app_start.h"
 #include "core/download/engine_library.h"
-#include "core/settings/path_text.h"
 #include "core/products/product_selection.h"
+#include "core/settings/path_text.h"
 #include "core/settings/program_folder.h"
 #include "core/settings/settings_file.h"
+#include "core/window/app_start.h"
 #include "core/window/string_table.h"
-#include "core/download/thread_priority.h"
+#include "dekvanto/platform/program_folder.h"
+#include "dekvanto/platform/thread_priority.h"
 #include "win_temp_folder.h"
 
 namespace dekvanto::core {
@@ -32,7 +33,7 @@ fs::path BuiltEngine() {
 }
 
 TEST(ProgramFolderTest, IsTheRunningProgramsFolderWithEveryFileBesideIt) {
-    const auto dir = RunningProgramDirectory();
+    const auto dir = platform::RunningProgramDirectory();
     ASSERT_TRUE(dir.has_value());
     EXPECT_TRUE(fs::equivalent(*dir, ThisProgramsFolder()));
     const ProgramFiles files = FilesOfProgramDirectory(*dir, ObserveSettingsPlace(*dir));
@@ -57,7 +58,7 @@ TEST(PathTextTest, BackslashAndSlashBothSeparateAndJoinsAddTheBackslash) {
 }
 
 TEST(ThreadPriorityTest, StartUpRaisesTheThreadToHighest) {
-    ASSERT_TRUE(RaiseThreadPriority());
+    ASSERT_TRUE(platform::RaiseThreadPriority());
     EXPECT_EQ(::GetThreadPriority(::GetCurrentThread()), THREAD_PRIORITY_HIGHEST);
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_NORMAL);
 }
