@@ -71,6 +71,8 @@ check_targets() {
       [ "$to_module" = "$from_module" ] && continue
       # vanto ships the simulator as its "simulate" command: the one front end that may use it.
       [ "$from_module" = cli ] && [ "$to_module" = sim ] && continue
+      # The benchmark and the fuzzers drive the engine and the windows on the tests' doubles.
+      [ "$from" -eq 5 ] && [[ $dependency == *_test_support ]] && continue
       # A front end may run another's program as a child process (the bench window runs vanto).
       [ "$from" -eq 4 ] && [ "$to" -eq 4 ] && [ "${type_of[$dependency]}" = EXECUTABLE ] && continue
       if [ "$to" -ge "$from" ] || { [ "$to_module" = sim ] && [ "$from" -lt 5 ]; }; then
@@ -147,6 +149,6 @@ if [ -n "$os_headers" ]; then
 fi
 
 if [ "$found" -eq 0 ]; then
-  echo "layers: no include runs back up a layer"
+  echo "layers: no target or include runs back up a layer, no OS header outside the platform library"
 fi
 exit "$found"
