@@ -30,8 +30,8 @@ class BenchBoard {
     void Begin(const dekvanto::core::BenchState &state, Clock::time_point now);
     // An event the bench's state has taken: its permanent line when it has one, and the live
     // lines redrawn when it changed what they show.
-    void OnEvent(const dekvanto::core::DownloadEvent &event, const dekvanto::core::BenchState &state,
-                 Clock::time_point now);
+    void OnEvent(const dekvanto::core::DownloadEvent &event,
+                 const dekvanto::core::BenchState &state, Clock::time_point now);
     // The time goes on: the live lines' elapsed times are redrawn now and then.
     void Tick(const dekvanto::core::BenchState &state, Clock::time_point now);
     // After every station has ended: the live lines a last time, then the totals.

@@ -23,7 +23,8 @@ int RunOneStation(const DownloadOptions &options, const std::string &port, Conso
 
 // One attempt: the download control over the request, shown in the view, with Ctrl-C turned into
 // its stop command (unless Ctrl-C came first: then only the cancel line); its outcome.
-dekvanto::core::DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine, ConsoleView &view,
-                                                  dekvanto::core::DownloadRequest &request);
+dekvanto::core::DownloadOutcome RunDownloadAttempt(dekvanto::core::Engine &engine,
+                                                   ConsoleView &view,
+                                                   dekvanto::core::DownloadRequest &request);
 
 }  // namespace dekvanto::cli

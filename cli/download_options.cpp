@@ -49,7 +49,8 @@ void AddDownloadRequestOptions(CLI::App &cmd, DownloadOptions &o, bool unattende
                      "download speed in bit/s");
     AddSettingOption(cmd, "--parity", r.parity, dekvanto::core::kParities, "TEXT",
                      "parity the phone switches to");
-    AddSettingOption(cmd, "--stop-bits", r.stop_bits, dekvanto::core::kStopBits, "INT", "stop bits");
+    AddSettingOption(cmd, "--stop-bits", r.stop_bits, dekvanto::core::kStopBits, "INT",
+                     "stop bits");
     AddSettingOption(cmd, "--bus", r.bus, dekvanto::core::kBusWidths, "INT",
                      "phone memory bus width in bits");
     AddSettingOption(cmd, "--wait-states", r.wait_states, dekvanto::core::kWaitStates, "INT",

@@ -10,8 +10,8 @@
 
 namespace dekvanto::cli {
 
-// The statuses themselves are the application core's (core/download/exit_status.h), which the bench window
-// reads too.
+// The statuses themselves are the application core's (core/download/exit_status.h), which the bench
+// window reads too.
 using dekvanto::core::ExitStatus;
 using enum dekvanto::core::ExitStatus;
 using dekvanto::core::ExitStatusOf;

@@ -4,10 +4,10 @@
 #include <ostream>
 
 #include "core/download/engine_library.h"
-#include "core/text/outside_text.h"
-#include "core/products/product_table.h"
 #include "core/download/result_lines.h"
+#include "core/products/product_table.h"
 #include "core/settings/setting_values.h"
+#include "core/text/outside_text.h"
 #include "core/window/string_table.h"
 #include "exit_status.h"
 
@@ -41,7 +41,8 @@ int RunCheckMap(const std::string &code, const std::string &perso, Console &cons
     const auto result = library->CheckMapCompat(code.c_str(), perso.c_str());
     if (!result) {
         console.err << "vanto: "
-                    << dekvanto::core::AppString(dekvanto::core::StringId::kNoCheckMapCompatFunction)
+                    << dekvanto::core::AppString(
+                           dekvanto::core::StringId::kNoCheckMapCompatFunction)
                     << std::endl;
         return kOtherFailure;
     }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/window/version_caption.h"
 #include "core/products/version_file.h"
+#include "core/window/version_caption.h"
 
 namespace {
 

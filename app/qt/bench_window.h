@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "core/bench/bench_rules.h"
-#include "core/bench/bench_state.h"
 #include "core/bench/bench_setup.h"
+#include "core/bench/bench_state.h"
 #include "core/text/output_lines.h"
 
 class QCheckBox;

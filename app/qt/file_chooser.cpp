@@ -16,8 +16,8 @@ QString OpenFileDialog(QWidget *owner, const QString &title, const QString &fold
     return QFileDialog::getOpenFileName(owner, title, folder, filter);
 }
 
-std::string ChooseFileWith(const FileChooser &choose, QWidget *owner, const core::FileDialog &dialog,
-                           const std::string &folder) {
+std::string ChooseFileWith(const FileChooser &choose, QWidget *owner,
+                           const core::FileDialog &dialog, const std::string &folder) {
     const QString filter = Text(dialog.type_name) + QStringLiteral(" (") + Text(dialog.pattern) +
                            QStringLiteral(");;All Files (*)");
     return choose(owner, Text(dialog.title), QString::fromStdString(folder), filter).toStdString();

@@ -22,7 +22,7 @@ QString OpenFileDialog(QWidget *owner, const QString &title, const QString &fold
 
 // Shows `dialog` through `choose` over `owner`, its filter written as "binary File (*.bin);;All
 // Files (*)". Returns the chosen path, or "" when cancelled.
-std::string ChooseFileWith(const FileChooser &choose, QWidget *owner, const core::FileDialog &dialog,
-                           const std::string &folder);
+std::string ChooseFileWith(const FileChooser &choose, QWidget *owner,
+                           const core::FileDialog &dialog, const std::string &folder);
 
 }  // namespace dekvanto::qt

@@ -10,8 +10,8 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "core/window/app_start.h"
 #include "core/ports/posix_port_source.h"
+#include "core/window/app_start.h"
 #include "qt/command_line.h"
 #include "qt/main_window.h"
 #include "qt/message_box.h"

@@ -28,8 +28,8 @@ bool IsEnterOrEscape(const QEvent *event) {
 
 }  // namespace
 
-MainWindow::MainWindow(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports,
-                       QWidget *parent)
+MainWindow::MainWindow(const core::ProgramFiles &files, core::Engine &engine,
+                       core::PortSource &ports, QWidget *parent)
     : QDialog(parent),
       model_(files, core::OpenSettingsFile(files.settings_file), engine, ports, *this),
       choose_file_(OpenFileDialog) {

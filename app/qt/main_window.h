@@ -23,10 +23,10 @@
 #include <array>
 
 #include "core/download/engine.h"
-#include "core/window/main_window_model.h"
-#include "core/window/main_window_view.h"
 #include "core/ports/port_list.h"
 #include "core/settings/program_folder.h"
+#include "core/window/main_window_model.h"
+#include "core/window/main_window_view.h"
 #include "qt/file_chooser.h"
 
 namespace dekvanto::qt {

@@ -1,6 +1,7 @@
 // The "Settings" dialog: the widgets over one showing of the Settings dialog
-// (core/window/settings_session.h). It fills its controls from what the session gives at opening, hands
-// the controls' values to it at OK, and forgets everything at Cancel, Escape or the close box.
+// (core/window/settings_session.h). It fills its controls from what the session gives at opening,
+// hands the controls' values to it at OK, and forgets everything at Cancel, Escape or the close
+// box.
 //
 // The port box lists the ports of the port source, each with the device it opens (and a USB
 // adapter's product name) beside it in the drop-down list; its edit field takes a typed name.

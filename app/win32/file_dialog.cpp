@@ -6,7 +6,8 @@
 
 namespace dekvanto::win32 {
 
-std::string ChooseFileToOpen(HWND owner, const core::FileDialog &dialog, const std::string &folder) {
+std::string ChooseFileToOpen(HWND owner, const core::FileDialog &dialog,
+                             const std::string &folder) {
     // The filter's names and patterns, each ended by a NUL, and the whole by a second one.
     const std::string pattern(dialog.pattern);
     std::string filter = std::string(dialog.type_name) + " (" + pattern + ")";

@@ -8,8 +8,8 @@
 #include <commctrl.h>
 // clang-format on
 
-#include "core/window/app_start.h"
 #include "core/ports/registry_port_source.h"
+#include "core/window/app_start.h"
 #include "win32/main_dialog.h"
 #include "win32/message_box.h"
 

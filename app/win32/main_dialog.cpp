@@ -30,7 +30,8 @@ constexpr int kCaptionLength = 49;
 
 }  // namespace
 
-MainDialog::MainDialog(const core::ProgramFiles &files, core::Engine &engine, core::PortSource &ports)
+MainDialog::MainDialog(const core::ProgramFiles &files, core::Engine &engine,
+                       core::PortSource &ports)
     : model_(files, core::OpenSettingsFile(files.settings_file), engine, ports, *this) {}
 
 MainDialog::~MainDialog() {

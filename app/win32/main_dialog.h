@@ -1,7 +1,7 @@
 // The main window "DEK VANTO" (dialog IDD_MAIN): the only window the user works in. It draws the
-// window model (core/window/main_window_model.h) through the controls of its template and forwards the
-// user's commands to it; every rule (what a click changes, enables, stores or logs) lives in the
-// model.
+// window model (core/window/main_window_model.h) through the controls of its template and forwards
+// the user's commands to it; every rule (what a click changes, enables, stores or logs) lives in
+// the model.
 //
 // The engine runs on this window's thread inside the start/stop command: it sends the window its
 // three messages (byte count, log line, progress step), which the dialog procedure hands to the
@@ -19,10 +19,10 @@
 #include <string>
 
 #include "core/download/engine.h"
-#include "core/window/main_window_model.h"
-#include "core/window/main_window_view.h"
 #include "core/ports/port_list.h"
 #include "core/settings/program_folder.h"
+#include "core/window/main_window_model.h"
+#include "core/window/main_window_view.h"
 
 namespace dekvanto::win32 {
 

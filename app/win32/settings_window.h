@@ -1,7 +1,7 @@
 // The "Settings" dialog (dialog IDD_SETTINGS) over one showing of the Settings dialog
-// (core/window/settings_session.h): it fills its controls from what the session gives at opening, hands
-// the controls' values to it at "OK" (or Enter) and forgets everything at "Cancel", Escape or the
-// close box. The dialog never shows a message.
+// (core/window/settings_session.h): it fills its controls from what the session gives at opening,
+// hands the controls' values to it at "OK" (or Enter) and forgets everything at "Cancel", Escape or
+// the close box. The dialog never shows a message.
 //
 // The port box shows the session's ports in the order the source gives (sorted names, then the
 // two fixed names appended).

@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <ostream>
 
-#include "core/text/outside_text.h"
 #include "core/ports/registry_port_source.h"
+#include "core/text/outside_text.h"
 #include "exit_status.h"
 #include "info_commands.h"
 

@@ -16,8 +16,8 @@
 
 #include "bench_board.h"
 #include "core/bench/bench_state.h"
-#include "core/text/outside_text.h"
 #include "core/records/record_lines.h"
+#include "core/text/outside_text.h"
 #include "exit_status.h"
 #include "support/temp_folder.h"
 #include "unprivileged_child.h"
@@ -84,13 +84,13 @@ TEST_F(HostileInput, RecordsListTheirTextAsTextAndTheirCellsAsText) {
     r.start.unit_id = std::string("SN-1") + kTitle + kForgedLine;
     r.start.operator_name = "@SUM(1+1)*cmd|' /C calc'!A0";
     r.end = dekvanto::core::UnitEnd{"2024-05-16T10:00:01.000Z",
-                                   1.0,
-                                   10,
-                                   'H',
-                                   dekvanto::core::OutcomeClass::kNoAcknowledgement,
-                                   "=HYPERLINK(\"http://x\",\"SN1\")",
-                                   {},
-                                   std::string("cut") + kTitle};
+                                    1.0,
+                                    10,
+                                    'H',
+                                    dekvanto::core::OutcomeClass::kNoAcknowledgement,
+                                    "=HYPERLINK(\"http://x\",\"SN1\")",
+                                    {},
+                                    std::string("cut") + kTitle};
     const std::string file =
         folder.Write("r.jsonl", StartLine(r) + "\n" + EndLine(r) + "\n" + "{\"schema\":\x9b\n")
             .string();

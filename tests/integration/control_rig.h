@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "core/settings/current_settings.h"
 #include "core/download/download_control.h"
 #include "core/download/engine_library.h"
 #include "core/products/file_records.h"
+#include "core/settings/current_settings.h"
 #include "core/settings/ini_file.h"
 #include "download_rig.h"
 #include "support/recording_view.h"

@@ -11,8 +11,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "core/settings/program_folder.h"
 #include "core/products/version_file.h"
+#include "core/settings/program_folder.h"
 #include "dekvanto/firmware_image.h"
 
 namespace {

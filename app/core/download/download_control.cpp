@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <limits>
 
-#include "core/ports/port_name.h"
 #include "core/download/result_lines.h"
+#include "core/ports/port_name.h"
 #include "core/window/string_table.h"
 
 namespace dekvanto::core {

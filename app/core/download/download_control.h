@@ -45,12 +45,12 @@
 #include <cstdint>
 #include <string>
 
-#include "core/settings/current_settings.h"
 #include "core/download/download_outcome.h"
 #include "core/download/download_view.h"
 #include "core/download/engine.h"
 #include "core/download/engine_window.h"
 #include "core/products/file_records.h"
+#include "core/settings/current_settings.h"
 #include "core/settings/settings_store.h"
 #include "core/window/string_table.h"
 

@@ -20,9 +20,9 @@
 #include <optional>
 #include <string>
 
-#include "core/settings/current_settings.h"
 #include "core/download/download_outcome.h"
 #include "core/products/file_records.h"
+#include "core/settings/current_settings.h"
 #include "core/settings/overlay_store.h"
 #include "core/settings/program_folder.h"
 

@@ -3,9 +3,9 @@
 // there; the product selection compares against it when the list is restored.
 #pragma once
 
-#include "core/settings/current_settings.h"
 #include "core/products/file_records.h"
 #include "core/products/product_selection.h"
+#include "core/settings/current_settings.h"
 
 namespace dekvanto::core {
 

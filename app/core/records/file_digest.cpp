@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "core/products/file_records.h"
 #include "core/files/read_only_file.h"
+#include "core/products/file_records.h"
 #include "core/records/sha256.h"
 
 namespace dekvanto::core {

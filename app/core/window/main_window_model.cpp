@@ -2,10 +2,10 @@
 
 #include <utility>
 
-#include "core/settings/path_text.h"
 #include "core/products/product_table.h"
-#include "core/window/version_caption.h"
 #include "core/products/window_target.h"
+#include "core/settings/path_text.h"
+#include "core/window/version_caption.h"
 
 namespace dekvanto::core {
 

@@ -25,16 +25,16 @@
 #include <string>
 #include <string_view>
 
-#include "core/settings/current_settings.h"
 #include "core/download/download_control.h"
 #include "core/download/engine.h"
-#include "core/products/file_records.h"
-#include "core/window/main_window_view.h"
 #include "core/ports/port_list.h"
+#include "core/products/file_records.h"
 #include "core/products/product_selection.h"
+#include "core/settings/current_settings.h"
 #include "core/settings/program_folder.h"
-#include "core/window/settings_dialog.h"
 #include "core/settings/settings_store.h"
+#include "core/window/main_window_view.h"
+#include "core/window/settings_dialog.h"
 
 namespace dekvanto::core {
 

@@ -1,7 +1,7 @@
 #include "core/window/settings_dialog.h"
 
-#include "core/ports/port_name.h"
 #include "core/files/read_only_file.h"
+#include "core/ports/port_name.h"
 
 namespace dekvanto::core {
 namespace {

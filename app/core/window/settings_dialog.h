@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/settings/current_settings.h"
 #include "core/products/file_records.h"
+#include "core/settings/current_settings.h"
 #include "core/settings/setting_values.h"
 #include "core/settings/settings_store.h"
 

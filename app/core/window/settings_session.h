@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/window/file_dialogs.h"
 #include "core/ports/port_list.h"
+#include "core/window/file_dialogs.h"
 #include "core/window/settings_dialog.h"
 
 namespace dekvanto::core {

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "core/download/engine_library.h"
-#include "core/settings/ini_file.h"
 #include "core/ports/port_list.h"
+#include "core/settings/ini_file.h"
 #include "core/settings/program_folder.h"
 #include "qt/main_window.h"
 #include "support/temp_folder.h"
@@ -29,7 +29,7 @@ namespace dekvanto::qt::testing {
 class FixedPorts final : public core::PortSource {
   public:
     std::vector<core::PortEntry> ports = {{"COM1", "/dev/ttyS0", ""},
-                                         {"COM2", "/dev/ttyUSB0", "USB serial adapter"}};
+                                          {"COM2", "/dev/ttyUSB0", "USB serial adapter"}};
     std::vector<std::string> registered;
 
     std::vector<core::PortEntry> ListPorts() override { return ports; }
