@@ -28,14 +28,19 @@
 #include <utility>
 #include <vector>
 
-#include "core/ports/port_name.h"
 #include "core/records/record_lines.h"
 #include "core/records/record_reader.h"
 #include "core/records/record_tail.h"
+#include "dekvanto/platform/port_name.h"
 
 namespace {
 
 using namespace dekvanto::core;
+
+// Two station texts name one port ("com3" is "COM3"); a text that names no port matches none.
+bool OnePort(std::string_view a, std::string_view b) {
+    return dekvanto::platform::PortName::NamesOfOnePort(a, b);
+}
 
 void Require(bool condition) {
     if (!condition) {
@@ -192,7 +197,7 @@ void CheckSelection(const std::vector<RecordedUnit> &units, const UnitFilter &fi
         }
         Require(at < units.size() && units[at].record == unit.record);
         ++at;
-        Require(!filter.station || SameIgnoringCase(unit.record.start.station, *filter.station));
+        Require(!filter.station || OnePort(unit.record.start.station, *filter.station));
         Require(!filter.since || unit.record.start.started >= *filter.since);
         Require(!filter.failed_only || VerdictOf(unit.record) != UnitVerdict::kPassed);
     }
@@ -219,8 +224,7 @@ void CheckLastUnit(const std::string &path, const RecordReading &reading, const 
     const std::optional<LastUnit> last = FindLastUnit(path, host, station);
     Require(SameLastUnit(last, FindLastUnit(path, host, station, {block, 1ull << 40})));
     const auto of_station = [&](const RecordedUnit &unit) {
-        return unit.record.constants.host == host &&
-               SameIgnoringCase(unit.record.start.station, station);
+        return unit.record.constants.host == host && OnePort(unit.record.start.station, station);
     };
     if (std::none_of(reading.units.begin(), reading.units.end(), of_station)) {
         // At most a removal line named one of its units.
