@@ -116,7 +116,8 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         "records",
         "List the units of a bench's record file (JSON Lines) with their outcome, interrupted "
         "units marked, then totals per station and per result");
-    cmd->add_option("FILE", o.file, "record file")->required();
+    // Not required by the parser: the database's subcommands (push, yield...) take its place.
+    cmd->add_option("FILE", o.file, "record file");
     cmd->add_option("--station", o.station, "only the units of this station")
         ->type_name("COM<n>")
         ->check(CLI::Validator(
@@ -144,6 +145,11 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
 }
 
 int RunRecordsCommand(const RecordsOptions &options, Console &console) {
+    if (options.file.empty()) {
+        console.err << "vanto: records: a record FILE is required (vanto records --help)"
+                    << std::endl;
+        return kBadUsage;
+    }
     std::ifstream in;
     if (dekvanto::core::StatusOfReadableFile(options.file)) {
         in.open(options.file, std::ios::binary);

@@ -10,6 +10,7 @@
 #include "exit_status.h"
 #include "info_commands.h"
 #include "records_command.h"
+#include "records_database.h"
 
 #ifndef DEKVANTO_VERSION
 #define DEKVANTO_VERSION "0.0.0"
@@ -27,6 +28,7 @@ struct Commands {
     std::optional<std::string> products;
     std::vector<std::string> simulate_args;
     RecordsOptions records;
+    RecordsDatabaseOptions database;
 };
 
 }  // namespace
@@ -61,6 +63,7 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
                          "product list (default: dekvanto.cfg beside "
                          "vanto)");
     CLI::App *records = AddRecordsCommand(app, c.records);
+    AddRecordsDatabaseCommands(*records, c.database);
     CLI::App *simulate =
         app.add_subcommand("simulate",
                            "Run the phone simulator on a pseudo-terminal (options: vanto simulate "
@@ -94,6 +97,10 @@ int RunVanto(const std::vector<std::string> &args, Console &console, const Conte
         return RunProducts(c.products.value_or(context.Files().product_list.string()), console);
     }
     if (records->parsed()) {
+        if (const std::optional<int> status =
+                RunRecordsDatabaseCommand(*records, c.database, console)) {
+            return *status;
+        }
         return RunRecordsCommand(c.records, console);
     }
     if (simulate->parsed()) {

@@ -62,6 +62,30 @@ std::optional<FileStatus> ReadOnlyFile::Status() const {
     return result;
 }
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat &status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+    struct stat status {};
+    if (::fstat(Fd(handle_), &status) != 0) {
+        return std::nullopt;
+    }
+    return IdentityOf(status);
+}
+
+std::optional<FileIdentity> IdentityOfPath(const std::string &path) {
+    struct stat status {};
+    if (path.empty() || ::stat(path.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return IdentityOf(status);
+}
+
 std::size_t ReadOnlyFile::ReadUpTo(uint8_t *buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {

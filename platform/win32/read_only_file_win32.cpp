@@ -62,6 +62,36 @@ std::optional<FileStatus> ReadOnlyFile::Status() const {
     return result;
 }
 
+namespace {
+
+std::optional<FileIdentity> IdentityOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information)) {
+        return std::nullopt;
+    }
+    return FileIdentity{
+        information.dwVolumeSerialNumber,
+        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> ReadOnlyFile::Identity() const {
+    return IdentityOfHandle(HandleOf(handle_));
+}
+
+std::optional<FileIdentity> IdentityOfPath(const std::string &path) {
+    HANDLE handle =
+        ::CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    const std::optional<FileIdentity> identity = IdentityOfHandle(handle);
+    ::CloseHandle(handle);
+    return identity;
+}
+
 std::size_t ReadOnlyFile::ReadUpTo(uint8_t *buffer, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {

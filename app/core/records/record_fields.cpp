@@ -42,8 +42,6 @@ std::string_view LinesText(FieldLines lines) {
     return "";
 }
 
-namespace {
-
 std::string_view EventWord(RecordEvent event) {
     switch (event) {
         case RecordEvent::kStart:
@@ -55,6 +53,8 @@ std::string_view EventWord(RecordEvent event) {
     }
     return "";
 }
+
+namespace {
 
 // The end of a line being read: ParseRecordLine gives an end line its end before any field is
 // read, and only an end line is read for the end's fields.

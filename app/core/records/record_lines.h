@@ -23,6 +23,9 @@ namespace dekvanto::core {
 
 enum class RecordEvent { kStart, kEnd, kRemoved };
 
+// The word a line gives its event: "start", "end", "removed".
+std::string_view EventWord(RecordEvent event);
+
 // The start line of the record, without its newline.
 std::string StartLine(const UnitRecord &record);
 // The end line of the record (which must have its end), without its newline.

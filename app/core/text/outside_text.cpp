@@ -108,4 +108,19 @@ std::string SpreadsheetText(std::string_view text) {
     return cell;
 }
 
+std::string CsvCell(std::string_view text) {
+    const std::string cell = SpreadsheetText(text);
+    if (cell.find_first_of(",\"") == std::string::npos) {
+        return cell;
+    }
+    std::string quoted = "\"";
+    for (const char c : cell) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
 }  // namespace dekvanto::core

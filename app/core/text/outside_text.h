@@ -25,4 +25,8 @@ std::string_view CutText(std::string_view text, std::size_t max_bytes);
 // spreadsheets take as a formula, quoted or not), prefixed with an apostrophe that makes it text.
 std::string SpreadsheetText(std::string_view text);
 
+// A cell of a comma-separated file: SpreadsheetText, quoted (its quotes doubled) when it holds a
+// comma or a quote.
+std::string CsvCell(std::string_view text);
+
 }  // namespace dekvanto::core

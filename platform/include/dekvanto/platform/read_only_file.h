@@ -28,6 +28,19 @@ struct FileStatus {
     bool operator==(const FileStatus &) const = default;
 };
 
+// Which file an opened file or a path is, whatever its name: the same identity for the same file
+// under another name (a record file renamed by its rotation), another for a new file made under
+// the old name.
+struct FileIdentity {
+    uint64_t volume = 0;  // the device (POSIX) or the volume's serial number (Windows)
+    uint64_t file = 0;    // the inode (POSIX) or the file index (Windows)
+
+    bool operator==(const FileIdentity &) const = default;
+};
+
+// The identity of the file at path (a link followed), or nothing when there is none.
+std::optional<FileIdentity> IdentityOfPath(const std::string &path);
+
 class ReadOnlyFile {
   public:
     // Opens path for reading; nothing for an empty path, a path that does not open, or anything
@@ -43,6 +56,8 @@ class ReadOnlyFile {
     // The status of the opened file (its path may be gone by now), or nothing when the system
     // cannot tell.
     std::optional<FileStatus> Status() const;
+    // Which file was opened, or nothing when the system cannot tell.
+    std::optional<FileIdentity> Identity() const;
     // Reads from the current position until size bytes have come or the file ends; returns how
     // many came (fewer on a short file or a read error).
     std::size_t ReadUpTo(uint8_t *buffer, std::size_t size);

@@ -1,0 +1,144 @@
+#include "core/linedb/database_connection.h"
+
+#include <libpq-fe.h>
+
+#include <cstdlib>
+#include <utility>
+
+namespace dekvanto::core {
+namespace {
+
+// The values as libpq takes them: pointers to text, null for NULL.
+std::vector<const char *> ValuePointers(const StatementValues &values) {
+    std::vector<const char *> pointers;
+    pointers.reserve(values.size());
+    for (const std::optional<std::string> &value : values) {
+        pointers.push_back(value ? value->c_str() : nullptr);
+    }
+    return pointers;
+}
+
+bool Succeeded(const PGresult *result) {
+    const ExecStatusType status = PQresultStatus(result);
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE;
+}
+
+}  // namespace
+
+StatementResult::StatementResult(pg_result *result, std::string error)
+    : result_(result), error_(std::move(error)) {}
+
+StatementResult::StatementResult(StatementResult &&other) noexcept
+    : result_(std::exchange(other.result_, nullptr)), error_(std::move(other.error_)) {}
+
+StatementResult &StatementResult::operator=(StatementResult &&other) noexcept {
+    if (this != &other) {
+        PQclear(result_);
+        result_ = std::exchange(other.result_, nullptr);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+StatementResult::~StatementResult() {
+    PQclear(result_);
+}
+
+int StatementResult::Rows() const {
+    return result_ ? PQntuples(result_) : 0;
+}
+
+std::optional<std::string> StatementResult::Value(int row, int column) const {
+    if (!result_ || row >= PQntuples(result_) || column >= PQnfields(result_) ||
+        PQgetisnull(result_, row, column)) {
+        return std::nullopt;
+    }
+    return std::string(PQgetvalue(result_, row, column),
+                       static_cast<std::size_t>(PQgetlength(result_, row, column)));
+}
+
+std::string StatementResult::Code() const {
+    const char *code = result_ ? PQresultErrorField(result_, PG_DIAG_SQLSTATE) : nullptr;
+    return code ? code : "";
+}
+
+uint64_t StatementResult::Affected() const {
+    const char *count = result_ ? PQcmdTuples(result_) : "";
+    return *count ? std::strtoull(count, nullptr, 10) : 0;
+}
+
+std::unique_ptr<DatabaseConnection> DatabaseConnection::Open(const DatabaseUrl &url,
+                                                             std::string &why) {
+    PGconn *connection = PQconnectdb(url.text.c_str());
+    if (connection == nullptr) {
+        why = "out of memory";
+        return nullptr;
+    }
+    if (PQstatus(connection) != CONNECTION_OK) {
+        why = OneLine(PQerrorMessage(connection));
+        PQfinish(connection);
+        return nullptr;
+    }
+    // Times are written and compared in UTC, as the record spells them.
+    PGresult *zone = PQexec(connection, "SET TIME ZONE 'UTC'; SET client_min_messages = warning");
+    PQclear(zone);
+    return std::unique_ptr<DatabaseConnection>(new DatabaseConnection(connection));
+}
+
+DatabaseConnection::~DatabaseConnection() {
+    PQfinish(connection_);
+}
+
+StatementResult DatabaseConnection::Finish(pg_result *result) {
+    if (result != nullptr && Succeeded(result)) {
+        return StatementResult(result);
+    }
+    std::string error = OneLine(result ? PQresultErrorMessage(result) : "");
+    if (error.empty()) {
+        error = OneLine(PQerrorMessage(connection_));
+    }
+    if (error.empty()) {
+        error = "the database gave no answer";
+    }
+    return StatementResult(result, std::move(error));
+}
+
+StatementResult DatabaseConnection::Run(std::string_view sql, const StatementValues &values) {
+    const std::string statement(sql);
+    if (values.empty()) {
+        return Finish(PQexec(connection_, statement.c_str()));
+    }
+    const std::vector<const char *> pointers = ValuePointers(values);
+    return Finish(PQexecParams(connection_, statement.c_str(), static_cast<int>(pointers.size()),
+                               nullptr, pointers.data(), nullptr, nullptr, 0));
+}
+
+std::string DatabaseConnection::EachRow(std::string_view sql, const StatementValues &values,
+                                        const std::function<bool(const StatementResult &)> &row) {
+    const std::string statement(sql);
+    const std::vector<const char *> pointers = ValuePointers(values);
+    if (!PQsendQueryParams(connection_, statement.c_str(), static_cast<int>(pointers.size()),
+                           nullptr, pointers.data(), nullptr, nullptr, 0) ||
+        !PQsetSingleRowMode(connection_)) {
+        return OneLine(PQerrorMessage(connection_));
+    }
+    std::string error;
+    bool wanted = true;
+    // Every result is read, also after the caller has had enough, so that the connection is
+    // ready for the next statement.
+    while (PGresult *result = PQgetResult(connection_)) {
+        StatementResult one = Finish(result);
+        if (!one.Ok()) {
+            error = one.Error();
+        } else if (wanted && PQresultStatus(result) == PGRES_SINGLE_TUPLE) {
+            wanted = row(one);
+        }
+    }
+    return error;
+}
+
+bool DatabaseConnection::Lost() const {
+    return PQstatus(connection_) != CONNECTION_OK;
+}
+
+}  // namespace dekvanto::core
