@@ -3,8 +3,9 @@
 # Usage: tools/install-deps.sh [--fuzz] [--app] [--windows] [--deb]
 set -euo pipefail
 
+# libpq-dev: every build links PostgreSQL's client library; postgresql: the tests start servers.
 packages=(build-essential cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev
-          clang-format python3 libcli11-dev nlohmann-json3-dev libssl-dev)
+          clang-format python3 libcli11-dev nlohmann-json3-dev libssl-dev libpq-dev postgresql)
 for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;
