@@ -13,6 +13,21 @@ cd "$top"
 
 logs=$top/build-logs
 mkdir -p "$logs"
+
+# The tests' PostgreSQL servers (tools/test-postgres.sh, one folder per build tree) are stopped at
+# the end whatever happened, Ctrl-C included: ctest's cleanup test stops them, but not when ctest
+# itself is interrupted or killed.
+stop_test_servers() {
+  local root
+  for root in "$top"/build*/test-database; do
+    if [ -d "$root" ]; then
+      bash "$top/tools/test-postgres.sh" stop-all "$root" || true
+    fi
+  done
+}
+trap stop_test_servers EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 summaries=()
 passed_total=0
 failed_total=0
