@@ -3,6 +3,7 @@
 #include <ostream>
 
 #include "bench_board.h"
+#include "bench_forwarder.h"
 #include "bench_station.h"
 #include "core/bench/bench_control.h"
 #include "core/bench/bench_rules.h"
@@ -217,8 +218,21 @@ int RunBenchCommand(const BenchOptions &options, const std::vector<std::string> 
         console.err << "vanto: " << dekvanto::core::TerminalText(refused->text) << std::endl;
         return refused->status;
     }
+    std::unique_ptr<BenchForwarder> forwarder;
+    if (options.database) {
+        std::string refusal;
+        forwarder = StartBenchForwarder(options.record, *options.database, console, refusal);
+        if (!forwarder) {
+            console.err << "vanto: " << dekvanto::core::TerminalText(refusal) << std::endl;
+            return kBadUsage;
+        }
+    }
     BenchRun run(options, ports, args, console, context);
-    return run.Run();
+    const int status = run.Run();
+    if (forwarder) {
+        forwarder->Finish();
+    }
+    return status;
 }
 
 }  // namespace dekvanto::cli

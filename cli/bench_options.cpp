@@ -34,6 +34,12 @@ CLI::App *AddBenchCommand(CLI::App &app, BenchOptions &o) {
                   "each (a barcode scanner); with several stations a line reads "
                   "\"COM<n> <identifier>\". Needed in blind mode");
     cmd->add_option("--operator", o.operator_name, "who runs the bench, into the record");
+    cmd->add_option("--db", o.database,
+                    "keep the line's database (a PostgreSQL URL, as for vanto records push) up "
+                    "to date: a forwarder beside the stations sends each record line as it is "
+                    "written, waiting while the database is away; the stations never wait for "
+                    "it, and the record file stays the record")
+        ->type_name("URL");
     cmd->add_option("--first-unit", o.first_unit)->group("")->check(CLI::Range(1, 1000000000));
     cmd->footer(BenchExitStatusHelp());
     return cmd;

@@ -21,6 +21,7 @@ struct BenchOptions {
     double poll_seconds = 1.0;                 // between two attempts while no phone is known
     bool scan = false;                         // a unit starts when its identifier is read
     std::optional<std::string> operator_name;  // who runs the bench, into the record
+    std::optional<std::string> database;       // the line's database, kept up to date beside
     int first_unit = 1;  // a station's first unit number (hidden: set for a station started again)
 };
 
