@@ -6,6 +6,10 @@
 // them. A breach of what follows aborts:
 // - reading is the same twice; the units and the skipped lines each come in the order of their
 //   lines, within the file's lines, never on the same line;
+// - read with a window of a few units or bytes, the oldest unit goes out as it stands: the same
+//   lines are skipped, each unit of the whole reading starts at the same line, the same or
+//   without an end or removal line that came after it went, and every other unit is an end line
+//   whose start went out before it;
 // - each unit names the host, station and unit number of the line it starts at, and an
 //   interrupted unit is that start line's record; each unit written back as a line reads back
 //   the same;
@@ -30,6 +34,7 @@
 
 #include "core/records/record_lines.h"
 #include "core/records/record_reader.h"
+#include "core/records/record_stream.h"
 #include "core/records/record_tail.h"
 #include "dekvanto/platform/port_name.h"
 
@@ -114,6 +119,35 @@ bool SameReading(const RecordReading &a, const RecordReading &b) {
         }
     }
     return true;
+}
+
+// Every unit and skipped line of `text`, read with at most `window` waiting.
+RecordReading ReadWithin(const std::string &text, RecordWindow window) {
+    RecordReading reading;
+    std::istringstream in(text);
+    StreamRecordFile(
+        in,
+        {[&reading](RecordedUnit unit) { reading.units.push_back(std::move(unit)); },
+         [&reading](const SkippedRecordLine &skipped) { reading.skipped.push_back(skipped); }},
+        window);
+    return reading;
+}
+
+void CheckWindow(const RecordReading &whole, const RecordReading &small,
+                 const std::vector<std::string_view> &lines) {
+    Require(SameReading({{}, whole.skipped}, {{}, small.skipped}));
+    std::size_t at = 0;
+    for (const RecordedUnit &unit : small.units) {
+        if (at < whole.units.size() && whole.units[at].line == unit.line) {
+            const RecordedUnit &kept = whole.units[at++];
+            Require(unit.record == kept.record || (unit.Interrupted() && !kept.Interrupted()));
+            Require(!unit.removed || unit.removed == kept.removed);
+            continue;
+        }
+        const std::optional<RecordLine> line = LineAt(lines, unit.line);
+        Require(line && line->event == RecordEvent::kEnd);
+    }
+    Require(at == whole.units.size());
 }
 
 void CheckUnits(const RecordReading &reading, const std::vector<std::string_view> &lines) {
@@ -252,6 +286,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, std::size_t size) {
     Require(SameReading(reading, ReadRecordFile(again)));
     CheckUnits(reading, lines);
     CheckTotals(reading.units);
+    // One to four units, or a few lines' bytes.
+    const RecordReading small = ReadWithin(text, {1 + size % 4, 1 + size % 2048});
+    CheckUnits(small, lines);
+    CheckWindow(reading, small, lines);
 
     // Filters made of what the file holds: a station in other letter case, a unit's start time.
     UnitFilter filter;

@@ -1,49 +1,30 @@
-// Reading the record file back, for `vanto records` and for checks of a bench's run.
-//
-// Start and end lines are paired per unit: the same host, station and unit number. A start line
-// opens its unit; the next end line of that unit closes it. A unit whose start line has no end
-// line was interrupted: its station was cut off (a crash, a power cut, a kill) while the phone was
-// being flashed. A new start of a unit still open (the bench was started again and counts from 1
-// anew) leaves the open one interrupted. An end line without a start (its start line was lost)
-// still stands for its unit, since an end line holds the whole record. A removal line (the
-// station found the phone gone) is no unit of its own: it marks the newest unit of its host,
-// station and unit number as removed.
-//
-// Nothing in the file is fatal: a last line cut off while it was written (no newline, not
-// readable), a line that is no record, and a line of an unknown schema are each reported with
-// their line number and skipped. Blank lines are passed over.
+// The record file read back whole, for the checks of a bench's run, and what `vanto records`
+// makes of its units: their verdicts, the user's filter, and the totals per station and result.
+// The reading and its rules (how lines pair into units, what is skipped) are the stream's
+// (record_stream.h); ReadRecordFile only keeps what the stream hands out.
 #pragma once
 
 #include <cstddef>
 #include <iosfwd>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "core/records/record_stream.h"
 #include "core/records/unit_record.h"
 
 namespace dekvanto::core {
-
-struct RecordedUnit {
-    UnitRecord record;     // from its end line when it ended, else from its start line
-    std::size_t line = 0;  // where it starts in the file (its end line's when no start was read)
-    std::optional<std::string> removed;  // when the station found the phone gone, if it said so
-
-    bool Interrupted() const { return !record.end; }
-};
-
-struct SkippedRecordLine {
-    std::size_t number = 0;  // 1 for the first line
-    std::string reason;
-};
 
 struct RecordReading {
     std::vector<RecordedUnit> units;  // in the order they started
     std::vector<SkippedRecordLine> skipped;
 };
 
+// Every unit and skipped line of `in`, held in memory: for files of a known small size (a test's,
+// a bench's run); a file of any size is read with StreamRecordFile.
 RecordReading ReadRecordFile(std::istream &in);
 
 // How a unit came out: passed (status "finished"), stopped by the operator, failed otherwise, or
@@ -61,6 +42,9 @@ struct UnitFilter {
     std::optional<std::string> station;  // this station only (letter case ignored)
     std::optional<std::string> since;    // units started at or after this timestamp (UTC)
     bool failed_only = false;            // every unit that did not pass
+
+    // Whether the unit is one to show.
+    bool Admits(const RecordedUnit &unit) const;
 };
 
 std::vector<RecordedUnit> SelectUnits(const std::vector<RecordedUnit> &units,
@@ -91,6 +75,26 @@ struct RecordTotals {
 // ("2 DOWNLOAD COMPLETED"), "-" and the result line when the engine did not run, or
 // "interrupted".
 std::string ResultLabel(const UnitRecord &record);
+
+// The totals of units added one at a time, as a stream hands them out. The counts are kept per
+// host and station; whether a station is named with its host is known only once every unit is
+// in, so Totals() names them then.
+class TotalsCounter {
+  public:
+    void Add(const UnitRecord &record);
+    RecordTotals Totals() const;
+
+  private:
+    using Station = std::pair<std::string, std::string>;  // host, port name
+
+    VerdictCounts all_;
+    std::vector<std::pair<Station, VerdictCounts>> stations_;
+    std::map<Station, std::size_t> station_places_;
+    std::vector<std::pair<std::string, int>> results_;
+    std::map<std::string, std::size_t> result_places_;
+    std::optional<std::string> first_host_;
+    bool several_hosts_ = false;
+};
 
 RecordTotals TotalsOf(const std::vector<RecordedUnit> &units);
 
