@@ -9,6 +9,7 @@
 #include "core/ports/port_name.h"
 #include "core/records/record_fields.h"
 #include "core/records/record_reader.h"
+#include "core/records/record_stream.h"
 #include "core/records/record_time.h"
 #include "core/text/outside_text.h"
 #include "dekvanto/platform/port_name.h"
@@ -109,6 +110,16 @@ void WriteTotals(std::ostream &out, const dekvanto::core::RecordTotals &totals) 
     }
 }
 
+dekvanto::core::UnitFilter FilterOf(const RecordsOptions &options) {
+    dekvanto::core::UnitFilter filter;
+    filter.station = options.station;
+    if (options.since) {
+        filter.since = dekvanto::core::TimestampOfDate(*options.since);
+    }
+    filter.failed_only = options.failed;
+    return filter;
+}
+
 }  // namespace
 
 CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
@@ -158,29 +169,33 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
         console.err << "vanto: cannot read the record file " << options.file << std::endl;
         return kFileError;
     }
-    const dekvanto::core::RecordReading reading = dekvanto::core::ReadRecordFile(in);
-    for (const auto &skipped : reading.skipped) {
+    const dekvanto::core::UnitFilter filter = FilterOf(options);
+    // Each unit is written as the reading hands it out, so that memory stays flat whatever the
+    // file's size; the totals come once every unit is in.
+    const std::vector<CsvColumn> columns =
+        options.csv ? dekvanto::core::CsvColumns() : std::vector<CsvColumn>{};
+    if (options.csv) {
+        WriteCsvHeader(console.out, columns);
+    }
+    dekvanto::core::TotalsCounter totals;
+    const auto write_unit = [&](const RecordedUnit &unit) {
+        if (!filter.Admits(unit)) {
+            return;
+        }
+        if (options.csv) {
+            WriteCsvRow(console.out, columns, unit);
+        } else {
+            WriteUnitLine(console.out, unit.record);
+            totals.Add(unit.record);
+        }
+    };
+    const auto report_skipped = [&](const dekvanto::core::SkippedRecordLine &skipped) {
         console.err << "vanto: " << options.file << " line " << skipped.number
                     << " skipped: " << dekvanto::core::TerminalText(skipped.reason) << '\n';
-    }
-    dekvanto::core::UnitFilter filter;
-    filter.station = options.station;
-    if (options.since) {
-        filter.since = dekvanto::core::TimestampOfDate(*options.since);
-    }
-    filter.failed_only = options.failed;
-    const std::vector<RecordedUnit> units = dekvanto::core::SelectUnits(reading.units, filter);
-    if (options.csv) {
-        const std::vector<CsvColumn> columns = dekvanto::core::CsvColumns();
-        WriteCsvHeader(console.out, columns);
-        for (const RecordedUnit &unit : units) {
-            WriteCsvRow(console.out, columns, unit);
-        }
-    } else {
-        for (const RecordedUnit &unit : units) {
-            WriteUnitLine(console.out, unit.record);
-        }
-        WriteTotals(console.out, dekvanto::core::TotalsOf(units));
+    };
+    dekvanto::core::StreamRecordFile(in, {write_unit, report_skipped});
+    if (!options.csv) {
+        WriteTotals(console.out, totals.Totals());
     }
     console.out << std::flush;
     console.err << std::flush;

@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -135,11 +136,15 @@ class VantoProcess {
         ReadUntil("\x01never\x01");
         if (!status_) {
             int status = 0;
-            ::waitpid(pid_, &status, 0);
+            rusage usage{};
+            ::wait4(pid_, &status, 0, &usage);
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            peak_resident_kib_ = usage.ru_maxrss;
         }
         return *status_;
     }
+    // Once Wait has returned: the most memory the program held resident at once, in KiB.
+    long PeakResidentKib() const { return peak_resident_kib_; }
     const std::string &Seen() const { return seen_; }
 
   private:
@@ -150,6 +155,7 @@ class VantoProcess {
     std::string seen_;
     std::size_t searched_ = 0;
     std::optional<int> status_;
+    long peak_resident_kib_ = 0;
 };
 
 // The ids of the processes whose parent is `parent` (a bench's stations).
