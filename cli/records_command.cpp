@@ -14,6 +14,7 @@
 #include "core/text/outside_text.h"
 #include "dekvanto/platform/port_name.h"
 #include "exit_status.h"
+#include "records_database.h"
 
 namespace dekvanto::cli {
 namespace {
@@ -21,23 +22,6 @@ namespace {
 using dekvanto::core::CsvColumn;
 using dekvanto::core::RecordedUnit;
 using dekvanto::core::UnitRecord;
-
-// A record's text is data: a cell never starts a formula, and a line break or tab inside it
-// shows as \x0A or \x09. A cell with a comma or a quote is quoted.
-std::string Csv(std::string_view field) {
-    const std::string cell = dekvanto::core::SpreadsheetText(field);
-    if (cell.find_first_of(",\"") == std::string::npos) {
-        return cell;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
 
 std::string Format(const char *format, double value) {
     char text[64];
@@ -57,7 +41,7 @@ void WriteCsvRow(std::ostream &out, const std::vector<CsvColumn> &columns,
                  const RecordedUnit &unit) {
     std::string row;
     for (const CsvColumn &column : columns) {
-        row += (row.empty() ? "" : ",") + Csv(column.cell(unit));
+        row += (row.empty() ? "" : ",") + dekvanto::core::CsvCell(column.cell(unit));
     }
     out << row << '\n';
 }
@@ -87,8 +71,9 @@ void WriteUnitLine(std::ostream &out, const UnitRecord &r) {
 std::string RecordsExitStatusHelp() {
     return "Exit status:\n"
            "  0  the units were listed\n"
+           "  1  the database cannot be reached, or refused the query (--db)\n"
            "  2  bad usage (unknown option, a station that is not COM<n>, a date that is not "
-           "YYYY-MM-DD[THH:MM[:SS]])\n"
+           "YYYY-MM-DD[THH:MM[:SS]], a database URL with a password)\n"
            "  5  the record file cannot be read\n";
 }
 
@@ -110,6 +95,55 @@ void WriteTotals(std::ostream &out, const dekvanto::core::RecordTotals &totals) 
     }
 }
 
+}  // namespace
+
+UnitListing::UnitListing(std::ostream &out, bool csv)
+    : out_(out), csv_(csv), columns_(csv ? core::CsvColumns() : std::vector<CsvColumn>{}) {
+    if (csv_) {
+        WriteCsvHeader(out_, columns_);
+    }
+}
+
+void UnitListing::Add(const RecordedUnit &unit) {
+    if (csv_) {
+        WriteCsvRow(out_, columns_, unit);
+    } else {
+        WriteUnitLine(out_, unit.record);
+        totals_.Add(unit.record);
+    }
+}
+
+void UnitListing::Finish() {
+    if (!csv_) {
+        WriteTotals(out_, totals_.Totals());
+    }
+    out_ << std::flush;
+}
+
+CLI::Validator StationCheck() {
+    return CLI::Validator(
+        [](std::string &text) {
+            const auto port = dekvanto::platform::PortName::Parse(text);
+            if (!port) {
+                return std::string("not COM followed by a number");
+            }
+            text = port->Text();
+            return std::string();
+        },
+        "");
+}
+
+CLI::Validator DateCheck() {
+    return CLI::Validator(
+        [](std::string &text) {
+            return dekvanto::core::TimestampOfDate(text) ? std::string()
+                                                         : "not a date YYYY-MM-DD[THH:MM[:SS]]";
+        },
+        "");
+}
+
+namespace {
+
 dekvanto::core::UnitFilter FilterOf(const RecordsOptions &options) {
     dekvanto::core::UnitFilter filter;
     filter.station = options.station;
@@ -129,24 +163,19 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
         "units marked, then totals per station and per result");
     // Not required by the parser: the database's subcommands (push, yield...) take its place.
     cmd->add_option("FILE", o.file, "record file");
+    cmd->add_option("--db", o.database,
+                    "list the units from the line's database instead of a file, across every "
+                    "bench PC (a PostgreSQL URL, as for 'records push')")
+        ->type_name("URL");
     cmd->add_option("--station", o.station, "only the units of this station")
         ->type_name("COM<n>")
-        ->check(CLI::Validator(
-            [](std::string &text) {
-                return dekvanto::platform::PortName::Parse(text) ? std::string()
-                                                                 : "not COM followed by a number";
-            },
-            ""));
+        ->check(StationCheck());
+    cmd->add_option("--host", o.host, "only the units of this bench PC");
     cmd->add_option("--since", o.since,
                     "only the units started at or after this UTC date or time "
                     "(2024-05-17, 2024-05-17T08:30)")
         ->type_name("DATE")
-        ->check(CLI::Validator(
-            [](std::string &text) {
-                return dekvanto::core::TimestampOfDate(text) ? std::string()
-                                                             : "not a date YYYY-MM-DD[THH:MM[:SS]]";
-            },
-            ""));
+        ->check(DateCheck());
     cmd->add_flag("--failed", o.failed,
                   "only the units that did not pass (failed, stopped or interrupted)");
     cmd->add_flag("--csv", o.csv,
@@ -156,8 +185,16 @@ CLI::App *AddRecordsCommand(CLI::App &app, RecordsOptions &o) {
 }
 
 int RunRecordsCommand(const RecordsOptions &options, Console &console) {
+    if (options.database) {
+        if (!options.file.empty()) {
+            console.err << "vanto: records: a record FILE or --db, not both" << std::endl;
+            return kBadUsage;
+        }
+        return ListUnitsFromDatabase(options, console);
+    }
     if (options.file.empty()) {
-        console.err << "vanto: records: a record FILE is required (vanto records --help)"
+        console.err << "vanto: records: a record FILE or --db URL is required (vanto records "
+                       "--help)"
                     << std::endl;
         return kBadUsage;
     }
@@ -172,21 +209,10 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
     const dekvanto::core::UnitFilter filter = FilterOf(options);
     // Each unit is written as the reading hands it out, so that memory stays flat whatever the
     // file's size; the totals come once every unit is in.
-    const std::vector<CsvColumn> columns =
-        options.csv ? dekvanto::core::CsvColumns() : std::vector<CsvColumn>{};
-    if (options.csv) {
-        WriteCsvHeader(console.out, columns);
-    }
-    dekvanto::core::TotalsCounter totals;
+    UnitListing listing(console.out, options.csv);
     const auto write_unit = [&](const RecordedUnit &unit) {
-        if (!filter.Admits(unit)) {
-            return;
-        }
-        if (options.csv) {
-            WriteCsvRow(console.out, columns, unit);
-        } else {
-            WriteUnitLine(console.out, unit.record);
-            totals.Add(unit.record);
+        if (filter.Admits(unit) && (!options.host || unit.record.constants.host == *options.host)) {
+            listing.Add(unit);
         }
     };
     const auto report_skipped = [&](const dekvanto::core::SkippedRecordLine &skipped) {
@@ -194,10 +220,7 @@ int RunRecordsCommand(const RecordsOptions &options, Console &console) {
                     << " skipped: " << dekvanto::core::TerminalText(skipped.reason) << '\n';
     };
     dekvanto::core::StreamRecordFile(in, {write_unit, report_skipped});
-    if (!options.csv) {
-        WriteTotals(console.out, totals.Totals());
-    }
-    console.out << std::flush;
+    listing.Finish();
     console.err << std::flush;
     return kFinished;
 }

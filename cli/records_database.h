@@ -35,6 +35,12 @@ struct RecordsDatabaseOptions {
 // Adds the database's subcommands to `records` (nothing on Windows).
 void AddRecordsDatabaseCommands(CLI::App &records, RecordsDatabaseOptions &options);
 
+struct RecordsOptions;
+
+// `vanto records --db URL [--station] [--host] [--since] [--failed] [--csv]`: the listing and
+// totals of `vanto records FILE`, from the database. On Windows, the reason it is not there.
+int ListUnitsFromDatabase(const RecordsOptions &options, Console &console);
+
 // Runs the database subcommand that was given; nothing when none was.
 std::optional<int> RunRecordsDatabaseCommand(CLI::App &records,
                                              const RecordsDatabaseOptions &options,

@@ -13,6 +13,7 @@
 #include "dekvanto/platform/port_name.h"
 #include "dekvanto/platform/read_only_file.h"
 #include "exit_status.h"
+#include "records_command.h"
 #include "records_database.h"
 
 #ifndef DEKVANTO_VERSION
@@ -261,29 +262,32 @@ int RunUnit(const RecordsDatabaseOptions &o, Console &console) {
     return kFinished;
 }
 
-CLI::Validator StationCheck() {
-    return CLI::Validator(
-        [](std::string &text) {
-            const auto port = platform::PortName::Parse(text);
-            if (!port) {
-                return std::string("not COM followed by a number");
-            }
-            text = port->Text();
-            return std::string();
-        },
-        "");
-}
-
-CLI::Validator DateCheck() {
-    return CLI::Validator(
-        [](std::string &text) {
-            return core::TimestampOfDate(text) ? std::string()
-                                               : "not a date YYYY-MM-DD[THH:MM[:SS]]";
-        },
-        "");
-}
-
 }  // namespace
+
+int ListUnitsFromDatabase(const RecordsOptions &options, Console &console) {
+    int status = kFinished;
+    std::unique_ptr<core::DatabaseConnection> db =
+        Connect(*options.database, true, console, status);
+    if (!db) {
+        return status;
+    }
+    core::DatabaseFilter filter;
+    filter.station = options.station;
+    filter.host = options.host;
+    if (options.since) {
+        filter.since = core::TimestampOfDate(*options.since);
+    }
+    filter.failed_only = options.failed;
+    UnitListing listing(console.out, options.csv);
+    const std::string error = core::EachDatabaseUnit(
+        *db, filter, [&listing](const core::RecordedUnit &unit) { listing.Add(unit); });
+    if (!error.empty()) {
+        console.out << std::flush;
+        return Refused(console, "cannot read the units", error);
+    }
+    listing.Finish();
+    return kFinished;
+}
 
 void AddRecordsDatabaseCommands(CLI::App &records, RecordsDatabaseOptions &o) {
     CLI::App *init = records.add_subcommand(
