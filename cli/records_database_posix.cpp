@@ -116,9 +116,13 @@ void SaySkipped(Console &console, const std::string &file, uint64_t number,
 
 int RunPush(const RecordsDatabaseOptions &o, Console &console) {
     int status = kFinished;
-    std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(o.file);
+    std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::OpenOutsideText(o.file);
     if (!file) {
-        console.err << "vanto: cannot read the record file " << TerminalText(o.file) << std::endl;
+        console.err << "vanto: cannot read the record file " << TerminalText(o.file)
+                    << (platform::RefusedAsLinkForAdministrator(o.file)
+                            ? " (a symbolic link, which root does not read through)"
+                            : "")
+                    << std::endl;
         return kFileError;
     }
     std::unique_ptr<core::DatabaseConnection> db = Connect(o.db, true, console, status);

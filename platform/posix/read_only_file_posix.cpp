@@ -19,18 +19,21 @@ bool IsRegularFile(const struct stat &status) {
 
 }  // namespace
 
-std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
+std::optional<ReadOnlyFile> ReadOnlyFile::OpenWith(const std::string &path, bool follow_links) {
     if (path.empty()) {
         return std::nullopt;
     }
     // A device is never opened: looking first keeps its open from acting on it.
     struct stat status {};
-    if (::stat(path.c_str(), &status) != 0 || !IsRegularFile(status)) {
+    const int looked =
+        follow_links ? ::stat(path.c_str(), &status) : ::lstat(path.c_str(), &status);
+    if (looked != 0 || !IsRegularFile(status)) {
         return std::nullopt;
     }
     // Without O_NONBLOCK a pipe put in the file's place since would hold the open until a
     // writer came; what was opened is looked at again below.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC |
+                                            (follow_links ? 0 : O_NOFOLLOW));
     if (fd < 0) {
         return std::nullopt;
     }
@@ -41,6 +44,19 @@ std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
         return std::nullopt;
     }
     return ReadOnlyFile(fd);
+}
+
+std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
+    return OpenWith(path, true);
+}
+
+std::optional<ReadOnlyFile> ReadOnlyFile::OpenOutsideText(const std::string &path) {
+    return OpenWith(path, ::geteuid() != 0);
+}
+
+bool RefusedAsLinkForAdministrator(const std::string &path) {
+    struct stat status {};
+    return ::geteuid() == 0 && ::lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
 void ReadOnlyFile::Close() {

@@ -24,6 +24,14 @@ bool IsRegularFile(HANDLE handle) {
 
 }  // namespace
 
+std::optional<ReadOnlyFile> ReadOnlyFile::OpenOutsideText(const std::string &path) {
+    return Open(path);
+}
+
+bool RefusedAsLinkForAdministrator(const std::string &) {
+    return false;
+}
+
 std::optional<ReadOnlyFile> ReadOnlyFile::Open(const std::string &path) {
     if (path.empty()) {
         return std::nullopt;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "non_regular_files.h"
+#include "unprivileged_child.h"
 
 namespace dekvanto::platform {
 namespace {
@@ -88,6 +89,25 @@ TEST_F(ReadOnlyFileTest, NothingButARegularFileOpens) {
         EXPECT_FALSE(ReadOnlyFile::Open(path).has_value());
     }
     ::close(terminal);
+}
+
+TEST_F(ReadOnlyFileTest, OutsideTextIsNotReadThroughALinkByRootButByAUser) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "what root may read is seen only when running as root, as the test "
+                        "command does";
+    }
+    fs::permissions(dir, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+    fs::permissions(dir / "code.bin", fs::perms::others_read, fs::perm_options::add);
+    fs::create_symlink(dir / "code.bin", dir / "record.jsonl");
+    const std::string link = (dir / "record.jsonl").string();
+    EXPECT_TRUE(RefusedAsLinkForAdministrator(link));
+    EXPECT_FALSE(ReadOnlyFile::OpenOutsideText(link));
+    EXPECT_TRUE(ReadOnlyFile::Open(link));
+    EXPECT_TRUE(ReadOnlyFile::OpenOutsideText((dir / "code.bin").string()));
+    EXPECT_TRUE(testing::RunUnprivileged([&] {
+        EXPECT_FALSE(RefusedAsLinkForAdministrator(link));
+        EXPECT_TRUE(ReadOnlyFile::OpenOutsideText(link));
+    }));
 }
 
 }  // namespace

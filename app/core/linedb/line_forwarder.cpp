@@ -147,10 +147,15 @@ bool LineForwarder::OpenFile() {
     if (source_) {
         return true;
     }
-    std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(settings_.file);
+    std::optional<platform::ReadOnlyFile> file =
+        platform::ReadOnlyFile::OpenOutsideText(settings_.file);
     if (!file) {
         if (!said_missing_) {
-            Say("waiting for " + settings_.file + " to appear");
+            Say(platform::RefusedAsLinkForAdministrator(settings_.file)
+                    ? settings_.file +
+                          " is a symbolic link, which root does not read through; "
+                          "waiting for a file in its place"
+                    : "waiting for " + settings_.file + " to appear");
             said_missing_ = true;
         }
         return false;
@@ -171,7 +176,7 @@ bool LineForwarder::OpenFile() {
     if (kept && identity && kept->file != *identity) {
         if (const std::optional<std::string> rotated = RotatedFile(settings_.file, kept->file)) {
             if (std::optional<platform::ReadOnlyFile> rest =
-                    platform::ReadOnlyFile::Open(*rotated)) {
+                    platform::ReadOnlyFile::OpenOutsideText(*rotated)) {
                 Say("sending the rest of " + *rotated +
                     " (rotated while the forwarder was away) "
                     "from line " +
@@ -202,7 +207,7 @@ void LineForwarder::CheckRotation() {
         }
         Drop();
         if (std::optional<platform::ReadOnlyFile> file =
-                platform::ReadOnlyFile::Open(settings_.file)) {
+                platform::ReadOnlyFile::OpenOutsideText(settings_.file)) {
             Say("following " + settings_.file + " into " + settings_.database.shown +
                 " from its start");
             Follow(std::move(*file), {}, Reading::kOpened);
@@ -216,7 +221,8 @@ void LineForwarder::CheckRotation() {
         if (!PushRest()) {
             return;
         }
-        std::optional<platform::ReadOnlyFile> file = platform::ReadOnlyFile::Open(settings_.file);
+        std::optional<platform::ReadOnlyFile> file =
+            platform::ReadOnlyFile::OpenOutsideText(settings_.file);
         if (!file) {
             return;
         }
@@ -231,7 +237,7 @@ void LineForwarder::CheckRotation() {
     const std::optional<platform::FileStatus> status = source_->File().Status();
     if (status && static_cast<uint64_t>(status->size) < source_->Position().offset) {
         if (std::optional<platform::ReadOnlyFile> file =
-                platform::ReadOnlyFile::Open(settings_.file)) {
+                platform::ReadOnlyFile::OpenOutsideText(settings_.file)) {
             Say(settings_.file + " was cut short; following it again from its start");
             Follow(std::move(*file), {}, Reading::kOpened);
         }

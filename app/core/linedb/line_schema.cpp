@@ -40,6 +40,9 @@ CREATE INDEX unit_lines_product ON unit_lines (product);
 CREATE INDEX unit_lines_code_sha256 ON unit_lines (code_sha256);
 CREATE INDEX unit_lines_started_at ON unit_lines (started_at);
 
+CREATE VIEW unit_line_digests AS
+SELECT host, station, unit, started, event, md5(line) AS digest FROM unit_lines;
+
 CREATE VIEW units AS
 SELECT k.host, k.station, k.unit, k.started,
        coalesce(e.started_at, s.started_at) AS started_at,

@@ -2,6 +2,7 @@
 // reports read it back, and what is refused.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 #include <thread>
 
@@ -251,6 +252,67 @@ TEST_F(LineDatabase, ASchemaOfAnotherVersionIsRefusedWithWhatToDo) {
     EXPECT_NE(why.find("version 99"), std::string::npos) << why;
     EXPECT_FALSE(InitLineSchema(*db_, "1.4.0", from, why));
     EXPECT_NE(why.find("newer than this vanto"), std::string::npos) << why;
+}
+
+// The SQL of the guide's "Roles" section, with the roles and the database named for this test.
+std::string RolesOfTheGuide(const std::string &suffix, const std::string &database) {
+    std::ifstream guide(DEKVANTO_LINE_DATABASE_GUIDE);
+    std::string line, sql;
+    bool in_roles = false, in_sql = false;
+    while (std::getline(guide, line)) {
+        if (line.rfind("#", 0) == 0) {
+            in_roles = line == "### Roles";
+        } else if (in_roles && line == "```sql") {
+            in_sql = true;
+        } else if (in_sql && line == "```") {
+            break;
+        } else if (in_sql) {
+            sql += line + "\n";
+        }
+    }
+    for (const std::string role : {"line_bench", "line_reports"}) {
+        for (std::size_t at = 0; (at = sql.find(role, at)) != std::string::npos;
+             at += role.size() + suffix.size()) {
+            sql.insert(at + role.size(), suffix);
+        }
+    }
+    const std::size_t at = sql.find("DATABASE records");
+    return at == std::string::npos ? "" : sql.replace(at + 9, 7, database);
+}
+
+std::string AsRole(std::string conninfo, const std::string &role) {
+    const std::size_t at = conninfo.find("user=dekvanto");
+    return at == std::string::npos ? "" : conninfo.replace(at + 5, 8, role);
+}
+
+TEST_F(LineDatabase, TheGuidesRolesMayPushAndReportAndNothingMore) {
+    const std::string suffix = "_" + database_.Name();
+    const std::string roles = RolesOfTheGuide(suffix, database_.Name());
+    ASSERT_NE(roles.find("GRANT INSERT"), std::string::npos) << roles;
+    ASSERT_TRUE(RunSql(database_.Conninfo(), roles).ok)
+        << RunSql(database_.Conninfo(), roles).error;
+    const std::string bench = AsRole(database_.Conninfo(), "line_bench" + suffix);
+    const std::string reports = AsRole(database_.Conninfo(), "line_reports" + suffix);
+
+    Append(file_,
+           LinesOf({.unit = 1, .unit_id = "SN-1"}) + LinesOf({.unit = 2, .unit_id = "SN-2"}));
+    const Pushed pushed = Push(bench, file_);
+    EXPECT_TRUE(pushed.ok) << pushed.why;
+    EXPECT_EQ(pushed.totals.batches.stored, 4u);
+    EXPECT_EQ(Push(bench, file_).totals.batches.already, 4u);
+    EXPECT_FALSE(RunSql(bench, "SELECT count(*) FROM unit_lines").ok);
+
+    auto reader = Connect(reports);
+    ASSERT_TRUE(reader);
+    std::string why;
+    EXPECT_TRUE(CheckLineSchema(*reader, why)) << why;
+    std::vector<YieldRow> rows;
+    EXPECT_EQ(DatabaseYield(*reader, YieldGroup::kHost, {}, rows), "");
+    EXPECT_EQ(rows.size(), 1u);
+    EXPECT_FALSE(Push(reports, file_).ok);
+
+    RunSql(database_.Conninfo(), "DROP OWNED BY line_bench" + suffix + ", line_reports" + suffix +
+                                     "; DROP ROLE line_bench" + suffix + ", line_reports" + suffix);
 }
 
 TEST(DatabaseUrl, APasswordOrAnUnreadableUrlIsRefusedWithTheReason) {

@@ -38,6 +38,9 @@ struct FileIdentity {
     bool operator==(const FileIdentity &) const = default;
 };
 
+// Whether OpenOutsideText refuses path for being a symbolic link that root would follow.
+bool RefusedAsLinkForAdministrator(const std::string &path);
+
 // The identity of the file at path (a link followed), or nothing when there is none.
 std::optional<FileIdentity> IdentityOfPath(const std::string &path);
 
@@ -46,6 +49,10 @@ class ReadOnlyFile {
     // Opens path for reading; nothing for an empty path, a path that does not open, or anything
     // but a regular file.
     static std::optional<ReadOnlyFile> Open(const std::string &path);
+    // The same, except that a process running as root (POSIX) never opens a file through a
+    // symbolic link at path: a record file is text from outside, and a link planted in its place
+    // would have root read whatever it leads to. Windows follows links as Open does.
+    static std::optional<ReadOnlyFile> OpenOutsideText(const std::string &path);
 
     ReadOnlyFile(ReadOnlyFile &&other) noexcept;
     ReadOnlyFile &operator=(ReadOnlyFile &&other) noexcept;
@@ -67,6 +74,7 @@ class ReadOnlyFile {
 
   private:
     explicit ReadOnlyFile(std::intptr_t handle) : handle_(handle) {}
+    static std::optional<ReadOnlyFile> OpenWith(const std::string &path, bool follow_links);
     void Close();
 
     // The open file: a descriptor on POSIX, a HANDLE on Windows; -1 once moved from.
