@@ -13,11 +13,11 @@ Value Text(const std::optional<std::string> &text) {
     return text ? Value(WithoutNul(*text)) : std::nullopt;
 }
 
-// A time as the record spells it, when it is one; a column of time type cannot take anything
-// else, and one line's odd time must not turn its whole batch away.
+// A time as the record spells it, when it is one that PostgreSQL takes (it has no year 0); a
+// line's odd time must not keep the line out of the database.
 Value Time(const std::string &text) {
     const std::optional<std::string> normal = TimestampOfDate(text);
-    return normal && *normal == text ? Value(text) : std::nullopt;
+    return normal && *normal == text && text.rfind("0000", 0) != 0 ? Value(text) : std::nullopt;
 }
 
 const SentFile *CodeFile(const RecordConstants &constants) {

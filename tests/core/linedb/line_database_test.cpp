@@ -111,22 +111,34 @@ TEST_F(LineDatabase, HostileTextIsStoredAsTextAndTheLineKeptAsWritten) {
     record.end->log.push_back(std::string(3 << 20, 'y') + '\0' + "$1 $$ \\");
     const std::string end = EndLine(record);
     ASSERT_NE(end.find("\\u0000"), std::string::npos);
-    Append(file_, StartLine(record) + "\n" + end + "\n");
+    // A start time that is no time for PostgreSQL (it has no year 0) keeps the line as text.
+    const std::string year_zero =
+        LinesOf({.unit = 8, .unit_id = "SN-8", .started = "0000-01-01T00:00:00.000Z"});
+    Append(file_, StartLine(record) + "\n" + end + "\n" + year_zero);
 
     const Pushed pushed = Push(database_.Conninfo(), file_);
     ASSERT_TRUE(pushed.ok) << pushed.why;
-    EXPECT_EQ(pushed.totals.batches.stored, 2u);
+    EXPECT_EQ(pushed.totals.batches.stored, 4u);
+    EXPECT_EQ(pushed.totals.batches.refused, 0u);
+    EXPECT_EQ(Count("SELECT count(*) FROM units WHERE unit = 8 AND started_at IS NULL AND "
+                    "verdict = 'PASS'"),
+              1);
     EXPECT_EQ(Count("SELECT count(*) FROM unit_lines WHERE unit_id = "
                     "'x''); DROP TABLE unit_lines; --'"),
               2);
-    EXPECT_EQ(RunSql(database_.Conninfo(), "SELECT line FROM unit_lines WHERE event = 'end'").value,
-              end);
-    EXPECT_EQ(RunSql(database_.Conninfo(),
-                     "SELECT product = record->>'product' FROM unit_lines WHERE event = 'end'")
-                  .value,
-              "t");
-    EXPECT_EQ(RunSql(database_.Conninfo(), "SELECT product FROM unit_lines LIMIT 1").value,
-              "=cmd|' /C calc'!A0 \xEF\xBF\xBD end");
+    EXPECT_EQ(
+        RunSql(database_.Conninfo(), "SELECT line FROM unit_lines WHERE event = 'end' AND unit = 7")
+            .value,
+        end);
+    EXPECT_EQ(
+        RunSql(
+            database_.Conninfo(),
+            "SELECT product = record->>'product' FROM unit_lines WHERE event = 'end' AND unit = 7")
+            .value,
+        "t");
+    EXPECT_EQ(
+        RunSql(database_.Conninfo(), "SELECT product FROM unit_lines WHERE unit = 7 LIMIT 1").value,
+        "=cmd|' /C calc'!A0 \xEF\xBF\xBD end");
 
     // Another text under a key the database holds is reported; the held line stays.
     record.end->result_line = "edited";
@@ -136,8 +148,10 @@ TEST_F(LineDatabase, HostileTextIsStoredAsTextAndTheLineKeptAsWritten) {
     EXPECT_EQ(edited.totals.batches.differing, 1u);
     ASSERT_EQ(edited.skipped.size(), 1u);
     EXPECT_NE(edited.skipped[0].second.find("holds another line"), std::string::npos);
-    EXPECT_EQ(RunSql(database_.Conninfo(), "SELECT line FROM unit_lines WHERE event = 'end'").value,
-              end);
+    EXPECT_EQ(
+        RunSql(database_.Conninfo(), "SELECT line FROM unit_lines WHERE event = 'end' AND unit = 7")
+            .value,
+        end);
 }
 
 TEST_F(LineDatabase, UnitsReadBackAsTheRecordFileReaderReadsThem) {
