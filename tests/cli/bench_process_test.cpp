@@ -28,31 +28,8 @@ std::string DigestOf(const std::vector<uint8_t> &bytes) {
     return digest.HexDigest().value_or("no digest");
 }
 
-sim::UnitPlan WithUnitFault(sim::UnitPlan plan, const std::string &fault) {
-    std::string error;
-    const auto parsed = sim::ParseUnitFault(fault, error);
-    EXPECT_TRUE(parsed) << error;
-    if (parsed) {
-        plan.unit_faults.push_back(*parsed);
-    }
-    return plan;
-}
-
 class VantoBench : public ::testing::Test, protected BenchRig {
   protected:
-    // Starts the bench with --events on one line whose third phone, once it has the code file,
-    // takes `erase_ms` to begin erasing (the download waits up to 20 s for that), and returns
-    // once that unit runs.
-    void StartUntilThirdUnitRuns(int erase_ms) {
-        AddLine(WithUnitFault(Endless(), "3:delay=" + std::to_string(erase_ms) + "@erase-start"));
-        bench = std::make_unique<VantoProcess>(Args({"--events"}), /*own_group=*/true);
-        ASSERT_TRUE(
-            bench->ReadUntil("\"event\":\"unit-end\",\"station\":\"" + ports[0] + "\",\"unit\":2,"))
-            << bench->Seen();
-        ASSERT_TRUE(bench->ReadUntil("\"unit\":3,\"line\":\"Download " + rig.files.code.string()))
-            << bench->Seen();
-    }
-
     // The record after the third unit was cut off: the first two whole, the third interrupted,
     // as the record's listing shows it.
     void ExpectThirdUnitInterrupted() {
@@ -66,8 +43,6 @@ class VantoBench : public ::testing::Test, protected BenchRig {
         EXPECT_NE(listing.Seen().find(ports[0] + "  #3  INTERRUPTED"), std::string::npos)
             << listing.Seen();
     }
-
-    std::unique_ptr<VantoProcess> bench;
 };
 
 TEST_F(VantoBench, TwoStationsFlashEveryPhoneOnceAndRecordEachUnitAsItCameOut) {

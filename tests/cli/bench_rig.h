@@ -1,6 +1,7 @@
 // What the tests of `vanto bench` share: the sample set and a private port register (from the
-// download rig), simulated lines on which phones come and go, the bench's command line, and the
-// record file read back line by line and paired per unit, without the product's record reader.
+// download rig), simulated lines on which phones come and go, the bench's command line, a bench
+// left running in the middle of its third unit, and the record file read back line by line and
+// paired per unit, without the product's record reader.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 
 #include "download_rig.h"
 #include "sim/phone_simulator.h"
+#include "vanto_process.h"
 
 namespace dekvanto::cli {
 
@@ -28,6 +30,17 @@ struct RecordedUnitLines {
 
 // (station, unit) -> its lines.
 using RecordedUnits = std::map<std::pair<std::string, int>, RecordedUnitLines>;
+
+// `plan` with the fault of one of its units added (as "3:delay=60000@erase-start" says it).
+inline sim::UnitPlan WithUnitFault(sim::UnitPlan plan, const std::string &fault) {
+    std::string error;
+    const auto parsed = sim::ParseUnitFault(fault, error);
+    EXPECT_TRUE(parsed) << error;
+    if (parsed) {
+        plan.unit_faults.push_back(*parsed);
+    }
+    return plan;
+}
 
 class BenchRig {
   public:
@@ -73,6 +86,20 @@ class BenchRig {
                                       "0.05"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
+    }
+
+    // Starts the bench, in a process group of its own, with --events and `more` on one line
+    // whose third phone, once it has the code file, takes `erase_ms` to begin erasing (the
+    // download waits up to 20 s for that), and returns once that unit runs.
+    void StartUntilThirdUnitRuns(int erase_ms, std::vector<std::string> more = {}) {
+        AddLine(WithUnitFault(Endless(), "3:delay=" + std::to_string(erase_ms) + "@erase-start"));
+        more.insert(more.begin(), "--events");
+        bench = std::make_unique<VantoProcess>(Args(more), /*own_group=*/true);
+        ASSERT_TRUE(
+            bench->ReadUntil("\"event\":\"unit-end\",\"station\":\"" + ports[0] + "\",\"unit\":2,"))
+            << bench->Seen();
+        ASSERT_TRUE(bench->ReadUntil("\"unit\":3,\"line\":\"Download " + rig.files.code.string()))
+            << bench->Seen();
     }
 
     // Every line of the record as JSON: each must parse by itself.
@@ -131,6 +158,7 @@ class BenchRig {
     std::string record = (rig.folder / "records.jsonl").string();
     std::vector<std::unique_ptr<sim::PhoneSimulator>> lines;
     std::vector<std::string> ports;
+    std::unique_ptr<VantoProcess> bench;  // the one StartUntilThirdUnitRuns started
 };
 
 }  // namespace dekvanto::cli
