@@ -52,6 +52,12 @@ if $fast; then
   rm -f "$root.log"
   [ "$(dpkg-query --admindir="$root/var/lib/dpkg" -W -f='${Status}' dekvanto)" = \
     "install ok installed" ] || fail "dpkg did not install the package"
+  # The record forwarder's service runs the installed vanto's "records follow".
+  unit=$root/lib/systemd/system/dekvanto-forward@.service
+  [ -f "$unit" ] || fail "the record forwarder's unit dekvanto-forward@.service is missing"
+  grep -q '^ExecStart=/usr/bin/vanto records follow %f --db ' "$unit" ||
+    fail "the forwarder's unit does not run vanto records follow"
+  "$root/usr/bin/vanto" records follow --help >/dev/null || fail "vanto has no records follow"
   home=$(mktemp -d "${TMPDIR:-/tmp}/dekvanto-home.XXXXXX")
   HOME=$home bash "$top/tools/deb/installed-check.sh" "$root/usr/bin" \
     "$root/usr/share/dekvanto/samples" "$version"
