@@ -11,9 +11,8 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
-from common import attempt, print_table, start_phone, write_figures
+from common import attempt, print_table, start_phone, timed_child, write_figures
 
 LOADER = 2048
 CODE = 2 * 1024 * 1024
@@ -44,32 +43,6 @@ def finish_phones(phones, record_dirs):
             consistent = False
             sys.stderr.write(err)
     return consistent
-
-
-def timed_child(cmd, env):
-    """Runs cmd; returns wall seconds, CPU seconds (user + system, its children included) and
-    peak resident memory in KiB, all of this child alone. The peak comes from /usr/bin/time, a
-    small program: a child forked from this interpreter would count the interpreter's pages."""
-    memory_file = tempfile.NamedTemporaryFile(prefix="vanto-perf-rss-", delete=False).name
-    timed = ["/usr/bin/time", "-f", "%M", "-o", memory_file] if os.path.exists("/usr/bin/time") \
-        else []
-    started = time.monotonic()
-    child = subprocess.Popen(timed + cmd, env=env, stdout=subprocess.DEVNULL,
-                             stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(child.pid, 0)
-    wall = time.monotonic() - started
-    child.returncode = os.waitstatus_to_exitcode(status)
-    peak = usage.ru_maxrss
-    try:
-        with open(memory_file) as text:
-            peak = int(text.read().split()[-1])
-    except (OSError, ValueError, IndexError):
-        pass
-    os.unlink(memory_file)
-    if child.returncode != 0:
-        raise RuntimeError(" ".join(cmd) + " ended with " + str(child.returncode) + ": " +
-                           child.stderr.read().decode(errors="replace"))
-    return wall, usage.ru_utime + usage.ru_stime, peak
 
 
 def cli_download(bin_dir, files, ports, work):

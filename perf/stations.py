@@ -13,7 +13,7 @@ import subprocess
 import tempfile
 import time
 
-from common import attempt, print_table, start_phone, write_figures
+from common import attempt, print_table, process_group_cpu, start_phone, write_figures
 
 CODE = 256 * 1024
 PERSO = 16 * 1024
@@ -63,28 +63,6 @@ def bench_command(bin_dir, ports, files, record, extra):
     return [os.path.join(bin_dir, "vanto"), "bench", "--port", ",".join("COM%d" % p for p in ports),
             "--loader", files["loader"], "--code", files["code"], "--perso", files["perso"],
             "--speed", str(SPEED), "--record", record] + extra
-
-
-def process_group_cpu(group):
-    """Seconds on a processor of every live process of the group, its threads included, as the
-    scheduler counts them (/proc/<pid>/task/<tid>/schedstat, in nanoseconds). The ticks of
-    /proc/<pid>/stat would only sample it: a process that wakes for a moment once a second is
-    charged a whole tick, or nothing, by chance."""
-    nanoseconds = 0
-    for name in os.listdir("/proc"):
-        if not name.isdigit():
-            continue
-        try:
-            with open("/proc/%s/stat" % name) as text:
-                fields = text.read().rsplit(")", 1)[1].split()
-            if int(fields[2]) != group:  # the process group, after state and parent
-                continue
-            for task in os.listdir("/proc/%s/task" % name):
-                with open("/proc/%s/task/%s/schedstat" % (name, task)) as text:
-                    nanoseconds += int(text.read().split()[0])
-        except OSError:
-            continue
-    return nanoseconds / 1e9
 
 
 def idle_station(bin_dir, files, work):
