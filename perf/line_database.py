@@ -48,11 +48,13 @@ SCRIPT = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))
 
 
 def run_checked(cmd, env=None, timeout=600):
-    """Runs cmd to its end; its standard output. A failure says the command's own words."""
+    """Runs cmd to its end; its standard output. A failure says the command's own words: its
+    standard error and the lines of its standard output that tell of no passed unit."""
     done = subprocess.run(cmd, env=env, capture_output=True, text=True, timeout=timeout)
     if done.returncode != 0:
+        told = [line for line in done.stdout.splitlines() if " PASS " not in line][-8:]
         raise RuntimeError("%s ended with %d: %s" % (" ".join(cmd[:3]), done.returncode,
-                                                     done.stderr.strip()[-400:]))
+                                                     " | ".join([done.stderr.strip()] + told)))
     return done.stdout
 
 
@@ -70,9 +72,6 @@ class TestServer:
         self.folder = folder
         self.psql = psql_program()
         self.conninfo = run_checked(["bash", SCRIPT, "start", folder]).strip().splitlines()[-1]
-
-    def remove(self):
-        subprocess.run(["bash", SCRIPT, "remove", self.folder], check=False)
 
     def sql(self, url, query):
         return run_checked([self.psql, "-X", "-At", "-v", "ON_ERROR_STOP=1", "-d", url, "-c",
@@ -106,18 +105,18 @@ class TestServer:
 
 def sample_pair(bin_dir, files, work):
     """One real unit: the start and end line of `vanto bench` flashing a wire-timed simulated
-    phone."""
+    phone (one without end, as in lag())."""
     ports_dir = os.path.join(work, "ports-sample")
     record_dir = os.path.join(work, "sample-phone")
     record = os.path.join(work, "sample.jsonl")
     phone = start_phone(bin_dir, FIRST_PORT, ports_dir, record_dir,
-                        ["--units", "1", "--wire-timed", "--adapter-latency-us", str(LATENCY_US),
+                        ["--units", "0", "--wire-timed", "--adapter-latency-us", str(LATENCY_US),
                          "--expect-speed", str(SPEED)])
     try:
         run_checked(bench_command(bin_dir, [FIRST_PORT], files, record, ["--count", "1"]),
                     env=dict(os.environ, DEKVANTO_PORTS=ports_dir), timeout=300)
     finally:
-        stop_phones([phone], [record_dir], 1)
+        stop_phones([phone])
     with open(record) as text:
         lines = {json.loads(line)["event"]: line.rstrip("\n") for line in text}
     if json.loads(lines["end"])["status"] != "finished":
@@ -259,10 +258,13 @@ def lag(server, files, work, units_each):
     tail = FileTail(record)
     phones, dirs = [], []
     try:
+        # Phones without end: a simulated phone's program ends after its last unit, and its
+        # port with it, which a station still waiting for its next phone would take for a
+        # changed port. The bench ends at its count.
         for port in ports:
             dirs.append(os.path.join(work, "lag-%d" % port))
             phones.append(start_phone(bin_dir, port, ports_dir, dirs[-1],
-                                      ["--units", str(units_each), "--wire-timed",
+                                      ["--units", "0", "--wire-timed",
                                        "--adapter-latency-us", str(LATENCY_US),
                                        "--expect-speed", str(SPEED)]))
         tail.start()
@@ -274,7 +276,7 @@ def lag(server, files, work, units_each):
     finally:
         if tail.is_alive():
             tail.stop()
-        stop_phones(phones, dirs, units_each)
+        stop_phones(phones)
     appeared = []
     for when, text in tail.seen:
         r = json.loads(text)
