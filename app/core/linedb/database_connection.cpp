@@ -1,9 +1,9 @@
 #include "core/linedb/database_connection.h"
 
-#include <libpq-fe.h>
-
 #include <cstdlib>
 #include <utility>
+
+#include "core/linedb/libpq_calls.h"
 
 namespace dekvanto::core {
 namespace {
@@ -30,7 +30,7 @@ constexpr Default kQuickGiveUp[] = {
 };
 
 bool Succeeded(const PGresult *result) {
-    const ExecStatusType status = PQresultStatus(result);
+    const ExecStatusType status = Libpq().PQresultStatus(result);
     return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK || status == PGRES_SINGLE_TUPLE;
 }
 
@@ -44,7 +44,9 @@ StatementResult::StatementResult(StatementResult &&other) noexcept
 
 StatementResult &StatementResult::operator=(StatementResult &&other) noexcept {
     if (this != &other) {
-        PQclear(result_);
+        if (result_) {
+            Libpq().PQclear(result_);
+        }
         result_ = std::exchange(other.result_, nullptr);
         error_ = std::move(other.error_);
     }
@@ -52,34 +54,39 @@ StatementResult &StatementResult::operator=(StatementResult &&other) noexcept {
 }
 
 StatementResult::~StatementResult() {
-    PQclear(result_);
+    if (result_) {
+        Libpq().PQclear(result_);
+    }
 }
 
 int StatementResult::Rows() const {
-    return result_ ? PQntuples(result_) : 0;
+    return result_ ? Libpq().PQntuples(result_) : 0;
 }
 
 std::optional<std::string> StatementResult::Value(int row, int column) const {
-    if (!result_ || row >= PQntuples(result_) || column >= PQnfields(result_) ||
-        PQgetisnull(result_, row, column)) {
+    if (!result_ || row >= Libpq().PQntuples(result_) || column >= Libpq().PQnfields(result_) ||
+        Libpq().PQgetisnull(result_, row, column)) {
         return std::nullopt;
     }
-    return std::string(PQgetvalue(result_, row, column),
-                       static_cast<std::size_t>(PQgetlength(result_, row, column)));
+    return std::string(Libpq().PQgetvalue(result_, row, column),
+                       static_cast<std::size_t>(Libpq().PQgetlength(result_, row, column)));
 }
 
 std::string StatementResult::Code() const {
-    const char *code = result_ ? PQresultErrorField(result_, PG_DIAG_SQLSTATE) : nullptr;
+    const char *code = result_ ? Libpq().PQresultErrorField(result_, PG_DIAG_SQLSTATE) : nullptr;
     return code ? code : "";
 }
 
 uint64_t StatementResult::Affected() const {
-    const char *count = result_ ? PQcmdTuples(result_) : "";
+    const char *count = result_ ? Libpq().PQcmdTuples(result_) : "";
     return *count ? std::strtoull(count, nullptr, 10) : 0;
 }
 
 std::unique_ptr<DatabaseConnection> DatabaseConnection::Open(const DatabaseUrl &url,
                                                              std::string &why) {
+    if (!LoadLibpq(why)) {
+        return nullptr;
+    }
     // A network that swallows packets must not hold a forwarder (or a bench ending) for the
     // system's minutes: a connection gives up after 10 s, and one that stops answering is taken
     // as lost after about 30 s. What the URL or the environment says comes first.
@@ -94,33 +101,34 @@ std::unique_ptr<DatabaseConnection> DatabaseConnection::Open(const DatabaseUrl &
     values.push_back(url.text.c_str());
     keys.push_back(nullptr);
     values.push_back(nullptr);
-    PGconn *connection = PQconnectdbParams(keys.data(), values.data(), 1);
+    PGconn *connection = Libpq().PQconnectdbParams(keys.data(), values.data(), 1);
     if (connection == nullptr) {
         why = "out of memory";
         return nullptr;
     }
-    if (PQstatus(connection) != CONNECTION_OK) {
-        why = OneLine(PQerrorMessage(connection));
-        PQfinish(connection);
+    if (Libpq().PQstatus(connection) != CONNECTION_OK) {
+        why = OneLine(Libpq().PQerrorMessage(connection));
+        Libpq().PQfinish(connection);
         return nullptr;
     }
     // Times are written and compared in UTC, as the record spells them.
-    PGresult *zone = PQexec(connection, "SET TIME ZONE 'UTC'; SET client_min_messages = warning");
-    PQclear(zone);
+    PGresult *zone =
+        Libpq().PQexec(connection, "SET TIME ZONE 'UTC'; SET client_min_messages = warning");
+    Libpq().PQclear(zone);
     return std::unique_ptr<DatabaseConnection>(new DatabaseConnection(connection));
 }
 
 DatabaseConnection::~DatabaseConnection() {
-    PQfinish(connection_);
+    Libpq().PQfinish(connection_);
 }
 
 StatementResult DatabaseConnection::Finish(pg_result *result) {
     if (result != nullptr && Succeeded(result)) {
         return StatementResult(result);
     }
-    std::string error = OneLine(result ? PQresultErrorMessage(result) : "");
+    std::string error = OneLine(result ? Libpq().PQresultErrorMessage(result) : "");
     if (error.empty()) {
-        error = OneLine(PQerrorMessage(connection_));
+        error = OneLine(Libpq().PQerrorMessage(connection_));
     }
     if (error.empty()) {
         error = "the database gave no answer";
@@ -131,31 +139,33 @@ StatementResult DatabaseConnection::Finish(pg_result *result) {
 StatementResult DatabaseConnection::Run(std::string_view sql, const StatementValues &values) {
     const std::string statement(sql);
     if (values.empty()) {
-        return Finish(PQexec(connection_, statement.c_str()));
+        return Finish(Libpq().PQexec(connection_, statement.c_str()));
     }
     const std::vector<const char *> pointers = ValuePointers(values);
-    return Finish(PQexecParams(connection_, statement.c_str(), static_cast<int>(pointers.size()),
-                               nullptr, pointers.data(), nullptr, nullptr, 0));
+    return Finish(Libpq().PQexecParams(connection_, statement.c_str(),
+                                       static_cast<int>(pointers.size()), nullptr, pointers.data(),
+                                       nullptr, nullptr, 0));
 }
 
 std::string DatabaseConnection::EachRow(std::string_view sql, const StatementValues &values,
                                         const std::function<bool(const StatementResult &)> &row) {
     const std::string statement(sql);
     const std::vector<const char *> pointers = ValuePointers(values);
-    if (!PQsendQueryParams(connection_, statement.c_str(), static_cast<int>(pointers.size()),
-                           nullptr, pointers.data(), nullptr, nullptr, 0) ||
-        !PQsetSingleRowMode(connection_)) {
-        return OneLine(PQerrorMessage(connection_));
+    if (!Libpq().PQsendQueryParams(connection_, statement.c_str(),
+                                   static_cast<int>(pointers.size()), nullptr, pointers.data(),
+                                   nullptr, nullptr, 0) ||
+        !Libpq().PQsetSingleRowMode(connection_)) {
+        return OneLine(Libpq().PQerrorMessage(connection_));
     }
     std::string error;
     bool wanted = true;
     // Every result is read, also after the caller has had enough, so that the connection is
     // ready for the next statement.
-    while (PGresult *result = PQgetResult(connection_)) {
+    while (PGresult *result = Libpq().PQgetResult(connection_)) {
         StatementResult one = Finish(result);
         if (!one.Ok()) {
             error = one.Error();
-        } else if (wanted && PQresultStatus(result) == PGRES_SINGLE_TUPLE) {
+        } else if (wanted && Libpq().PQresultStatus(result) == PGRES_SINGLE_TUPLE) {
             wanted = row(one);
         }
     }
@@ -163,7 +173,7 @@ std::string DatabaseConnection::EachRow(std::string_view sql, const StatementVal
 }
 
 bool DatabaseConnection::Lost() const {
-    return PQstatus(connection_) != CONNECTION_OK;
+    return Libpq().PQstatus(connection_) != CONNECTION_OK;
 }
 
 }  // namespace dekvanto::core

@@ -1,8 +1,8 @@
 #include "core/linedb/database_url.h"
 
-#include <libpq-fe.h>
-
 #include <map>
+
+#include "core/linedb/libpq_calls.h"
 
 namespace dekvanto::core {
 namespace {
@@ -11,12 +11,15 @@ using Options = std::map<std::string, std::string>;
 
 // The words libpq read from the URL, only those that were given.
 std::optional<Options> ParseConninfo(const std::string &text, std::string &why) {
+    if (!LoadLibpq(why)) {
+        return std::nullopt;
+    }
     char *error = nullptr;
-    PQconninfoOption *parsed = PQconninfoParse(text.c_str(), &error);
+    PQconninfoOption *parsed = Libpq().PQconninfoParse(text.c_str(), &error);
     if (parsed == nullptr) {
         why = "the database URL cannot be read: " +
               (error ? OneLine(error) : std::string("out of memory"));
-        PQfreemem(error);
+        Libpq().PQfreemem(error);
         return std::nullopt;
     }
     Options options;
@@ -25,7 +28,7 @@ std::optional<Options> ParseConninfo(const std::string &text, std::string &why) 
             options[o->keyword] = o->val;
         }
     }
-    PQconninfoFree(parsed);
+    Libpq().PQconninfoFree(parsed);
     return options;
 }
 

@@ -20,8 +20,8 @@ std::string ColumnList() {
 
 // The lines come in as a VALUES list with each line's place in the batch; the INSERT leaves out
 // a line whose key the table holds (the table's one unique key besides its row number: naming it
-// would need the right to read the table), and the SELECT (which sees the table as it was before the
-// statement) names those whose held text differs. It compares digests through a view, so that a
+// would need the right to read the table), and the SELECT (which sees the table as it was before
+// the statement) names those whose held text differs. It compares digests through a view, so that a
 // bench's role, which may only insert, never reads what the table holds.
 std::string InsertStatement(std::size_t rows) {
     const std::string columns = ColumnList();
