@@ -74,10 +74,12 @@ TEST_F(PhoneTest, DelayedAnswerComesLate) {
     pc.Send(SizeFrame(3));
     pc.Send(LongFrame(*d.code));
     EXPECT_EQ(pc.Read(2), Bytes(2, 0x06));
-    pc.Send(SumFrame(FileSum(*d.code)));
+    // Timed from before the frame is sent: the phone may read it and start its wait before this
+    // thread runs again after the write, so a time taken after the write can be late.
     const auto sent = std::chrono::steady_clock::now();
+    pc.Send(SumFrame(FileSum(*d.code)));
     EXPECT_EQ(pc.Read(), 0x06);
-    // The phone waits 500 ms from the frame's arrival, which is after it was sent; a loaded
+    // The phone waits 500 ms from the frame's arrival, which is after this time; a loaded
     // machine can only make the answer later.
     EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(500));
     EXPECT_EQ(pc.Read(), '8');
