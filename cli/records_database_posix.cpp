@@ -138,7 +138,7 @@ int RunPush(const RecordsDatabaseOptions &o, Console &console) {
     core::LinePusher pusher(source, callbacks);
     std::string why;
     const bool pushed = pusher.PushAvailable(*db, why);
-    if (source.HasPartialLine()) {
+    if (source.HasPendingLine()) {
         SaySkipped(console, o.file, source.Position().line,
                    "last line without its end (cut off, or being written now)");
     }
@@ -180,13 +180,13 @@ int RunFollow(const RecordsDatabaseOptions &o, Console &console) {
     return kFinished;
 }
 
-std::string Percent(uint64_t part, uint64_t whole) {
+std::string Percent(uint64_t share, uint64_t whole) {
     if (whole == 0) {
         return "-";
     }
     char text[32];
     std::snprintf(text, sizeof text, "%.1f %%",
-                  100.0 * static_cast<double>(part) / static_cast<double>(whole));
+                  100.0 * static_cast<double>(share) / static_cast<double>(whole));
     return text;
 }
 

@@ -155,8 +155,8 @@ class UnitLines:
 
     def line(self, index, end):
         values = self.values(index)
-        parts = self.end if end else self.start
-        return "".join(values[p] if i % 2 else p for i, p in enumerate(parts)) + "\n"
+        pieces = self.end if end else self.start
+        return "".join(values[p] if i % 2 else p for i, p in enumerate(pieces)) + "\n"
 
     def key(self, index, end):
         """The line's key in the database: station, unit, start time and event."""
@@ -220,7 +220,7 @@ class FileTail(threading.Thread):
         self.stopping = threading.Event()
 
     def run(self):
-        handle, partial = None, b""
+        handle, unended = None, b""
         while True:
             last_look = self.stopping.is_set()
             if handle is None and os.path.exists(self.path):
@@ -228,7 +228,7 @@ class FileTail(threading.Thread):
             data = handle.read() if handle else b""
             if data:
                 now = time.time()
-                *whole, partial = (partial + data).split(b"\n")
+                *whole, unended = (unended + data).split(b"\n")
                 self.seen += [(now, line) for line in whole]
             if last_look:
                 break
@@ -534,9 +534,9 @@ def follow_rows(m):
 
 
 def print_figures(f):
-    parts = [f.get(name, {"error": "not run"}) for name in ("push", "lag", "follow")]
-    rows = push_rows(parts[0]) + lag_rows(parts[1]) + follow_rows(parts[2])
-    measured = [p for p in parts if "error" not in p]
+    figures = [f.get(name, {"error": "not run"}) for name in ("push", "lag", "follow")]
+    rows = push_rows(figures[0]) + lag_rows(figures[1]) + follow_rows(figures[2])
+    measured = [p for p in figures if "error" not in p]
     if measured:
         rows.append(("The database held every line written, and no other",
                      "NO" if any(p["lost"] for p in measured) else "yes",

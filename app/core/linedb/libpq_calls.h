@@ -14,13 +14,14 @@
 namespace dekvanto::core {
 
 // The libpq functions the database code calls, by name.
-#define DEKVANTO_LIBPQ_CALLS(X)                                                              \
-    X(PQconninfoParse)                                                                       \
-    X(PQconninfoFree)                                                                        \
-    X(PQfreemem) X(PQconnectdbParams) X(PQstatus) X(PQerrorMessage) X(PQfinish) X(PQexec)    \
-        X(PQexecParams) X(PQsendQueryParams) X(PQsetSingleRowMode) X(PQgetResult) X(PQclear) \
-            X(PQresultStatus) X(PQresultErrorMessage) X(PQresultErrorField) X(PQntuples)     \
-                X(PQnfields) X(PQgetisnull) X(PQgetvalue) X(PQgetlength) X(PQcmdTuples)
+#define DEKVANTO_LIBPQ_CALLS(X)                                                                    \
+    X(PQconninfoParse)                                                                             \
+    X(PQconninfoFree)                                                                              \
+    X(PQfreemem)                                                                                   \
+    X(PQconnectdbParams) X(PQstatus) X(PQerrorMessage) X(PQfinish) X(PQexec) X(PQexecParams)       \
+        X(PQsendQueryParams) X(PQsetSingleRowMode) X(PQgetResult) X(PQclear) X(PQresultStatus)     \
+            X(PQresultErrorMessage) X(PQresultErrorField) X(PQntuples) X(PQnfields) X(PQgetisnull) \
+                X(PQgetvalue) X(PQgetlength) X(PQcmdTuples)
 
 struct LibpqCalls {
 #define DEKVANTO_LIBPQ_MEMBER(name) decltype(&::name) name = nullptr;

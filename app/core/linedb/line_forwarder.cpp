@@ -202,7 +202,7 @@ bool LineForwarder::PushRest() {
 
 void LineForwarder::CheckRotation() {
     if (reading_ == Reading::kRotatedRest) {
-        if (source_->HasPartialLine()) {
+        if (source_->HasPendingLine()) {
             Say(SkippedLineText("the rotated file", source_->Position().line, "last line cut off"));
         }
         Drop();
@@ -226,7 +226,7 @@ void LineForwarder::CheckRotation() {
         if (!file) {
             return;
         }
-        if (source_->HasPartialLine()) {
+        if (source_->HasPendingLine()) {
             Say(SkippedLineText(settings_.file, source_->Position().line,
                                 "last line cut off before the file was rotated"));
         }
@@ -253,7 +253,7 @@ bool LineForwarder::Round() {
     }
     CheckRotation();
     // After a rotation, what the new file holds goes in at once.
-    return reading_ != Reading::kNone && db_ && PushRest() && !source_->HasPartialLine();
+    return reading_ != Reading::kNone && db_ && PushRest() && !source_->HasPendingLine();
 }
 
 }  // namespace dekvanto::core

@@ -105,21 +105,17 @@ std::optional<YieldGroup> YieldGroupOfWord(std::string_view word) {
 std::string DatabaseYield(DatabaseConnection &db, YieldGroup by, const DatabaseFilter &filter,
                           std::vector<YieldRow> &rows) {
     StatementValues values;
+    // The phones' attempts are numbered over every unit (the view unit_attempts); the filter
+    // chooses which of them are counted.
     const std::string sql =
-        "WITH u AS (SELECT * FROM units" + WhereOf(filter, values) + "), a AS (SELECT u.*, " +
-        std::string(GroupExpression(by)) +
-        " AS grp, row_number() OVER phone AS attempt, count(*) OVER whole AS attempts, "
-        "last_value(verdict) OVER whole AS last_verdict FROM u "
-        "WINDOW phone AS (PARTITION BY unit_id, CASE WHEN unit_id IS NULL THEN host END, "
-        "CASE WHEN unit_id IS NULL THEN station END, CASE WHEN unit_id IS NULL THEN unit END, "
-        "CASE WHEN unit_id IS NULL THEN started END ORDER BY started, host, station, unit), "
-        "whole AS (phone ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING)) "
-        "SELECT grp, count(*), count(*) FILTER (WHERE verdict = 'PASS'), "
+        "SELECT " + std::string(GroupExpression(by)) +
+        " AS grp, count(*), count(*) FILTER (WHERE verdict = 'PASS'), "
         "count(*) FILTER (WHERE verdict <> 'PASS'), count(*) FILTER (WHERE attempt = 1), "
         "count(*) FILTER (WHERE attempt = 1 AND verdict = 'PASS'), "
         "count(*) FILTER (WHERE attempt = 1 AND attempts > 1), "
         "count(*) FILTER (WHERE attempt = 1 AND last_verdict = 'PASS') "
-        "FROM a GROUP BY grp ORDER BY grp";
+        "FROM unit_attempts" +
+        WhereOf(filter, values) + " GROUP BY grp ORDER BY grp";
     return db.EachRow(sql, values, [&rows](const StatementResult &row) {
         rows.push_back({row.Value(0, 0).value_or(""), Count(row, 1), Count(row, 2), Count(row, 3),
                         Count(row, 4), Count(row, 5), Count(row, 6), Count(row, 7)});

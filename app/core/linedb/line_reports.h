@@ -53,8 +53,9 @@ struct YieldRow {
     uint64_t last_pass = 0;   // of those, the ones whose last unit passed
 };
 
-// The yield of the units `filter` selects (a phone's units outside it do not count), one row per
-// group in the group's order.
+// The yield of the units `filter` selects, one row per group in the group's order. A phone's
+// attempts are numbered over all its units: a unit whose phone was flashed before the filter's
+// --since (or on a station it leaves out) counts as a retest, not as a phone.
 std::string DatabaseYield(DatabaseConnection &db, YieldGroup by, const DatabaseFilter &filter,
                           std::vector<YieldRow> &rows);
 

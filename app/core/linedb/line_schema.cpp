@@ -73,12 +73,13 @@ SELECT u.*,
        count(*) OVER phone_whole AS attempts,
        last_value(u.verdict) OVER phone_whole AS last_verdict
 FROM units u
-WINDOW phone AS (PARTITION BY u.unit_id,
-                              CASE WHEN u.unit_id IS NULL THEN u.host END,
-                              CASE WHEN u.unit_id IS NULL THEN u.station END,
-                              CASE WHEN u.unit_id IS NULL THEN u.unit END,
-                              CASE WHEN u.unit_id IS NULL THEN u.started END
-                 ORDER BY u.started, u.host, u.station, u.unit),
+WINDOW phone AS (
+           PARTITION BY u.unit_id,
+                        CASE WHEN u.unit_id IS NULL THEN u.host END,
+                        CASE WHEN u.unit_id IS NULL THEN u.station END,
+                        CASE WHEN u.unit_id IS NULL THEN u.unit END,
+                        CASE WHEN u.unit_id IS NULL THEN u.started END
+           ORDER BY u.started, u.host, u.station, u.unit),
        phone_whole AS (phone ROWS BETWEEN UNBOUNDED PRECEDING AND UNBOUNDED FOLLOWING);
 )sql"};
 

@@ -17,7 +17,7 @@ RecordLineSource::RecordLineSource(platform::ReadOnlyFile file, LinePosition fro
 
 void RecordLineSource::Restart(LinePosition from) {
     position_ = from;
-    partial_.clear();
+    pending_.clear();
     block_.clear();
     looked_ = 0;
     skipping_ = false;
@@ -44,15 +44,15 @@ std::optional<SourceLine> RecordLineSource::Next() {
         const std::size_t taken =
             newline ? static_cast<std::size_t>(static_cast<const char *>(newline) - start) : left;
         if (!skipping_) {
-            partial_.append(start, taken);
+            pending_.append(start, taken);
         } else {
             skipped_bytes_ += taken;
         }
         looked_ += newline ? taken + 1 : taken;
-        if (!skipping_ && partial_.size() > kLongestLine) {
+        if (!skipping_ && pending_.size() > kLongestLine) {
             skipping_ = true;
-            skipped_bytes_ = partial_.size();
-            std::string().swap(partial_);
+            skipped_bytes_ = pending_.size();
+            std::string().swap(pending_);
         }
         if (!newline) {
             continue;
@@ -60,14 +60,14 @@ std::optional<SourceLine> RecordLineSource::Next() {
         SourceLine line;
         line.number = position_.line;
         line.too_long = skipping_;
-        const uint64_t length = skipping_ ? skipped_bytes_ : partial_.size();
+        const uint64_t length = skipping_ ? skipped_bytes_ : pending_.size();
         if (!skipping_) {
-            if (!partial_.empty() && partial_.back() == '\r') {
-                partial_.pop_back();
+            if (!pending_.empty() && pending_.back() == '\r') {
+                pending_.pop_back();
             }
-            line.text = std::move(partial_);
+            line.text = std::move(pending_);
         }
-        partial_.clear();
+        pending_.clear();
         skipping_ = false;
         skipped_bytes_ = 0;
         position_ = {position_.offset + length + 1, position_.line + 1};

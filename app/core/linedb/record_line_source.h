@@ -42,7 +42,7 @@ class RecordLineSource {
     // The next whole line, or nothing when the file holds no further whole line yet.
     std::optional<SourceLine> Next();
     // Bytes after the last whole line: a line cut off, or one being written.
-    bool HasPartialLine() const { return !partial_.empty() || skipping_; }
+    bool HasPendingLine() const { return !pending_.empty() || skipping_; }
     // Reads again from `from`, forgetting what was read after it (a batch the database did not
     // take is read again from where the last one it took ended).
     void Restart(LinePosition from);
@@ -55,7 +55,7 @@ class RecordLineSource {
 
     platform::ReadOnlyFile file_;
     LinePosition position_;
-    std::string partial_;     // the bytes read of the next line so far
+    std::string pending_;     // the bytes read of the next line so far
     std::string block_;       // read but not yet looked at
     std::size_t looked_ = 0;  // how much of block_ has been looked at
     bool skipping_ = false;   // inside a line longer than kLongestLine

@@ -51,7 +51,7 @@ Pushed Push(const std::string &conninfo, const std::filesystem::path &file) {
     LinePusher pusher(source, callbacks);
     pushed.ok = pusher.PushAvailable(*db, pushed.why);
     pushed.totals = pusher.Totals();
-    pushed.partial = source.HasPartialLine();
+    pushed.partial = source.HasPendingLine();
     return pushed;
 }
 
@@ -240,6 +240,15 @@ TEST_F(LineDatabase, YieldCountsEachPhoneOnceWithItsRetests) {
     ASSERT_EQ(by_day.size(), 1u);
     EXPECT_EQ(by_day[0].group, "2026-12-09");
 
+    // From 10:01:30 on: SN-1's retest is counted as a unit, its phone was counted before.
+    std::vector<YieldRow> later;
+    DatabaseFilter from;
+    from.since = "2026-12-08T10:01:30.000Z";
+    ASSERT_EQ(DatabaseYield(*db_, YieldGroup::kProduct, from, later), "");
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(std::vector<uint64_t>({later[0].units, later[0].phones, later[0].retested}),
+              std::vector<uint64_t>({3, 2, 0}));
+
     std::vector<std::string> lines;
     EachLineOfPhone(*db_, "SN-1", [&](const std::string &line) { lines.push_back(line); });
     ASSERT_EQ(lines.size(), 4u);
@@ -366,7 +375,7 @@ TEST(RecordLineSource, HandsOutWholeLinesOnlyAndReadsOnWhenTheFileGrows) {
         texts.push_back(line->text);
     }
     EXPECT_EQ(texts, (std::vector<std::string>{"one", "", "two"}));
-    EXPECT_TRUE(source.HasPartialLine());
+    EXPECT_TRUE(source.HasPendingLine());
     EXPECT_EQ(source.Position(), (LinePosition{10, 4}));
 
     Append(file, "ee\nfour\n");
@@ -377,7 +386,7 @@ TEST(RecordLineSource, HandsOutWholeLinesOnlyAndReadsOnWhenTheFileGrows) {
     source.Restart(three->after);
     EXPECT_EQ(source.Next()->text, "four");
     EXPECT_FALSE(source.Next());
-    EXPECT_FALSE(source.HasPartialLine());
+    EXPECT_FALSE(source.HasPendingLine());
 }
 
 }  // namespace
